@@ -1,0 +1,2 @@
+// The C interface of Lattix.
+#include "lattix.h"
