@@ -1,0 +1,199 @@
+#include "app/AdminCommands.h"
+
+#include "app/SettingsFile.h"
+#include "db/AdoDatabase.h"
+#include "db/RegisterDatabaseFile.h"
+#include "platform/FileSystem.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <set>
+#include <utility>
+
+namespace regdesk {
+namespace {
+
+constexpr const char* kUsage = "usage: regdesk-admin init DIR | regdesk-admin settings DIR\n";
+
+// The keys the desk reads by name, section by section.
+const std::vector<std::pair<const char*, const char*>>& knownKeys()
+{
+    static const std::vector<std::pair<const char*, const char*>> keys = {
+        {"发文设置", "制码单位"},
+        {"发文设置", "发文单位"},
+        {"发文设置", "标题"},
+        {"发文设置", "二维码输出位置"},
+        {"发文设置", "制码号固定标识"},
+        {"发文设置", "制码号固定位数"},
+        {"发文设置", "制码号年度位数"},
+        {"发文设置", "制码号流水位数"},
+        {"PDF", "Width"},
+        {"PDF", "Height"},
+        {"自定义排序", "密级优先"},
+        {"自定义排序", "每页行数"},
+    };
+    return keys;
+}
+
+const std::set<std::string>& listSections()
+{
+    static const std::set<std::string> sections = {"发文型式", "主送单位", "发文种类", "PDF"};
+    return sections;
+}
+
+std::string withoutBlanks(std::string text)
+{
+    std::erase_if(text, [](char c) { return c == ' ' || c == '\t'; });
+    // The full-width blank (GBK A1A1) is a blank to a reader too.
+    for (std::size_t at = text.find("\xA1\xA1"); at != std::string::npos; at = text.find("\xA1\xA1"))
+        text.erase(at, 2);
+    return text;
+}
+
+// Lines of the raw file with the section each stands in (for the warnings).
+struct RawLine
+{
+    std::string section;
+    std::string text;
+    bool isHeader = false;
+};
+
+std::vector<RawLine> rawLines(const std::string& data)
+{
+    std::vector<RawLine> lines;
+    std::string section;
+    std::size_t start = 0;
+    while (start < data.size()) {
+        std::size_t end = data.find('\n', start);
+        if (end == std::string::npos)
+            end = data.size();
+        std::string text = data.substr(start, end - start);
+        if (!text.empty() && text.back() == '\r')
+            text.pop_back();
+        RawLine line{section, text, !text.empty() && text.front() == '['};
+        if (line.isHeader) {
+            const std::size_t close = text.find_first_of("]\t;");
+            section = text.substr(1, close == std::string::npos ? std::string::npos : close - 1);
+            line.section = section;
+        }
+        lines.push_back(std::move(line));
+        start = end + 1;
+    }
+    return lines;
+}
+
+std::string utf8(const GbkString& gbk)
+{
+    return gbkToUtf8(gbk);
+}
+
+AdminResult initCommand(const std::string& directory)
+{
+    AdminResult result;
+    const QString folder = QString::fromUtf8(directory);
+    if (!QFileInfo(folder).isDir()) {
+        result.exitCode = 2;
+        result.errors = "regdesk-admin: no such folder: " + directory + "\n";
+        return result;
+    }
+    const QString path = QDir(folder).filePath(QString::fromUtf8(AdoDatabase::kDatabaseFileName));
+    if (QFileInfo::exists(path)) {
+        result.exitCode = 3;
+        result.errors = "regdesk-admin: " + path.toStdString() + " already exists; it is left untouched\n";
+        return result;
+    }
+    const QString failure = createRegisterDatabase(path);
+    if (!failure.isEmpty()) {
+        result.exitCode = 4;
+        result.errors = "regdesk-admin: cannot create " + path.toStdString() + ": " + failure.toStdString() + "\n";
+        return result;
+    }
+    result.output = "created " + path.toStdString() + "\n";
+    return result;
+}
+
+AdminResult settingsCommand(const std::string& directory)
+{
+    AdminResult result;
+    if (!QFileInfo(QString::fromUtf8(directory)).isDir()) {
+        result.exitCode = 2;
+        result.errors = "regdesk-admin: no such folder: " + directory + "\n";
+        return result;
+    }
+    const std::string path = directory + "/document.ini";
+    if (!QFileInfo::exists(QString::fromUtf8(path)))
+        result.errors = "regdesk-admin: " + path + " does not exist; the desk reads it as an empty file\n";
+    result.output = describeSettings(path);
+    return result;
+}
+
+} // namespace
+
+std::string describeSettings(const std::string& settingsPath)
+{
+    const GbkString path = fromNativePath(settingsPath);
+    const SettingsFile settings(path);
+    std::string out;
+
+    for (const GbkString& section : settings.sectionNames()) {
+        out += "[" + utf8(section) + "]\n";
+        const int count = settings.countEntries(section);
+        for (int i = 0; i < count; ++i) {
+            out += std::to_string(i) + "\t" + utf8(settings.entryName(section, i)) + "\t" +
+                   utf8(settings.entryValue(section, i)) + "\n";
+        }
+    }
+
+    for (const auto& [section, key] : knownKeys())
+        out += std::string(section) + "/" + key + "=" + utf8(settings.getString(utf8ToGbk(section), utf8ToGbk(key))) +
+               "\n";
+
+    const std::vector<RawLine> lines = rawLines(readWholeFile(path).value_or(std::string()));
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const RawLine& line = lines[i];
+        if (line.isHeader) {
+            // A list ends only at an empty or comment line: a header right
+            // after a list's last entry is read as one of its entries.
+            if (listSections().count(utf8(line.section)) == 0)
+                continue;
+            std::size_t next = i + 1;
+            while (next < lines.size() && !lines[next].text.empty() && !lines[next].isHeader &&
+                   std::string(" \t/\xFD\xFF").find(lines[next].text.front()) == std::string::npos)
+                ++next;
+            if (next < lines.size() && lines[next].isHeader) {
+                out += "warning: list section [" + utf8(line.section) + "] is followed directly by the header " +
+                       utf8(lines[next].text) + " (line " + std::to_string(next + 1) +
+                       "); the desk reads that header and the lines after it as entries of the list. "
+                       "Put an empty line before the header.\n";
+            }
+            continue;
+        }
+        const std::size_t equals = line.text.find_first_of("=;");
+        if (equals == std::string::npos || line.text[equals] != '=')
+            continue;
+        const std::string name = line.text.substr(0, equals);
+        for (const auto& [section, key] : knownKeys()) {
+            const GbkString gbkKey = utf8ToGbk(key);
+            if (name != gbkKey && withoutBlanks(name) == gbkKey) {
+                out += "warning: line " + std::to_string(i + 1) + ": \"" + utf8(name) + "\" differs from the key " +
+                       section + "/" + key + " only by blanks; the desk does not read it as that key\n";
+                break;
+            }
+        }
+    }
+    return out;
+}
+
+AdminResult runAdminCommand(const std::vector<std::string>& arguments)
+{
+    if (arguments.size() == 2 && arguments[0] == "init")
+        return initCommand(arguments[1]);
+    if (arguments.size() == 2 && arguments[0] == "settings")
+        return settingsCommand(arguments[1]);
+    AdminResult result;
+    result.exitCode = 64;
+    result.errors = kUsage;
+    return result;
+}
+
+} // namespace regdesk

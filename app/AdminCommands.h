@@ -1,0 +1,24 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace regdesk {
+
+// regdesk-admin: the office's command-line companion.
+//   init DIR      create an empty register database in a desk folder
+//   settings DIR  show how the desk reads DIR/document.ini (UTF-8 output)
+struct AdminResult
+{
+    int exitCode = 0;
+    std::string output; // for stdout
+    std::string errors; // for stderr
+};
+
+AdminResult runAdminCommand(const std::vector<std::string>& arguments);
+
+// The report of `settings`: sections with their entries by position, the
+// known keys as the desk finds them, and warnings for the known traps.
+std::string describeSettings(const std::string& settingsPath);
+
+} // namespace regdesk

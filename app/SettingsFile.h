@@ -1,0 +1,63 @@
+#pragma once
+
+#include "platform/Gbk.h"
+
+#include <cstddef>
+#include <vector>
+
+namespace regdesk {
+
+// Reader of document.ini: GBK text, CR LF lines, "[section]" headers and
+// "name=value" entries. Keys are looked up by name; list sections are read by
+// position. The file is read whole at open and never written. Every use of a
+// setting opens a fresh reader so that an edit takes effect at once.
+class SettingsFile
+{
+public:
+    static constexpr std::size_t kMaxNameLength = 63;
+    static constexpr std::size_t kMaxPathLength = 260;
+
+    SettingsFile() = default;
+    explicit SettingsFile(const GbkString& path) { open(path); }
+
+    // Loads the file and indexes its sections; a missing or unreadable file
+    // reads as an empty one.
+    void open(const GbkString& path);
+    void close();
+
+    // Empty when the section or key is missing. The key search runs on past
+    // the section's end into later sections, as the desk always has.
+    GbkString getString(const GbkString& section, const GbkString& key) const;
+    int getInteger(const GbkString& section, const GbkString& key) const;
+
+    // List sections: entries by position after the header.
+    int countEntries(const GbkString& section) const;
+    GbkString entryName(const GbkString& section, int index) const;
+    GbkString entryValue(const GbkString& section, int index) const;
+
+    // Names of all sections in file order (used by the admin tool).
+    std::vector<GbkString> sectionNames() const;
+
+    const GbkString& path() const { return m_path; }
+
+private:
+    static constexpr std::size_t kNotFound = static_cast<std::size_t>(-1);
+
+    std::size_t findSection(const GbkString& section) const;
+    std::size_t nextLine(std::size_t pos) const;
+    std::size_t lineAfterHeader(std::size_t sectionIndex) const;
+    std::size_t lineAtIndex(const GbkString& section, int index) const;
+    GbkString sectionName(std::size_t sectionIndex) const;
+    GbkString nameAt(std::size_t lineStart) const;
+    GbkString valueAt(std::size_t lineStart) const;
+
+    GbkString m_path;
+    std::string m_data;                       // the whole file
+    std::vector<std::size_t> m_sectionStarts; // position after each header's "["
+};
+
+// Decimal conversion of a setting: leading blanks, optional sign, leading
+// digits; 0 when there are none; clamped to the int range.
+int settingToInteger(const GbkString& text);
+
+} // namespace regdesk

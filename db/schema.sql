@@ -1,0 +1,46 @@
+-- The register database of the desk. Text columns compare and sort without
+-- regard to ASCII case, as the office's earlier Access registers did.
+CREATE TABLE 发文登记表 (
+    发文号 TEXT COLLATE NOCASE,
+    标题 TEXT COLLATE NOCASE,
+    密级 TEXT COLLATE NOCASE,
+    文种 TEXT COLLATE NOCASE,
+    主送 TEXT COLLATE NOCASE,
+    发布层次 TEXT COLLATE NOCASE,
+    发文单位 TEXT COLLATE NOCASE,
+    紧急程度 TEXT COLLATE NOCASE,
+    成文日期 TEXT COLLATE NOCASE,
+    制码号 TEXT COLLATE NOCASE,
+    制码单位 TEXT COLLATE NOCASE,
+    制码时间 TEXT COLLATE NOCASE,
+    版本 TEXT COLLATE NOCASE,
+    备注 TEXT COLLATE NOCASE,
+    条码已打 TEXT COLLATE NOCASE,
+    文件类型 TEXT COLLATE NOCASE,
+    文件数据 BLOB
+);
+CREATE TABLE 收文登记表 (
+    发文号 TEXT COLLATE NOCASE,
+    标题 TEXT COLLATE NOCASE,
+    密级 TEXT COLLATE NOCASE,
+    文种 TEXT COLLATE NOCASE,
+    主送 TEXT COLLATE NOCASE,
+    发布层次 TEXT COLLATE NOCASE,
+    发文单位 TEXT COLLATE NOCASE,
+    紧急程度 TEXT COLLATE NOCASE,
+    成文日期 TEXT COLLATE NOCASE,
+    制码号 TEXT COLLATE NOCASE,
+    制码单位 TEXT COLLATE NOCASE,
+    制码时间 TEXT COLLATE NOCASE,
+    版本 TEXT COLLATE NOCASE,
+    备注 TEXT COLLATE NOCASE,
+    条码已打 TEXT COLLATE NOCASE,
+    文件类型 TEXT COLLATE NOCASE,
+    文件数据 BLOB
+);
+CREATE TABLE 人员信息表 (
+    姓名 TEXT COLLATE NOCASE,
+    简称 TEXT COLLATE NOCASE
+);
+CREATE INDEX 发文登记表_发文号 ON 发文登记表 (发文号);
+CREATE INDEX 收文登记表_发文号 ON 收文登记表 (发文号);

@@ -1,0 +1,133 @@
+#include "platform/Gbk.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <iconv.h>
+#include <memory>
+#include <stdexcept>
+
+namespace regdesk {
+namespace {
+
+class IconvHandle
+{
+public:
+    IconvHandle(const char* to, const char* from) : m_handle(iconv_open(to, from))
+    {
+        if (m_handle == reinterpret_cast<iconv_t>(-1)) // NOLINT: iconv's documented failure value
+            throw std::runtime_error("iconv cannot convert between GBK and UTF-8");
+    }
+    ~IconvHandle() { iconv_close(m_handle); }
+    IconvHandle(const IconvHandle&) = delete;
+    IconvHandle& operator=(const IconvHandle&) = delete;
+
+    // Converts as much as possible; returns false where iconv stopped on a bad
+    // or truncated sequence, leaving `in` at that place.
+    bool convert(std::string_view& in, std::string& out)
+    {
+        iconv(m_handle, nullptr, nullptr, nullptr, nullptr);
+        char buffer[4096];
+        while (!in.empty()) {
+            char* source = const_cast<char*>(in.data());
+            std::size_t sourceLeft = in.size();
+            char* target = buffer;
+            std::size_t targetLeft = sizeof buffer;
+            const std::size_t result = iconv(m_handle, &source, &sourceLeft, &target, &targetLeft);
+            out.append(buffer, static_cast<std::size_t>(target - buffer));
+            in.remove_prefix(in.size() - sourceLeft);
+            if (result == static_cast<std::size_t>(-1) && errno != E2BIG)
+                return false;
+        }
+        return true;
+    }
+
+private:
+    iconv_t m_handle;
+};
+
+// Converters are created per thread: iconv handles carry shift state.
+IconvHandle& gbkDecoder()
+{
+    thread_local IconvHandle handle("UTF-8", "CP936");
+    return handle;
+}
+
+IconvHandle& gbkEncoder()
+{
+    thread_local IconvHandle handle("CP936", "UTF-8");
+    return handle;
+}
+
+std::size_t utf8SequenceLength(std::string_view text)
+{
+    const auto lead = static_cast<unsigned char>(text.front());
+    std::size_t length = 1;
+    if (lead >= 0xF0)
+        length = 4;
+    else if (lead >= 0xE0)
+        length = 3;
+    else if (lead >= 0xC0)
+        length = 2;
+    return std::min(length, text.size());
+}
+
+bool isAscii(std::string_view text)
+{
+    return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+} // namespace
+
+std::string gbkToUtf8(std::string_view gbk)
+{
+    if (isAscii(gbk))
+        return std::string(gbk);
+    std::string out;
+    out.reserve(gbk.size() * 3 / 2);
+    while (!gbk.empty()) {
+        if (gbkDecoder().convert(gbk, out))
+            break;
+        // Keep the offending byte as an escape character and go on with the
+        // next byte: its follower may start a good character.
+        const auto byte = static_cast<unsigned char>(gbk.front());
+        out += static_cast<char>(0xEF);
+        out += static_cast<char>(0x9C + (byte >> 6));
+        out += static_cast<char>(0x80 + (byte & 0x3F));
+        gbk.remove_prefix(1);
+    }
+    return out;
+}
+
+GbkString utf8ToGbk(std::string_view utf8)
+{
+    if (isAscii(utf8))
+        return GbkString(utf8);
+    GbkString out;
+    out.reserve(utf8.size());
+    while (!utf8.empty()) {
+        if (gbkEncoder().convert(utf8, out))
+            break;
+        const std::size_t length = utf8SequenceLength(utf8);
+        const auto* bytes = reinterpret_cast<const unsigned char*>(utf8.data());
+        if (length == 3 && bytes[0] == 0xEF && bytes[1] >= 0x9C && bytes[1] <= 0x9F)
+            out += static_cast<char>(((bytes[1] - 0x9C) << 6) | (bytes[2] & 0x3F)); // an escaped GBK byte
+        else
+            out += '?';
+        utf8.remove_prefix(length);
+    }
+    return out;
+}
+
+bool isValidGbk(std::string_view gbk)
+{
+    std::string ignored;
+    return gbkDecoder().convert(gbk, ignored);
+}
+
+std::size_t gbkCharLength(std::string_view gbk, std::size_t pos)
+{
+    const auto lead = static_cast<unsigned char>(gbk[pos]);
+    return (lead >= 0x81 && lead <= 0xFE && pos + 1 < gbk.size()) ? 2 : 1;
+}
+
+} // namespace regdesk

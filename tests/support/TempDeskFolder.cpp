@@ -1,0 +1,53 @@
+#include "TempDeskFolder.h"
+
+#include "app/AppPaths.h"
+#include "db/RegisterDatabaseFile.h"
+#include "platform/FileSystem.h"
+
+#include <QDir>
+#include <QFile>
+
+namespace regdesk::test {
+
+TempDeskFolder::TempDeskFolder() = default;
+
+GbkString TempDeskFolder::gbkPath() const
+{
+    return fromNativePath(m_dir.path().toStdString());
+}
+
+QString TempDeskFolder::filePath(const QString& name) const
+{
+    return QDir(m_dir.path()).filePath(name);
+}
+
+bool TempDeskFolder::createDatabase()
+{
+    return createRegisterDatabase(filePath(QStringLiteral("data.db"))).isEmpty();
+}
+
+void TempDeskFolder::writeSettings(const std::string& utf8Text)
+{
+    std::string crlf;
+    for (const char c : utf8Text) {
+        if (c == '\n')
+            crlf += '\r';
+        crlf += c;
+    }
+    writeFile(QStringLiteral("document.ini"), utf8ToGbk(crlf));
+}
+
+void TempDeskFolder::writeFile(const QString& name, const std::string& bytes)
+{
+    QFile file(filePath(name));
+    if (file.open(QIODevice::WriteOnly))
+        file.write(bytes.data(), static_cast<qint64>(bytes.size()));
+}
+
+void TempDeskFolder::useAsProgramDirectory()
+{
+    const GbkString directory = gbkPath();
+    AppPaths::set(StartupPaths{directory, {}, joinPath(directory, "document.ini")});
+}
+
+} // namespace regdesk::test
