@@ -1,0 +1,93 @@
+#!/usr/bin/env bash
+# Installs what the desk needs on Debian 12, builds it and prepares a desk
+# folder (./desk-folder: the programs, a sample document.ini and an empty
+# register database). Then, by the option given:
+#   --start   starts the registration desk from the desk folder
+#   --test    builds the tests with AddressSanitizer and UBSan and runs them all
+#   (none)    stops after the set-up
+set -euo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+mode=${1:-}
+desk="$root/desk-folder"
+
+packages=(
+    # build
+    build-essential cmake ninja-build pkg-config
+    qt6-base-dev qt6-base-dev-tools qt6-serialport-dev libqt6sql6-sqlite
+    # fonts for the Chinese forms, and a virtual display for machines without one
+    fonts-noto-cjk fontconfig xvfb xauth
+    # tests: GoogleTest, Google Benchmark, an independent PDF417 decoder and reference encoder
+    libgtest-dev libgmock-dev libbenchmark-dev libzxing-dev zint libzint-dev
+    # tests: rendering the barcode metafiles, pseudo-terminals, database inspection
+    libreoffice-draw-nogui emf2svg librsvg2-bin socat sqlite3 clang
+)
+
+install_packages() {
+    local missing=()
+    for package in "${packages[@]}"; do
+        dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")
+    done
+    if [ ${#missing[@]} -eq 0 ]; then
+        echo "== all packages are installed"
+        return
+    fi
+    echo "== installing: ${missing[*]}"
+    local sudo=""
+    [ "$(id -u)" -eq 0 ] || sudo="sudo"
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+build_desk() {
+    echo "== building the desk (build/release)"
+    cmake -S "$root" -B "$root/build/release" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+        -DREGDESK_TESTS=OFF -DREGDESK_BENCHMARKS=OFF -DCMAKE_INSTALL_PREFIX="$desk" >/dev/null
+    cmake --build "$root/build/release" -j "$(nproc)"
+    cmake --install "$root/build/release" >/dev/null
+}
+
+prepare_desk_folder() {
+    echo "== preparing the desk folder $desk"
+    mkdir -p "$desk"
+    # The office edits document.ini and owns data.db: never overwrite them.
+    if [ ! -e "$desk/document.ini" ]; then
+        sed 's/$/\r/' "$root/res/document.sample.ini" | iconv -f UTF-8 -t CP936 >"$desk/document.ini"
+    fi
+    if [ ! -e "$desk/data.db" ]; then
+        "$desk/regdesk-admin" init "$desk"
+    fi
+}
+
+start_desk() {
+    cd "$desk"
+    if [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
+        echo "There is no display here (DISPLAY is not set). To run the desk on a virtual display:"
+        echo "    xvfb-run -a -s '-screen 0 1366x768x24' $desk/regdesk"
+        echo "Starting it that way now."
+        exec xvfb-run -a -s '-screen 0 1366x768x24' "$desk/regdesk"
+    fi
+    exec "$desk/regdesk"
+}
+
+run_tests() {
+    echo "== building the tests with AddressSanitizer and UBSan (build/asan)"
+    cmake -S "$root" -B "$root/build/asan" -G Ninja -DCMAKE_BUILD_TYPE=Debug \
+        -DREGDESK_SANITIZE=ON -DREGDESK_WERROR=ON -DREGDESK_TESTS=ON -DREGDESK_BENCHMARKS=ON >/dev/null
+    cmake --build "$root/build/asan" -j "$(nproc)"
+    echo "== running the tests"
+    export ASAN_OPTIONS="detect_leaks=1:abort_on_error=0:suppressions=$root/tests/asan.supp"
+    export LSAN_OPTIONS="suppressions=$root/tests/lsan.supp:print_suppressions=0"
+    export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+    ctest --test-dir "$root/build/asan" --output-on-failure -j "$(nproc)" --timeout 600
+}
+
+install_packages
+build_desk
+prepare_desk_folder
+case "$mode" in
+    --start) start_desk ;;
+    --test) run_tests ;;
+    "") echo "== set-up done; start the desk with: $desk/regdesk" ;;
+    *) echo "unknown option $mode (use --start or --test)" >&2; exit 64 ;;
+esac
