@@ -33,10 +33,39 @@ extern "C" {
 #else
 typedef char* BSTR;
 typedef uint32_t UINT;
+/* A string of length bytes copied from bytes (zeros when bytes is NULL); NULL when out of memory. */
 LATTIX_API BSTR LATTIX_CALL SysAllocStringByteLen(const char* bytes, UINT length);
+/* The byte length stored before the string; 0 for NULL. */
 LATTIX_API UINT LATTIX_CALL SysStringByteLen(BSTR text);
+/* Frees a string of this library; NULL is ignored. */
 LATTIX_API void LATTIX_CALL SysFreeString(BSTR text);
 #endif
+
+/*
+ * Encoding. Both calls encode into a PDF417 symbol with the settings of section [PDF] of the settings
+ * file, read afresh at every call, and write TempPdf.bmp, TempCode.txt, TempPdf.emf and TempPdf.wmf
+ * into the current folder. On success they return a 128-byte string that starts with "TempPdf.bmp"
+ * (zero bytes after it); on failure (no input, a symbol of 929 or more codewords, or TempPdf.bmp not
+ * writable) a string of length 0, and no output file is touched. A dump or metafile that cannot be
+ * written is skipped. Not re-entrant: calls must not overlap.
+ */
+
+/* Encodes up to three files as one block: the text part (first 2702 bytes), the image and other
+ * parts (each whole, or left out when the total would reach 2702 bytes), then an 8-byte trailer:
+ * the other, image and text lengths as 16-bit little-endian numbers, 'N' and 0xFF. A NULL or empty
+ * path, or one starting with a byte of 0x80 or above, leaves its part out. */
+LATTIX_API BSTR LATTIX_CALL MakePdf417(const char* text, const char* image, const char* other);
+
+/* Encodes the first 2710 bytes of one file, unchanged. */
+LATTIX_API BSTR LATTIX_CALL Lattix(const char* path);
+
+/* Names the settings file for all later calls (at most 255 bytes are kept; the start is "EnCode.ini").
+ * A name without a folder is looked up in the current folder. Always returns 0. */
+LATTIX_API int LATTIX_CALL SetConFile(const char* name);
+
+/* --- Scan reader ------------------------------------------------------------------------------- */
+/* InitRead / CloseRead are declared here. */
+/* ----------------------------------------------------------------------------------------------- */
 
 #ifdef __cplusplus
 }

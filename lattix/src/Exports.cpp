@@ -1,2 +1,100 @@
-// The C interface of Lattix.
+// The C interface of Lattix. Every export catches everything and answers with its failure result.
+#include "Encoder.h"
+#include "FileIo.h"
+#include "ThreePartBlock.h"
 #include "lattix.h"
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+
+namespace {
+
+constexpr std::size_t kSettingsNameBytes = 256;
+constexpr UINT kResultBytes = 128;
+
+// The settings file of all later encodings; a plain buffer so that loading the library runs no code.
+constinit char g_settingsFileName[kSettingsNameBytes] = "EnCode.ini";
+
+BSTR successResult()
+{
+    char result[kResultBytes] = {};
+    std::memcpy(result, lattix::kBitmapFileName, std::strlen(lattix::kBitmapFileName));
+    return SysAllocStringByteLen(result, kResultBytes);
+}
+
+BSTR failureResult()
+{
+    return SysAllocStringByteLen(nullptr, 0);
+}
+
+BSTR encodeAndReport(lattix::ByteView data)
+{
+    const lattix::EncodeOutcome outcome = lattix::encodeToFiles(data, g_settingsFileName);
+    return outcome == lattix::EncodeOutcome::Written ? successResult() : failureResult();
+}
+
+// A part path counts only when its first byte, as a signed char, is above 0.
+bool isUsablePath(const char* path)
+{
+    return path && static_cast<signed char>(path[0]) > 0;
+}
+
+} // namespace
+
+extern "C" {
+
+LATTIX_API BSTR LATTIX_CALL MakePdf417(const char* text, const char* image, const char* other)
+{
+    try {
+        lattix::ThreePartBlock block;
+        // Reading one byte past the limit is enough to tell whether a part fits whole.
+        constexpr std::size_t kReadLimit = lattix::ThreePartBlock::kMaxPartBytes + 1;
+        if (isUsablePath(text)) {
+            if (const auto bytes = lattix::readFileHead(text, kReadLimit))
+                block.setText(*bytes);
+        }
+        if (isUsablePath(image)) {
+            if (const auto bytes = lattix::readFileHead(image, kReadLimit))
+                block.addImage(*bytes);
+        }
+        if (isUsablePath(other)) {
+            if (const auto bytes = lattix::readFileHead(other, kReadLimit))
+                block.addOther(*bytes);
+        }
+        if (block.isEmpty())
+            return failureResult();
+        return encodeAndReport(block.bytes());
+    } catch (...) {
+        return failureResult();
+    }
+}
+
+LATTIX_API BSTR LATTIX_CALL Lattix(const char* path)
+{
+    try {
+        if (!path)
+            return failureResult();
+        const auto bytes = lattix::readFileHead(path, lattix::ThreePartBlock::kInputBufferBytes);
+        if (!bytes || bytes->empty())
+            return failureResult();
+        return encodeAndReport(*bytes);
+    } catch (...) {
+        return failureResult();
+    }
+}
+
+LATTIX_API int LATTIX_CALL SetConFile(const char* name)
+{
+    try {
+        if (!name)
+            return 0;
+        const std::size_t length = std::min(std::strlen(name), kSettingsNameBytes - 1);
+        std::memcpy(g_settingsFileName, name, length);
+        g_settingsFileName[length] = '\0';
+    } catch (...) {
+    }
+    return 0;
+}
+
+} // extern "C"

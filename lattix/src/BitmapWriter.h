@@ -1,0 +1,37 @@
+#pragma once
+
+#include "Bytes.h"
+
+#include <cstdint>
+
+namespace lattix {
+
+struct Symbol;
+
+// A symbol drawn one pixel per module and per row.
+struct SymbolImage
+{
+    int width = 0;
+    int height = 0;
+    // One entry per pixel, row by row from the top: true for a bar.
+    std::vector<bool> bars;
+
+    bool isBar(int x, int y) const { return bars[static_cast<std::size_t>(y * width + x)]; }
+};
+
+// Row content of ISO/IEC 15438, 5.3: start pattern, left row indicator, the data codewords, right row
+// indicator and stop pattern, or for a truncated symbol a single closing bar after the data.
+SymbolImage drawSymbol(const Symbol& symbol);
+
+// TempPdf.bmp: a bottom-up 1-bit BMP with a black-and-white palette, bars black.
+Bytes encodeBitmap(const SymbolImage& image);
+
+// Bytes per BMP pixel row of a 1-bit image: whole bytes, rounded up to a multiple of 4.
+constexpr std::uint32_t bitmapStride(int width)
+{
+    return ((static_cast<std::uint32_t>(width) + 7) / 8 + 3) / 4 * 4;
+}
+
+constexpr std::uint32_t kBitmapHeaderBytes = 62;
+
+} // namespace lattix

@@ -1,0 +1,71 @@
+// pdf417: the encoder program the registration desk starts in its program directory. It encodes
+// TxtTemp.txt with the settings of MakeBarCode.ini and leaves TempPdf.bmp, TempPdf.emf, TempPdf.wmf and
+// TempCode.txt beside them. Exit status 0 when all four were written; otherwise a reason on stderr.
+#include "lattix.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <system_error>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* kInputName = "TxtTemp.txt";
+constexpr const char* kSettingsName = "MakeBarCode.ini";
+constexpr const char* kOutputNames[] = {"TempPdf.bmp", "TempPdf.emf", "TempPdf.wmf", "TempCode.txt"};
+
+struct BstrFree
+{
+    void operator()(char* text) const { SysFreeString(text); }
+};
+using BstrHandle = std::unique_ptr<char, BstrFree>;
+
+int fail(const std::string& reason)
+{
+    std::fprintf(stderr, "pdf417: %s\n", reason.c_str());
+    return 1;
+}
+
+int run(int argc, char** argv)
+{
+    std::error_code error;
+    if (argc > 1) {
+        fs::current_path(argv[1], error);
+        if (error)
+            return fail("cannot enter folder " + std::string(argv[1]) + ": " + error.message());
+    }
+    const fs::path folder = fs::current_path(error);
+    if (error)
+        return fail("cannot tell the working folder: " + error.message());
+    if (!fs::is_regular_file(kInputName, error))
+        return fail(std::string(kInputName) + " is missing in " + folder.string());
+
+    // Earlier outputs go first, so that a file left over from another run is never taken for this one's.
+    for (const char* name : kOutputNames)
+        fs::remove(name, error);
+
+    SetConFile((folder / kSettingsName).c_str());
+    const BstrHandle result(Lattix(kInputName));
+    if (!result || SysStringByteLen(result.get()) == 0)
+        return fail(std::string("cannot encode ") + kInputName + " (empty, or too long for one symbol)");
+
+    for (const char* name : kOutputNames) {
+        if (!fs::is_regular_file(name, error))
+            return fail(std::string(name) + " could not be written in " + folder.string());
+    }
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    try {
+        return run(argc, argv);
+    } catch (const std::exception& exception) {
+        return fail(exception.what());
+    }
+}
