@@ -76,6 +76,22 @@ bool isAscii(std::string_view text)
     return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
 }
 
+bool isWellFormedPair(std::string_view gbk)
+{
+    if (gbk.size() < 2)
+        return false;
+    const auto lead = static_cast<unsigned char>(gbk[0]);
+    const auto trail = static_cast<unsigned char>(gbk[1]);
+    return lead >= 0x81 && lead <= 0xFE && trail >= 0x40 && trail <= 0xFE && trail != 0x7F;
+}
+
+void appendEscapedByte(std::string& out, unsigned char byte)
+{
+    out += static_cast<char>(0xEF);
+    out += static_cast<char>(0x9C + (byte >> 6));
+    out += static_cast<char>(0x80 + (byte & 0x3F));
+}
+
 } // namespace
 
 std::string gbkToUtf8(std::string_view gbk)
@@ -87,13 +103,14 @@ std::string gbkToUtf8(std::string_view gbk)
     while (!gbk.empty()) {
         if (gbkDecoder().convert(gbk, out))
             break;
-        // Keep the offending byte as an escape character and go on with the
-        // next byte: its follower may start a good character.
-        const auto byte = static_cast<unsigned char>(gbk.front());
-        out += static_cast<char>(0xEF);
-        out += static_cast<char>(0x9C + (byte >> 6));
-        out += static_cast<char>(0x80 + (byte & 0x3F));
-        gbk.remove_prefix(1);
+        // Keep the offending bytes as escape characters and go on: a lead
+        // byte with a well-formed trail (an unmapped character) is skipped as
+        // a pair to stay in step; anything else one byte at a time, since its
+        // follower may start a good character.
+        const std::size_t skip = isWellFormedPair(gbk) ? 2 : 1;
+        for (std::size_t i = 0; i < skip; ++i)
+            appendEscapedByte(out, static_cast<unsigned char>(gbk[i]));
+        gbk.remove_prefix(skip);
     }
     return out;
 }

@@ -1,0 +1,116 @@
+#include "app/AdminCommands.h"
+
+#include "platform/Gbk.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using namespace regdesk;
+
+namespace {
+
+void writeGbk(const QString& path, const std::string& utf8)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    const std::string gbk = utf8ToGbk(utf8);
+    file.write(gbk.data(), static_cast<qint64>(gbk.size()));
+}
+
+TEST(AdminInit, CreatesTheThreeRegistersAndNeverOverwrites)
+{
+    QTemporaryDir dir;
+    const AdminResult first = runAdminCommand({"init", dir.path().toStdString()});
+    ASSERT_EQ(first.exitCode, 0) << first.errors;
+    const QString path = QDir(dir.path()).filePath(QStringLiteral("data.db"));
+    {
+        QSqlDatabase database = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("check"));
+        database.setDatabaseName(path);
+        ASSERT_TRUE(database.open());
+        QSqlQuery query(database);
+        ASSERT_TRUE(query.exec(QStringLiteral("SELECT name FROM sqlite_master WHERE type='table' ORDER BY name")));
+        QStringList tables;
+        while (query.next())
+            tables << query.value(0).toString();
+        EXPECT_EQ(tables, (QStringList{QStringLiteral("人员信息表"), QStringLiteral("发文登记表"),
+                                       QStringLiteral("收文登记表")}));
+        ASSERT_TRUE(query.exec(QStringLiteral("INSERT INTO 发文登记表 (发文号) VALUES ('keep')")));
+        database.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("check"));
+
+    const AdminResult second = runAdminCommand({"init", dir.path().toStdString()});
+    EXPECT_NE(second.exitCode, 0);
+    EXPECT_NE(second.errors.find("already exists"), std::string::npos);
+    {
+        QSqlDatabase database = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("check2"));
+        database.setDatabaseName(path);
+        ASSERT_TRUE(database.open());
+        QSqlQuery query(QStringLiteral("SELECT COUNT(*) FROM 发文登记表"), database);
+        ASSERT_TRUE(query.next());
+        EXPECT_EQ(query.value(0).toInt(), 1);
+        database.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("check2"));
+}
+
+TEST(AdminInit, RefusesAMissingFolderAndBadUsage)
+{
+    const AdminResult missing = runAdminCommand({"init", "/nonexistent/folder"});
+    EXPECT_NE(missing.exitCode, 0);
+    EXPECT_NE(missing.errors.find("no such folder"), std::string::npos);
+    EXPECT_NE(runAdminCommand({"frobnicate"}).exitCode, 0);
+    EXPECT_NE(runAdminCommand({}).exitCode, 0);
+}
+
+TEST(AdminInit, ReportsAFolderWhereNoFileCanBeCreated)
+{
+    // Nobody, root included, can create a file in /proc.
+    const AdminResult result = runAdminCommand({"init", "/proc"});
+    EXPECT_NE(result.exitCode, 0);
+    EXPECT_NE(result.errors.find("cannot create"), std::string::npos) << result.errors;
+    EXPECT_FALSE(QFile::exists(QStringLiteral("/proc/data.db")));
+}
+
+TEST(AdminSettings, ListsSectionsKeysAndTraps)
+{
+    QTemporaryDir dir;
+    writeGbk(
+        QDir(dir.path()).filePath(QStringLiteral("document.ini")),
+        "[发文设置]\r\n制码单位 =某法院\r\n标题=关于;注\r\n\r\n[发文型式]\r\n1=某中法\r\n[主送单位]\r\n1=省法院\r\n");
+    const AdminResult result = runAdminCommand({"settings", dir.path().toStdString()});
+    ASSERT_EQ(result.exitCode, 0) << result.errors;
+    const std::string& out = result.output;
+    EXPECT_NE(out.find("[发文设置]\n0\t制码单位 \t某法院\n1\t标题\t关于\n"), std::string::npos) << out;
+    // The list swallows the next header and its entry.
+    EXPECT_NE(out.find("[发文型式]\n0\t1\t某中法\n1\t[主送单位]\t\n2\t1\t省法院\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("发文设置/制码单位=\n"), std::string::npos);
+    EXPECT_NE(out.find("发文设置/标题=关于\n"), std::string::npos);
+    EXPECT_NE(out.find("warning: line 2: \"制码单位 \" differs from the key 发文设置/制码单位 only by blanks"),
+              std::string::npos)
+        << out;
+    EXPECT_NE(out.find("warning: list section [发文型式] is followed directly by the header [主送单位]"),
+              std::string::npos)
+        << out;
+}
+
+TEST(AdminSettings, CleanFileHasNoWarningsAndMissingFileIsEmpty)
+{
+    QTemporaryDir dir;
+    const AdminResult missing = runAdminCommand({"settings", dir.path().toStdString()});
+    EXPECT_EQ(missing.exitCode, 0);
+    EXPECT_NE(missing.errors.find("does not exist"), std::string::npos);
+    EXPECT_NE(missing.output.find("PDF/Width=\n"), std::string::npos);
+
+    writeGbk(QDir(dir.path()).filePath(QStringLiteral("document.ini")),
+             "[发文型式]\r\n1=某中法\r\n\r\n[PDF]\r\nWidth=60\r\n");
+    const AdminResult clean = runAdminCommand({"settings", dir.path().toStdString()});
+    EXPECT_EQ(clean.output.find("warning"), std::string::npos) << clean.output;
+    EXPECT_NE(clean.output.find("PDF/Width=60\n"), std::string::npos);
+}
+
+} // namespace

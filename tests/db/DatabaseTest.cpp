@@ -1,0 +1,268 @@
+#include "FakePrompter.h"
+#include "TempDeskFolder.h"
+#include "db/AdoDatabase.h"
+#include "db/AdoRecordset.h"
+#include "db/BlobBuffer.h"
+#include "db/RegisterStatements.h"
+#include "db/SqlDialect.h"
+
+#include <QFile>
+#include <gtest/gtest.h>
+
+using namespace regdesk;
+using regdesk::test::FakePrompter;
+using regdesk::test::TempDeskFolder;
+
+namespace {
+
+class DatabaseTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_folder.createDatabase());
+        ASSERT_TRUE(m_database.openConnection(AdoDatabase::connectionStringFor(m_folder.gbkPath())));
+        AdoDatabase::setActiveConnection(m_database.connection());
+    }
+    void TearDown() override { AdoDatabase::setActiveConnection(nullptr); }
+
+    bool run(const GbkString& sql)
+    {
+        AdoRecordset recordset;
+        return recordset.openQuery(sql);
+    }
+
+    static DocumentRecord record(const GbkString& number)
+    {
+        DocumentRecord row;
+        row[DocumentRecord::Number] = number;
+        row[DocumentRecord::Title] = "关于印发《某某办法》的通知"_gbk;
+        row[DocumentRecord::Secrecy] = "无"_gbk;
+        row[DocumentRecord::DocumentDate] = "20261208";
+        row[DocumentRecord::Version] = "GB0626-2005";
+        row.barcodeMade = "是"_gbk;
+        return row;
+    }
+
+    TempDeskFolder m_folder;
+    FakePrompter m_prompter;
+    AdoDatabase m_database{m_prompter};
+};
+
+TEST(Connection, MissingDatabaseFailsWithTheErrorBoxAndCreatesNoFile)
+{
+    TempDeskFolder folder;
+    FakePrompter prompter;
+    AdoDatabase database(prompter);
+    EXPECT_FALSE(database.openConnection(AdoDatabase::connectionStringFor(folder.gbkPath())));
+    EXPECT_EQ(database.connection(), nullptr);
+    ASSERT_EQ(prompter.shown().size(), 1u);
+    const auto& box = prompter.shown().front().message;
+    EXPECT_TRUE(box.text.startsWith(QStringLiteral("发生错误:\n\n"))) << box.text.toStdString();
+    EXPECT_GT(box.text.size(), 7);
+    EXPECT_EQ(box.caption, QStringLiteral("系统提示"));
+    EXPECT_EQ(box.icon, Prompter::Icon::Warning);
+    EXPECT_FALSE(QFile::exists(folder.filePath(QStringLiteral("data.db"))));
+}
+
+TEST(Connection, StringKeepsTheJetFormatAroundTheFile)
+{
+    const GbkString text = AdoDatabase::connectionStringFor("/desk");
+    EXPECT_EQ(text, "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=/desk/data.db;OLEDB:Database ,, , adModeUnknown");
+    EXPECT_EQ(SqlDialect::dataSourceOf(text), "/desk/data.db");
+}
+
+TEST_F(DatabaseTest, FieldTextIsTrimmedAndEmptyForNull)
+{
+    ASSERT_TRUE(run("INSERT INTO 发文登记表 (发文号, 标题, 密级) VALUES ('  A1 ', NULL, '')"_gbk));
+    ASSERT_TRUE(run("INSERT INTO 人员信息表 (姓名) VALUES ('x')"_gbk));
+    AdoRecordset recordset;
+    ASSERT_TRUE(recordset.openQuery("SELECT 发文号, 标题, 密级, 42 AS n, 2.5 AS d FROM 发文登记表"_gbk));
+    EXPECT_EQ(recordset.fieldText("发文号"_gbk), "A1");
+    EXPECT_EQ(recordset.fieldText("标题"_gbk), "");
+    EXPECT_EQ(recordset.fieldText("密级"_gbk), "");
+    EXPECT_EQ(recordset.fieldText("n"), "42");
+    EXPECT_EQ(recordset.fieldText("d"), "2.5");
+    EXPECT_EQ(recordset.fieldText("no such column"), "");
+    EXPECT_EQ(recordset.fieldCount(), 5);
+    EXPECT_EQ(recordset.fieldName(0), "发文号"_gbk);
+    EXPECT_EQ(recordset.fieldTypeName(0), "字符型"_gbk);
+    EXPECT_EQ(recordset.fieldTypeName(3), "数值型"_gbk);
+    EXPECT_EQ(recordset.fieldTypeName(99), "未知类型"_gbk);
+    EXPECT_TRUE(m_prompter.shown().empty());
+}
+
+TEST_F(DatabaseTest, EmptyResultCountsZero)
+{
+    AdoRecordset recordset;
+    ASSERT_TRUE(recordset.openQuery(RegisterStatements::selectNumber(RegisterStatements::outgoingTable(), "none")));
+    EXPECT_EQ(recordset.recordCount(), 0);
+    EXPECT_TRUE(recordset.isEof());
+    EXPECT_EQ(recordset.fieldText("发文号"_gbk), "");
+}
+
+TEST_F(DatabaseTest, MovingAboutAndCounting)
+{
+    for (const char* number : {"1", "2", "3"})
+        ASSERT_TRUE(run(RegisterStatements::insertOutgoing(RegisterStatements::outgoingTable(), record(number))));
+    AdoRecordset recordset;
+    ASSERT_TRUE(recordset.openQuery("SELECT 发文号 FROM 发文登记表 ORDER BY 发文号"_gbk));
+    ASSERT_TRUE(recordset.moveTo(2));
+    EXPECT_EQ(recordset.fieldText(0), "3");
+    EXPECT_EQ(recordset.recordCount(), 3);
+    EXPECT_EQ(recordset.fieldText(0), "1"); // counting moves back to the first row
+    ASSERT_TRUE(recordset.moveNext());
+    ASSERT_TRUE(recordset.moveNext());
+    ASSERT_TRUE(recordset.moveNext());
+    EXPECT_TRUE(recordset.isEof());
+    EXPECT_FALSE(recordset.moveNext());
+    EXPECT_EQ(m_prompter.shown().size(), 1u); // moving past the end is reported once
+}
+
+TEST_F(DatabaseTest, SecondQueryOnOneWrapperReplacesTheFirst)
+{
+    ASSERT_TRUE(run(RegisterStatements::insertOutgoing(RegisterStatements::outgoingTable(), record("1"))));
+    AdoRecordset recordset;
+    ASSERT_TRUE(recordset.openQuery("SELECT 发文号, 标题 FROM 发文登记表"_gbk));
+    ASSERT_TRUE(recordset.openQuery("SELECT 姓名 FROM 人员信息表"_gbk));
+    EXPECT_EQ(recordset.fieldCount(), 1);
+    EXPECT_EQ(recordset.recordCount(), 0);
+    EXPECT_EQ(recordset.sourceText(), "(SELECT 姓名 FROM 人员信息表) DERIVEDTBL"_gbk);
+}
+
+TEST_F(DatabaseTest, FailingStatementShowsOneBoxWithTheDescription)
+{
+    AdoRecordset recordset;
+    EXPECT_FALSE(recordset.openQuery("SELECT 发文号 FROM 没有的表"_gbk));
+    ASSERT_EQ(m_prompter.shown().size(), 1u);
+    EXPECT_TRUE(m_prompter.shown()[0].message.text.contains(QStringLiteral("没有的表")));
+    EXPECT_TRUE(m_prompter.shown()[0].message.caption.isEmpty()); // the program's name
+    EXPECT_EQ(recordset.fieldCount(), -1);
+    EXPECT_EQ(recordset.recordCount(), 0);
+}
+
+TEST_F(DatabaseTest, QuotesAndChineseRoundTripByteForByte)
+{
+    DocumentRecord row = record("某中法〔2026〕1号"_gbk);
+    row[DocumentRecord::Title] = "关于'张三'的\"通知\"; DROP TABLE 发文登记表; --"_gbk;
+    row[DocumentRecord::Remarks] = "拟稿人：O'Brien"_gbk;
+    row[DocumentRecord::Recipient] = std::string("\xFF\x81 \xAA\xA1", 5); // not valid GBK: must survive too
+    const GbkString table = RegisterStatements::outgoingTable();
+    ASSERT_TRUE(run(RegisterStatements::insertOutgoing(table, row)));
+
+    AdoRecordset recordset;
+    ASSERT_TRUE(recordset.openQuery(RegisterStatements::selectRegister(table)));
+    ASSERT_EQ(recordset.recordCount(), 1);
+    EXPECT_EQ(recordset.fieldText("发文号"_gbk), row[DocumentRecord::Number]);
+    EXPECT_EQ(recordset.fieldText("标题"_gbk), row[DocumentRecord::Title]);
+    EXPECT_EQ(recordset.fieldText("备注"_gbk), row[DocumentRecord::Remarks]);
+    EXPECT_EQ(recordset.fieldText("主送"_gbk), row[DocumentRecord::Recipient]);
+    EXPECT_EQ(recordset.fieldText("成文日期"_gbk), "20261208");
+}
+
+TEST_F(DatabaseTest, QuotedNumberCannotWidenADelete)
+{
+    const GbkString table = RegisterStatements::outgoingTable();
+    ASSERT_TRUE(run(RegisterStatements::insertOutgoing(table, record("keep"))));
+    ASSERT_TRUE(run(RegisterStatements::deleteNumber(table, "x' OR '1'='1")));
+    ASSERT_TRUE(run(RegisterStatements::deleteRow(table, "x' OR 1=1 --")));
+    AdoRecordset recordset;
+    ASSERT_TRUE(recordset.openQuery(RegisterStatements::selectNumber(table, "keep")));
+    EXPECT_EQ(recordset.recordCount(), 1);
+}
+
+TEST_F(DatabaseTest, JetDeleteStarRuns)
+{
+    const GbkString table = RegisterStatements::incomingTable();
+    ASSERT_TRUE(run(RegisterStatements::insertIncoming(table, record("A"))));
+    ASSERT_TRUE(run(RegisterStatements::deleteRow(table, "a"))); // numbers compare without ASCII case
+    AdoRecordset recordset;
+    ASSERT_TRUE(recordset.openQuery(RegisterStatements::selectNumber(table, "A")));
+    EXPECT_EQ(recordset.recordCount(), 0);
+    EXPECT_TRUE(m_prompter.shown().empty());
+}
+
+TEST_F(DatabaseTest, IncomingRowsHaveNoBarcodeMark)
+{
+    ASSERT_TRUE(run(RegisterStatements::insertIncoming(RegisterStatements::incomingTable(), record("A"))));
+    AdoRecordset recordset;
+    ASSERT_TRUE(recordset.openQuery("SELECT 条码已打 FROM 收文登记表"_gbk));
+    EXPECT_EQ(recordset.fieldText(0), "");
+}
+
+TEST_F(DatabaseTest, CodeYearIsFoundAnywhereInTheText)
+{
+    DocumentRecord row = record("A");
+    row[DocumentRecord::CodeDate] = "20261208";
+    ASSERT_TRUE(run(RegisterStatements::insertOutgoing(RegisterStatements::outgoingTable(), row)));
+    AdoRecordset recordset;
+    ASSERT_TRUE(recordset.openQuery(RegisterStatements::selectCodeTimesOfYear(2026)));
+    EXPECT_EQ(recordset.recordCount(), 1);
+    ASSERT_TRUE(recordset.openQuery(RegisterStatements::selectCodeTimesOfYear(2025)));
+    EXPECT_EQ(recordset.recordCount(), 0);
+}
+
+TEST_F(DatabaseTest, BlobsRoundTripAndZeroBytesLeaveTheBuffer)
+{
+    const GbkString table = RegisterStatements::outgoingTable();
+    ASSERT_TRUE(run(RegisterStatements::insertOutgoing(table, record("A"))));
+    ASSERT_TRUE(run(RegisterStatements::insertOutgoing(table, record("B"))));
+    BlobBuffer& blob = BlobBuffer::instance();
+    blob.bytes = QByteArray("\x00\x01\xFF'x", 5);
+    blob.length = 5;
+    AdoRecordset recordset;
+    ASSERT_TRUE(recordset.writeBlob(RegisterStatements::selectFileData(table, "A")));
+
+    blob.bytes.clear();
+    blob.length = 0;
+    ASSERT_TRUE(recordset.readBlob(RegisterStatements::selectFileData(table, "A")));
+    EXPECT_EQ(blob.length, 5);
+    EXPECT_EQ(blob.bytes, QByteArray("\x00\x01\xFF'x", 5));
+
+    // B holds no bytes: the length becomes 0 and the buffer is not replaced.
+    ASSERT_TRUE(recordset.readBlob(RegisterStatements::selectFileData(table, "B")));
+    EXPECT_EQ(blob.length, 0);
+    EXPECT_EQ(blob.bytes, QByteArray("\x00\x01\xFF'x", 5));
+
+    // A zero-byte blob is written as such.
+    blob.length = 0;
+    ASSERT_TRUE(recordset.writeBlob(RegisterStatements::selectFileData(table, "B")));
+    ASSERT_TRUE(recordset.openQuery("SELECT length(文件数据) AS n FROM 发文登记表 WHERE 发文号='B'"_gbk));
+    EXPECT_EQ(recordset.fieldText("n"), "0");
+
+    // No such row: nothing read, nothing written.
+    EXPECT_FALSE(recordset.readBlob(RegisterStatements::selectFileData(table, "none")));
+    EXPECT_FALSE(recordset.writeBlob(RegisterStatements::selectFileData(table, "none")));
+}
+
+TEST_F(DatabaseTest, RolledBackTransactionLeavesTheOldRow)
+{
+    const GbkString table = RegisterStatements::outgoingTable();
+    ASSERT_TRUE(run(RegisterStatements::insertOutgoing(table, record("A"))));
+    auto connection = AdoDatabase::activeConnection();
+    ASSERT_TRUE(connection->beginTransaction());
+    ASSERT_TRUE(run(RegisterStatements::deleteNumber(table, "A")));
+    ASSERT_TRUE(connection->rollbackTransaction());
+    AdoRecordset recordset;
+    ASSERT_TRUE(recordset.openQuery(RegisterStatements::selectNumber(table, "A")));
+    EXPECT_EQ(recordset.recordCount(), 1);
+}
+
+TEST(SqlText, ValuesHaveTheirQuotesDoubled)
+{
+    EXPECT_EQ(escapeSqlText("O'Brien''s"), "O''Brien''''s");
+    EXPECT_EQ(formatSql("a='%s' b=%d c=%s 100%%", {GbkString("x'y"), 7, SqlName{"t'"}}), "a='x''y' b=7 c=t' 100%");
+    EXPECT_EQ(RegisterStatements::completeByInitials("(SELECT 姓名,简称 FROM 人员信息表) DERIVEDTBL"_gbk, "z'"),
+              "SELECT * From (SELECT 姓名,简称 FROM 人员信息表) DERIVEDTBL  WHERE 简称 LIKE'z''%' ORDER BY 简称"_gbk);
+}
+
+TEST(SqlText, JetOnlySyntaxIsTranslatedInOnePlace)
+{
+    EXPECT_EQ(SqlDialect::toSqlite("DELETE * FROM t where a='*'"), QStringLiteral("DELETE FROM t where a='*'"));
+    EXPECT_EQ(SqlDialect::toSqlite("SELECT * FROM t"), QStringLiteral("SELECT * FROM t"));
+    EXPECT_EQ(SqlDialect::blobUpdateFor("Select 文件数据 FROM 发文登记表 where 发文号='a b'"_gbk),
+              QStringLiteral("UPDATE 发文登记表 SET 文件数据=? where 发文号='a b'"));
+    EXPECT_FALSE(SqlDialect::blobUpdateFor("DELETE FROM t").has_value());
+}
+
+} // namespace
