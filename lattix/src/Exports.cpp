@@ -1,10 +1,12 @@
 // The C interface of Lattix. Every export catches everything and answers with its failure result.
 #include "Encoder.h"
 #include "FileIo.h"
+#include "ScanReader.h"
 #include "ThreePartBlock.h"
 #include "lattix.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <string>
 
@@ -95,6 +97,31 @@ LATTIX_API int LATTIX_CALL SetConFile(const char* name)
     } catch (...) {
     }
     return 0;
+}
+
+// --- Scan reader ---------------------------------------------------------------------------------
+
+LATTIX_API int LATTIX_CALL InitRead(HWND window, const char* folder)
+{
+    try {
+        // On POSIX the window is the host's notification descriptor carried in the handle.
+        const auto descriptor = reinterpret_cast<std::intptr_t>(window);
+        if (descriptor <= 0 || descriptor > INT32_MAX || !folder)
+            return 1;
+        return lattix::processScanReader().start(static_cast<int>(descriptor), folder,
+                                                 [] { return lattix::ScanPortSettings::readFile(g_settingsFileName); });
+    } catch (...) {
+        return 1;
+    }
+}
+
+LATTIX_API int LATTIX_CALL CloseRead(void)
+{
+    try {
+        return lattix::processScanReader().stop();
+    } catch (...) {
+        return 1;
+    }
 }
 
 } // extern "C"
