@@ -64,7 +64,33 @@ LATTIX_API BSTR LATTIX_CALL Lattix(const char* path);
 LATTIX_API int LATTIX_CALL SetConFile(const char* name);
 
 /* --- Scan reader ------------------------------------------------------------------------------- */
-/* InitRead / CloseRead are declared here. */
+/*
+ * A reader thread listens to a barcode scanner on the serial port named by Port of section [SCAN]
+ * (default "COM1", which names /dev/ttyS0 on POSIX, COM2 /dev/ttyS1 and so on; a name starting with
+ * "/" is a device path) at Baudrate (default 9600), 8N1. A scan ends after 200 ms without a byte, or
+ * after 6144 bytes without a pause. Each scan replaces temp.txt, temp.img and temp.oth, named by the
+ * folder text joined directly with these names: an 8-byte trailer as MakePdf417 writes it splits the
+ * scan into the three parts, anything else (a final CR dropped) goes whole into temp.txt. Then the
+ * host is notified with WM_KEYDOWN, key code 255.
+ *
+ * On POSIX the window is a file descriptor open for writing (a pipe or socket), cast to the handle:
+ * (HWND)(intptr_t)fd. Each notification writes one 12-byte record there: the little-endian 32-bit
+ * values 0x0100, 255 and 0; a record that does not fit into the descriptor at once is dropped.
+ */
+#if defined(_WIN32)
+#include <windows.h>
+#else
+typedef void* HWND;
+#endif
+
+/* Starts the reader: 0 started; 1 when one runs already (nothing changes), the handle is NULL, the
+ * folder is NULL or longer than 255 bytes, or the port cannot be opened or set up (then
+ * "无法打开 <port> ", GBK, goes to stderr where Windows shows a message box). */
+LATTIX_API int LATTIX_CALL InitRead(HWND window, const char* folder);
+
+/* Stops the reader, waiting at most 5000 ms for its thread: 0 stopped, 1 none was running. May be
+ * called from another thread than InitRead. */
+LATTIX_API int LATTIX_CALL CloseRead(void);
 /* ----------------------------------------------------------------------------------------------- */
 
 #ifdef __cplusplus
