@@ -1,0 +1,47 @@
+#include "desk/AdoRegisterStore.h"
+
+#include "db/AdoDatabase.h"
+#include "db/AdoRecordset.h"
+#include "db/RegisterStatements.h"
+
+namespace regdesk {
+namespace {
+
+bool run(const GbkString& sql)
+{
+    AdoRecordset statement;
+    return statement.openQuery(sql);
+}
+
+} // namespace
+
+bool AdoRegisterStore::isRegistered(const GbkString& table, const GbkString& number)
+{
+    AdoRecordset records;
+    return records.openQuery(RegisterStatements::selectNumber(table, number)) && records.recordCount() > 0;
+}
+
+bool AdoRegisterStore::insert(const GbkString& table, const DocumentRecord& record, bool outgoing, bool replaceExisting)
+{
+    const GbkString insertion = outgoing ? RegisterStatements::insertOutgoing(table, record)
+                                         : RegisterStatements::insertIncoming(table, record);
+    if (!replaceExisting)
+        return run(insertion);
+
+    // The old row goes only together with the arrival of its replacement.
+    const std::shared_ptr<DbConnection>& connection = AdoDatabase::activeConnection();
+    if (!connection || !connection->beginTransaction())
+        return false;
+    if (run(RegisterStatements::deleteNumber(table, record[DocumentRecord::Number])) && run(insertion) &&
+        connection->commitTransaction())
+        return true;
+    connection->rollbackTransaction();
+    return false;
+}
+
+void AdoRegisterStore::attachFile(const GbkString& table, const GbkString& number, const GbkString& path)
+{
+    run(RegisterStatements::updateFileType(table, RegistrationSaving::attachmentType(path), number));
+}
+
+} // namespace regdesk

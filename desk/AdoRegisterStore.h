@@ -1,0 +1,16 @@
+#pragma once
+
+#include "desk/RegistrationSaving.h"
+
+namespace regdesk {
+
+// The registers on the active connection.
+class AdoRegisterStore final : public RegisterStore
+{
+public:
+    bool isRegistered(const GbkString& table, const GbkString& number) override;
+    bool insert(const GbkString& table, const DocumentRecord& record, bool outgoing, bool replaceExisting) override;
+    void attachFile(const GbkString& table, const GbkString& number, const GbkString& path) override;
+};
+
+} // namespace regdesk

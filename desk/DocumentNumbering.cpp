@@ -1,0 +1,144 @@
+#include "desk/DocumentNumbering.h"
+
+#include "app/SettingsFile.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+
+namespace regdesk {
+namespace {
+
+const GbkString& closingBracket()
+{
+    static const GbkString bracket = "〕"_gbk;
+    return bracket;
+}
+
+// Position of the first "〕" that starts on a character boundary, so that the
+// trail byte of one character and the lead byte of the next never pass for it.
+std::size_t findClosingBracket(const GbkString& text)
+{
+    const GbkString& bracket = closingBracket();
+    for (std::size_t pos = 0; pos < text.size(); pos += gbkCharLength(text, pos)) {
+        if (text.compare(pos, bracket.size(), bracket) == 0)
+            return pos;
+    }
+    return GbkString::npos;
+}
+
+// The decimal number at the start of `text` (digits only; 0 when none).
+int leadingNumber(std::string_view text)
+{
+    long long value = 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9')
+            break;
+        value = std::min<long long>(value * 10 + (c - '0'), 0x7fffffff);
+    }
+    return static_cast<int>(value);
+}
+
+// Serial of a number whose head is known: the text between the head and the
+// final two bytes (the "号").
+int serialAfterHead(const GbkString& number, std::size_t headLength)
+{
+    if (number.size() < headLength + 2)
+        return 0;
+    return leadingNumber(std::string_view(number).substr(headLength, number.size() - 2 - headLength));
+}
+
+std::string formatInt(const char* format, int value)
+{
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, format, value);
+    return buffer;
+}
+
+} // namespace
+
+CodeNumberLayout CodeNumberLayout::fromSettings(const SettingsFile& settings)
+{
+    const GbkString section = "发文设置"_gbk;
+    CodeNumberLayout layout;
+    layout.identifier = settings.getString(section, "制码号固定标识"_gbk);
+    layout.identifierLength = settings.getInteger(section, "制码号固定位数"_gbk);
+    layout.yearDigits = settings.getString(section, "制码号年度位数"_gbk);
+    layout.serialDigits = settings.getString(section, "制码号流水位数"_gbk);
+    return layout;
+}
+
+namespace DocumentNumbering {
+
+std::optional<GbkString> headOf(const GbkString& number)
+{
+    const std::size_t pos = findClosingBracket(number);
+    if (pos == GbkString::npos)
+        return std::nullopt;
+    return number.substr(0, pos + closingBracket().size());
+}
+
+int lastSerial(const GbkString& prefix, const std::vector<GbkString>& prefixes, const std::vector<GbkString>& numbers)
+{
+    if (std::find(prefixes.begin(), prefixes.end(), prefix) == prefixes.end())
+        return 0;
+    int last = 0;
+    for (const GbkString& number : numbers) {
+        const std::optional<GbkString> head = headOf(number);
+        if (head && *head == prefix)
+            last = std::max(last, serialAfterHead(number, head->size()));
+    }
+    return last;
+}
+
+GbkString codeNumber(const CodeNumberLayout& layout, int year, int barcodesMade, std::vector<DeskNotice>& notices)
+{
+    if (static_cast<long long>(layout.identifier.size()) != layout.identifierLength)
+        notices.push_back({"制码号固定标识位数错误!"_gbk, {}});
+
+    GbkString head;
+    if (layout.yearDigits == "2")
+        head = layout.identifier + std::to_string(year - 2000);
+    else if (layout.yearDigits == "4")
+        head = layout.identifier + std::to_string(year);
+    else if (layout.yearDigits == "0")
+        head = layout.identifier;
+    else
+        notices.push_back({"制码号年度位数不正确!"_gbk, {}});
+
+    const int serial = barcodesMade + 1;
+    GbkString serialText;
+    static constexpr const char* kSerialFormats[] = {"%02d", "%03d", "%04d", "%05d", "%06d", "%07d"};
+    const GbkString& digits = layout.serialDigits;
+    if (digits.size() == 1 && digits[0] >= '2' && digits[0] <= '7')
+        serialText = formatInt(kSerialFormats[digits[0] - '2'], serial);
+    else
+        notices.push_back({"制码号流水位数不合适!"_gbk, {}});
+    return head + serialText;
+}
+
+NumberingProposal propose(const GbkString& prefix, const std::vector<GbkString>& prefixes, int year,
+                          const CodeNumberLayout& layout, OutgoingRegisterView& register_)
+{
+    NumberingProposal proposal;
+    const int serial = lastSerial(prefix, prefixes, register_.numbersOfYear(year));
+    proposal.lastNumber = prefix + std::to_string(serial) + "号"_gbk;
+    proposal.lastTitle = register_.titleOf(proposal.lastNumber).value_or(GbkString{});
+    const std::optional<int> countedYear = layout.yearDigits == "0" ? std::nullopt : std::optional<int>(year);
+    proposal.codeNumber = codeNumber(layout, year, register_.countBarcoded(countedYear), proposal.notices);
+    return proposal;
+}
+
+std::optional<GbkString> nextNumber(const GbkString& lastNumber)
+{
+    if (lastNumber.empty())
+        return std::nullopt;
+    const std::optional<GbkString> head = headOf(lastNumber);
+    if (!head)
+        return std::nullopt;
+    const long long next = static_cast<long long>(serialAfterHead(lastNumber, head->size())) + 1;
+    return *head + std::to_string(next) + "号"_gbk;
+}
+
+} // namespace DocumentNumbering
+} // namespace regdesk

@@ -1,0 +1,67 @@
+#pragma once
+
+#include "desk/DeskNotice.h"
+#include "platform/Gbk.h"
+
+#include <optional>
+#include <vector>
+
+namespace regdesk {
+
+class SettingsFile;
+
+// What numbering needs to know of the outgoing register.
+class OutgoingRegisterView
+{
+public:
+    virtual ~OutgoingRegisterView() = default;
+
+    // 发文号 of every row whose number mentions the year.
+    virtual std::vector<GbkString> numbersOfYear(int year) = 0;
+    // 标题 of the row with this 发文号; nullopt when there is none.
+    virtual std::optional<GbkString> titleOf(const GbkString& number) = 0;
+    // Rows whose barcode was made, of the year (or of all years); 0 when the count fails.
+    virtual int countBarcoded(std::optional<int> year) = 0;
+};
+
+// The four keys of 发文设置 that lay out the code number.
+struct CodeNumberLayout
+{
+    GbkString identifier;     // 制码号固定标识
+    int identifierLength = 0; // 制码号固定位数
+    GbkString yearDigits;     // 制码号年度位数: "2", "4" or "0"
+    GbkString serialDigits;   // 制码号流水位数: "2" to "7"
+
+    static CodeNumberLayout fromSettings(const SettingsFile& settings);
+};
+
+// What choosing a prefix proposes.
+struct NumberingProposal
+{
+    GbkString lastNumber;            // static 1314: prefix + last serial + 号
+    GbkString lastTitle;             // static 1297: title registered under it, or empty
+    GbkString codeNumber;            // the code-number field
+    std::vector<DeskNotice> notices; // layout messages, in the order they arise
+};
+
+namespace DocumentNumbering {
+
+// The head of a document number: up to and including its first "〕"; nullopt without one.
+std::optional<GbkString> headOf(const GbkString& number);
+
+// Largest serial of `prefix` among `numbers` (0 when none), counting only a
+// prefix that is one of the form's prefixes.
+int lastSerial(const GbkString& prefix, const std::vector<GbkString>& prefixes, const std::vector<GbkString>& numbers);
+
+// The code number for `year`, given the count of barcodes already made.
+GbkString codeNumber(const CodeNumberLayout& layout, int year, int barcodesMade, std::vector<DeskNotice>& notices);
+
+// All of it, when the drop-down of the number combo closes on `prefix`.
+NumberingProposal propose(const GbkString& prefix, const std::vector<GbkString>& prefixes, int year,
+                          const CodeNumberLayout& layout, OutgoingRegisterView& register_);
+
+// The next document number after the last one shown; nullopt when none is shown.
+std::optional<GbkString> nextNumber(const GbkString& lastNumber);
+
+} // namespace DocumentNumbering
+} // namespace regdesk

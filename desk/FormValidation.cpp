@@ -1,0 +1,134 @@
+#include "desk/FormValidation.h"
+
+#include "app/SettingsFile.h"
+
+#include <algorithm>
+#include <string>
+
+namespace regdesk {
+namespace {
+
+// Character-aware search, so that "绝" is not found across two other characters.
+bool containsText(const GbkString& text, const GbkString& part)
+{
+    if (part.empty())
+        return true;
+    for (std::size_t pos = 0; pos < text.size(); pos += gbkCharLength(text, pos)) {
+        if (text.compare(pos, part.size(), part) == 0)
+            return true;
+    }
+    return false;
+}
+
+std::string twoDigits(int value)
+{
+    return value > 9 ? std::to_string(value) : "0" + std::to_string(value);
+}
+
+DeskNotice missing(const char* utf8Text)
+{
+    return {utf8ToGbk(utf8Text), "缺乏必要内容"_gbk};
+}
+
+} // namespace
+
+namespace FormValidation {
+
+std::vector<GbkString> documentKinds(const SettingsFile& settings)
+{
+    const GbkString section = "发文种类"_gbk;
+    const int count = std::min(settings.countEntries(section), 30);
+    std::vector<GbkString> kinds;
+    for (int i = 0; i < count; ++i)
+        kinds.push_back(settings.entryValue(section, i));
+    return kinds;
+}
+
+std::optional<GbkString> kindOfTitle(const GbkString& title, const std::vector<GbkString>& kinds)
+{
+    std::size_t end = 0;
+    const GbkString* chosen = nullptr;
+    for (const GbkString& kind : kinds) {
+        if (kind.empty())
+            continue; // an empty entry would match at every position
+        const std::size_t p = title.rfind(kind);
+        if (p != GbkString::npos && p > 0 && p >= end) {
+            chosen = &kind;
+            end = p + kind.size();
+        }
+    }
+    if (chosen == nullptr || end != title.size())
+        return std::nullopt;
+    return *chosen;
+}
+
+DeskNotice titleErrorNotice()
+{
+    return {"标题错误!"_gbk, "文种错误"_gbk};
+}
+
+GbkString formatDate(const CalendarDate& date)
+{
+    return std::to_string(date.year) + twoDigits(date.month) + twoDigits(date.day);
+}
+
+ConfirmationResult confirm(const OutgoingFields& fields, bool listHasRow)
+{
+    ConfirmationResult result;
+    auto stop = [&result](DeskNotice notice) {
+        result.notices.push_back(std::move(notice));
+        return result;
+    };
+
+    if (listHasRow)
+        return stop({"现有登记未完成"_gbk, "表内内容未保存"_gbk});
+    if (fields.number.empty())
+        return stop(missing("发文号不得为空"));
+    if (!containsText(fields.secrecy, "绝"_gbk)) {
+        if (fields.title.empty())
+            result.notices.push_back({"标题为空？"_gbk, "缺乏主要内容"_gbk});
+        if (fields.title == fields.lastTitle)
+            return stop({"无法重复发号！"_gbk, "标题重复"_gbk});
+    } else if (!fields.title.empty()) {
+        return stop({"标题不得显示！"_gbk, "绝密"_gbk});
+    }
+    if (fields.issuingUnit.empty())
+        return stop(missing("发文单位不得为空"));
+    if ((fields.kind == "请示"_gbk || fields.kind == "报告"_gbk) && containsText(fields.recipient, "各"_gbk))
+        result.notices.push_back(missing("主送单位可能错误"));
+    if (fields.codeUnit.empty())
+        return stop(missing("制码单位不得为空"));
+    if (fields.secrecy.empty())
+        return stop(missing("密级不得为空"));
+    if (fields.urgency.empty())
+        return stop(missing("紧急程度不得为空"));
+    if (fields.codeNumber.empty())
+        return stop(missing("编码号不得为空"));
+
+    result.row = makeListRow(fields);
+    return result;
+}
+
+DocumentRecord makeListRow(const OutgoingFields& fields)
+{
+    DocumentRecord row;
+    row[DocumentRecord::Number] = fields.number;
+    row[DocumentRecord::Title] = fields.title;
+    row[DocumentRecord::Secrecy] = fields.secrecy;
+    row[DocumentRecord::Kind] = fields.kind;
+    row[DocumentRecord::Recipient] = fields.recipient;
+    row[DocumentRecord::Level] = fields.level;
+    row[DocumentRecord::IssuingUnit] = fields.issuingUnit;
+    row[DocumentRecord::Urgency] = fields.urgency;
+    row[DocumentRecord::DocumentDate] = formatDate(fields.documentDate);
+    row[DocumentRecord::CodeNumber] = fields.codeNumber;
+    row[DocumentRecord::CodeUnit] = fields.codeUnit;
+    row[DocumentRecord::CodeDate] = formatDate(fields.codeDate);
+    row[DocumentRecord::Version] = fields.version;
+    if (!fields.writer.empty())
+        row[DocumentRecord::Remarks] = "拟稿人："_gbk + fields.writer;
+    return row;
+}
+
+} // namespace FormValidation
+} // namespace regdesk

@@ -1,0 +1,59 @@
+#include "desk/RegistrationSaving.h"
+
+#include "db/RegisterStatements.h"
+
+namespace regdesk::RegistrationSaving {
+
+std::optional<RegisterMode> modeOfTitle(const GbkString& title)
+{
+    if (title == "收文登记"_gbk)
+        return RegisterMode::Incoming;
+    if (title == "发文登记"_gbk)
+        return RegisterMode::Outgoing;
+    return std::nullopt;
+}
+
+GbkString attachmentType(const GbkString& path)
+{
+    const std::size_t dot = path.rfind('.');
+    return dot == GbkString::npos ? path : path.substr(dot + 1);
+}
+
+SaveOutcome saveSelectedRows(RegisterMode mode, PendingRows& rows, RegisterStore& store, NoticeBoard& notices)
+{
+    const bool outgoing = mode == RegisterMode::Outgoing;
+    const GbkString table = outgoing ? RegisterStatements::outgoingTable() : RegisterStatements::incomingTable();
+
+    if (!rows.firstSelectedRow()) {
+        notices.show({"请先选定行"_gbk, "保存"_gbk});
+        return SaveOutcome::NothingSelected;
+    }
+    while (const std::optional<int> row = rows.firstSelectedRow()) {
+        const DocumentRecord record = rows.record(*row);
+        const GbkString& number = record[DocumentRecord::Number];
+
+        const bool replace = store.isRegistered(table, number);
+        if (replace) {
+            const GbkString question = "发文号"_gbk + number + "的文件已登记，请确认是否覆盖登记?"_gbk;
+            if (!notices.show({question, "系统提示"_gbk, DeskNotice::Kind::Question})) {
+                rows.deselect(*row);
+                continue;
+            }
+        }
+        if (outgoing && record.barcodeMade != "是"_gbk) {
+            if (!notices.show({"条码未生成,仍要发文登记吗？"_gbk, "提示"_gbk, DeskNotice::Kind::CautiousQuestion}))
+                return SaveOutcome::Cancelled;
+        }
+        if (!store.insert(table, record, outgoing, replace)) {
+            // The database layer has told the clerk why; the row stays for another try.
+            rows.deselect(*row);
+            continue;
+        }
+        if (!record.attachmentPath.empty())
+            store.attachFile(table, number, record.attachmentPath);
+        rows.remove(*row);
+    }
+    return SaveOutcome::Finished;
+}
+
+} // namespace regdesk::RegistrationSaving

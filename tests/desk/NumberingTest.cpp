@@ -1,0 +1,224 @@
+#include "OutgoingDeskDatabase.h"
+#include "app/SettingsFile.h"
+#include "desk/AdoOutgoingRegister.h"
+#include "desk/DocumentNumbering.h"
+
+#include <gtest/gtest.h>
+
+namespace regdesk::test {
+namespace {
+
+using namespace DocumentNumbering;
+
+// The register as numbering sees it, without a database.
+class FakeOutgoingRegister final : public OutgoingRegisterView
+{
+public:
+    std::vector<GbkString> numbers;
+    std::map<GbkString, GbkString> titles;
+    int barcoded = 0;
+    std::vector<std::optional<int>> countedYears;
+    std::vector<int> searchedYears;
+
+    std::vector<GbkString> numbersOfYear(int year) override
+    {
+        searchedYears.push_back(year);
+        return numbers;
+    }
+    std::optional<GbkString> titleOf(const GbkString& number) override
+    {
+        const auto found = titles.find(number);
+        return found == titles.end() ? std::nullopt : std::optional<GbkString>(found->second);
+    }
+    int countBarcoded(std::optional<int> year) override
+    {
+        countedYears.push_back(year);
+        return barcoded;
+    }
+};
+
+const GbkString kPrefix = "法〔2026〕"_gbk;
+const std::vector<GbkString> kPrefixes = {"民〔2026〕"_gbk, kPrefix};
+
+struct SerialCase
+{
+    const char* name;
+    std::vector<const char*> numbers; // UTF-8
+    const char* prefix;
+    int expected;
+};
+
+class LastSerial : public ::testing::TestWithParam<SerialCase>
+{
+};
+
+TEST_P(LastSerial, IsTheLargestSerialOfThePrefix)
+{
+    const SerialCase& c = GetParam();
+    std::vector<GbkString> numbers;
+    for (const char* number : c.numbers)
+        numbers.push_back(utf8ToGbk(number));
+    EXPECT_EQ(lastSerial(utf8ToGbk(c.prefix), kPrefixes, numbers), c.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Numbers, LastSerial,
+    ::testing::Values(SerialCase{"EmptyRegister", {}, "法〔2026〕", 0},
+                      SerialCase{
+                          "LargestNotLast", {"法〔2026〕3号", "法〔2026〕12号", "法〔2026〕7号"}, "法〔2026〕", 12},
+                      SerialCase{"OtherPrefixIgnored", {"民〔2026〕40号", "法〔2026〕2号"}, "法〔2026〕", 2},
+                      SerialCase{"NoDigitAfterHeadCountsZero", {"法〔2026〕第5号"}, "法〔2026〕", 0},
+                      SerialCase{"LeadingDigitsOnly", {"法〔2026〕15-2号"}, "法〔2026〕", 15},
+                      SerialCase{"YearOnlyInSerialIsScanned", {"法〔2025〕2026号", "法〔2026〕4号"}, "法〔2026〕", 4},
+                      SerialCase{"HeadMustEqualPrefix", {"刑法〔2026〕9号"}, "法〔2026〕", 0},
+                      SerialCase{"PrefixNotOfTheForm", {"刑〔2026〕9号"}, "刑〔2026〕", 0},
+                      SerialCase{"TooShortForSerial", {"法〔2026〕"}, "法〔2026〕", 0}),
+    [](const auto& paramInfo) { return std::string(paramInfo.param.name); });
+
+TEST(DocumentNumberHead, EndsAtTheFirstBracketThatIsACharacter)
+{
+    EXPECT_EQ(headOf("法〔2026〕3号"_gbk), "法〔2026〕"_gbk);
+    EXPECT_EQ(headOf("无括号3号"_gbk), std::nullopt);
+    // 啊 is B0 A1 and 长 is B3 A4: the bytes A1 B3 in between are not a "〕".
+    EXPECT_EQ(headOf("啊长〔2026〕1号"_gbk), "啊长〔2026〕"_gbk);
+}
+
+struct CodeCase
+{
+    const char* name;
+    const char* identifier;
+    int identifierLength;
+    const char* yearDigits;
+    const char* serialDigits;
+    int year;
+    int barcodesMade;
+    const char* expected;
+    std::vector<const char*> messages;
+};
+
+class CodeNumber : public ::testing::TestWithParam<CodeCase>
+{
+};
+
+TEST_P(CodeNumber, FollowsTheLayout)
+{
+    const CodeCase& c = GetParam();
+    const CodeNumberLayout layout{utf8ToGbk(c.identifier), c.identifierLength, c.yearDigits, c.serialDigits};
+    std::vector<DeskNotice> notices;
+    EXPECT_EQ(gbkToUtf8(codeNumber(layout, c.year, c.barcodesMade, notices)), c.expected);
+    std::vector<std::string> texts;
+    for (const DeskNotice& notice : notices) {
+        texts.push_back(gbkToUtf8(notice.text));
+        EXPECT_TRUE(notice.caption.empty()) << "layout messages carry the program's name";
+    }
+    EXPECT_EQ(texts, std::vector<std::string>(c.messages.begin(), c.messages.end()));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Layouts, CodeNumber,
+    ::testing::Values(
+        CodeCase{"TwoYearDigits", "FY", 2, "2", "4", 2026, 0, "FY260001", {}},
+        CodeCase{"TwoYearDigitsSingleDigitYear", "FY", 2, "2", "4", 2005, 6, "FY50007", {}},
+        CodeCase{"FourYearDigits", "FY", 2, "4", "3", 2026, 41, "FY2026042", {}},
+        CodeCase{"NoYear", "FY", 2, "0", "7", 2026, 99, "FY0000100", {}},
+        CodeCase{"SerialDigitsTwo", "X", 1, "0", "2", 2026, 0, "X01", {}},
+        CodeCase{"SerialWiderThanDigits", "X", 1, "0", "2", 2026, 120, "X121", {}},
+        CodeCase{"IdentifierLengthInBytes", "法院", 4, "0", "3", 2026, 0, "法院001", {}},
+        CodeCase{"IdentifierLengthWrong", "法院", 2, "0", "3", 2026, 0, "法院001", {"制码号固定标识位数错误!"}},
+        CodeCase{"YearDigitsBad", "FY", 2, "3", "3", 2026, 0, "001", {"制码号年度位数不正确!"}},
+        CodeCase{"SerialDigitsBad", "FY", 2, "4", "8", 2026, 0, "FY2026", {"制码号流水位数不合适!"}},
+        CodeCase{"SerialDigitsOne", "FY", 2, "4", "1", 2026, 0, "FY2026", {"制码号流水位数不合适!"}},
+        CodeCase{"AllThreeWrong",
+                 "FY",
+                 0,
+                 "",
+                 "",
+                 2026,
+                 0,
+                 "",
+                 {"制码号固定标识位数错误!", "制码号年度位数不正确!", "制码号流水位数不合适!"}}),
+    [](const auto& paramInfo) { return std::string(paramInfo.param.name); });
+
+TEST(NextNumber, FollowsTheLastShown)
+{
+    EXPECT_EQ(nextNumber("法〔2026〕0号"_gbk), "法〔2026〕1号"_gbk);
+    EXPECT_EQ(nextNumber("法〔2026〕41号"_gbk), "法〔2026〕42号"_gbk);
+    EXPECT_EQ(nextNumber(GbkString{}), std::nullopt);
+    EXPECT_EQ(nextNumber("没有括号"_gbk), std::nullopt);
+}
+
+TEST(Proposal, EmptyRegisterGivesSerialZeroAndCodeSerialOne)
+{
+    FakeOutgoingRegister register_;
+    const CodeNumberLayout layout{"FY", 2, "4", "4"};
+    const NumberingProposal proposal = propose(kPrefix, kPrefixes, 2026, layout, register_);
+    EXPECT_EQ(proposal.lastNumber, "法〔2026〕0号"_gbk);
+    EXPECT_EQ(proposal.lastTitle, GbkString{});
+    EXPECT_EQ(proposal.codeNumber, "FY20260001");
+    EXPECT_TRUE(proposal.notices.empty());
+    EXPECT_EQ(register_.searchedYears, std::vector<int>{2026});
+    EXPECT_EQ(register_.countedYears, std::vector<std::optional<int>>{2026});
+}
+
+TEST(Proposal, YearDigitsZeroCountsAllYears)
+{
+    FakeOutgoingRegister register_;
+    register_.barcoded = 9;
+    propose(kPrefix, kPrefixes, 2026, CodeNumberLayout{"FY", 2, "0", "3"}, register_);
+    EXPECT_EQ(register_.countedYears, std::vector<std::optional<int>>{std::nullopt});
+}
+
+TEST(Proposal, ShowsTheTitleOfTheLastNumber)
+{
+    FakeOutgoingRegister register_;
+    register_.numbers = {"法〔2026〕5号"_gbk};
+    register_.titles["法〔2026〕5号"_gbk] = "关于开庭的通知"_gbk;
+    const NumberingProposal proposal =
+        propose(kPrefix, kPrefixes, 2026, CodeNumberLayout{"FY", 2, "2", "2"}, register_);
+    EXPECT_EQ(proposal.lastNumber, "法〔2026〕5号"_gbk);
+    EXPECT_EQ(proposal.lastTitle, "关于开庭的通知"_gbk);
+    EXPECT_EQ(nextNumber(proposal.lastNumber), "法〔2026〕6号"_gbk);
+}
+
+// The same questions asked of a real register file.
+class NumberingOnDatabase : public OutgoingDeskDatabase
+{
+};
+
+TEST_F(NumberingOnDatabase, ReadsNumbersTitlesAndBarcodeCounts)
+{
+    const GbkString table = RegisterStatements::outgoingTable();
+    ASSERT_TRUE(run(RegisterStatements::insertOutgoing(table, outgoingRow("法〔2026〕3号"_gbk, "甲"_gbk))));
+    ASSERT_TRUE(run(RegisterStatements::insertOutgoing(table, outgoingRow("法〔2026〕11号"_gbk, "乙"_gbk))));
+    ASSERT_TRUE(
+        run(RegisterStatements::insertOutgoing(table, outgoingRow("法〔2025〕30号"_gbk, "丙"_gbk, "20251230"))));
+    ASSERT_TRUE(
+        run(RegisterStatements::insertOutgoing(table, outgoingRow("民〔2026〕8号"_gbk, "丁"_gbk, "20260107", {}))));
+
+    AdoOutgoingRegister register_;
+    const NumberingProposal proposal =
+        propose(kPrefix, kPrefixes, 2026, CodeNumberLayout{"FY", 2, "2", "3"}, register_);
+    EXPECT_EQ(proposal.lastNumber, "法〔2026〕11号"_gbk);
+    EXPECT_EQ(proposal.lastTitle, "乙"_gbk);
+    EXPECT_EQ(proposal.codeNumber, "FY26003"); // two barcoded rows of 2026, the unbarcoded one not counted
+    EXPECT_EQ(register_.countBarcoded(std::nullopt), 3);
+    EXPECT_EQ(register_.countBarcoded(2025), 1);
+
+    // Deleting a registration lowers the count again.
+    ASSERT_TRUE(run(RegisterStatements::deleteNumber(table, "法〔2026〕11号"_gbk)));
+    EXPECT_EQ(propose(kPrefix, kPrefixes, 2026, CodeNumberLayout{"FY", 2, "2", "3"}, register_).codeNumber, "FY26002");
+    EXPECT_TRUE(m_prompter.shown().empty());
+}
+
+TEST_F(NumberingOnDatabase, EmptyRegister)
+{
+    AdoOutgoingRegister register_;
+    const NumberingProposal proposal =
+        propose(kPrefix, kPrefixes, 2026, CodeNumberLayout{"FY", 2, "4", "4"}, register_);
+    EXPECT_EQ(proposal.lastNumber, "法〔2026〕0号"_gbk);
+    EXPECT_EQ(proposal.lastTitle, GbkString{});
+    EXPECT_EQ(proposal.codeNumber, "FY20260001");
+}
+
+} // namespace
+} // namespace regdesk::test
