@@ -35,7 +35,8 @@ bool writeWholeFile(const std::string& path, ByteView bytes)
     std::FILE* raw = std::fopen(path.c_str(), "wb");
     if (!raw)
         return false;
-    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), raw) == bytes.size();
+    // An empty view may carry a null pointer, which fwrite must not be given even for 0 bytes.
+    const bool written = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), raw) == bytes.size();
     // A full disk may only show up when the buffer is flushed.
     const bool closed = std::fclose(raw) == 0;
     return written && closed;
