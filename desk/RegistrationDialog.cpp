@@ -1,20 +1,261 @@
 #include "desk/RegistrationDialog.h"
 
 #include "app/AppPaths.h"
+#include "app/SettingsFile.h"
 #include "db/AdoDatabase.h"
+#include "db/AdoRecordset.h"
+#include "db/RegisterStatements.h"
+#include "desk/ControlLookup.h"
+#include "desk/FieldEdit.h"
+#include "desk/RegistrationFormLogic.h"
+#include "people/CompletionEdit.h"
+#include "platform/GbkQt.h"
 #include "platform/Prompter.h"
 
+#include <QApplication>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
 #include <QMetaObject>
+#include <QPushButton>
+#include <QTimerEvent>
+#include <QVBoxLayout>
+
+// Resources of a static library are registered by hand, at global scope.
+static void registerDeskResources()
+{
+    Q_INIT_RESOURCE(regdesk);
+}
 
 namespace regdesk {
+namespace {
+
+using namespace RegistrationFormLogic;
+
+// An editable combo that reports when its drop-down list closes.
+class DeskComboBox : public QComboBox
+{
+public:
+    using QComboBox::QComboBox;
+    std::function<void()> popupClosed;
+
+    void hidePopup() override
+    {
+        QComboBox::hidePopup();
+        if (popupClosed)
+            popupClosed();
+    }
+};
+
+QComboBox* makeCombo(QWidget* parent, const QStringList& items)
+{
+    auto* combo = new DeskComboBox(parent);
+    combo->setEditable(true);
+    // Typed text is a value, never a new item of the list.
+    combo->setInsertPolicy(QComboBox::NoInsert);
+    combo->addItems(items);
+    return combo;
+}
+
+QDateEdit* makeDatePicker(QWidget* parent)
+{
+    auto* picker = new QDateEdit(QDate::currentDate(), parent);
+    picker->setCalendarPopup(true);
+    picker->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
+    return picker;
+}
+
+void describe(QWidget* control, int id, const char* objectName, const QString& accessibleName)
+{
+    setControlId(control, id);
+    control->setObjectName(QString::fromLatin1(objectName));
+    control->setAccessibleName(accessibleName);
+}
+
+QString visibleCaption(QString caption)
+{
+    return caption.remove(QLatin1Char('&'));
+}
+
+} // namespace
 
 RegistrationDialog::RegistrationDialog(AdoDatabase& database, Prompter& prompter, QWidget* parent)
     : QDialog(parent), m_database(database), m_prompter(prompter)
 {
+    registerDeskResources();
     setWindowTitle(QStringLiteral("收文登记"));
+    m_incomingIcon = QIcon(QStringLiteral(":/regdesk/icons/290.png"));
+    m_outgoingIcon = QIcon(QStringLiteral(":/regdesk/icons/292.png"));
+    buildControls();
+    qApp->installEventFilter(this);
 }
 
-RegistrationDialog::~RegistrationDialog() = default;
+RegistrationDialog::~RegistrationDialog()
+{
+    qApp->removeEventFilter(this);
+}
+
+void RegistrationDialog::buildControls()
+{
+    auto label = [this](const QString& text, QWidget* buddy) {
+        auto* caption = new QLabel(text, this);
+        caption->setBuddy(buddy);
+        return caption;
+    };
+
+    m_number = makeCombo(this, {});
+    describe(m_number, NumberCombo, "numberCombo", QStringLiteral("发文字号"));
+    m_title = new FieldEdit(this);
+    describe(m_title, TitleEdit, "titleEdit", QStringLiteral("标题"));
+    m_kind = new FieldEdit(this);
+    describe(m_kind, KindEdit, "kindEdit", QStringLiteral("公文种类"));
+    m_recipient = makeCombo(this, {QString()});
+    describe(m_recipient, RecipientCombo, "recipientCombo", QStringLiteral("主送单位"));
+    m_issuingUnit = new FieldEdit(this);
+    describe(m_issuingUnit, IssuingUnitEdit, "issuingUnitEdit", QStringLiteral("发文单位"));
+    m_level = new FieldEdit(this);
+    describe(m_level, LevelEdit, "levelEdit", QStringLiteral("发布层次"));
+    m_urgency = makeCombo(this, {QStringLiteral("无"), QStringLiteral("加急"), QStringLiteral("特急")});
+    describe(m_urgency, UrgencyCombo, "urgencyCombo", QStringLiteral("紧急程度"));
+    m_secrecy =
+        makeCombo(this, {QStringLiteral("无"), QStringLiteral("秘密"), QStringLiteral("机密"), QStringLiteral("绝密")});
+    describe(m_secrecy, SecrecyCombo, "secrecyCombo", QStringLiteral("密级"));
+    m_codeUnit = new QLineEdit(this);
+    describe(m_codeUnit, CodeUnitEdit, "codeUnitEdit", QStringLiteral("制码单位"));
+    m_version = new QLabel(QString::fromLatin1(kVersionText), this);
+    describe(m_version, VersionLabel, "versionLabel", QStringLiteral("版本"));
+    m_codeNumber = new FieldEdit(this);
+    describe(m_codeNumber, CodeNumberEdit, "codeNumberEdit", QStringLiteral("条码编号"));
+    m_documentDate = makeDatePicker(this);
+    describe(m_documentDate, DocumentDatePicker, "documentDatePicker", QStringLiteral("成文时期"));
+    m_codeDate = makeDatePicker(this);
+    describe(m_codeDate, CodeDatePicker, "codeDatePicker", QStringLiteral("制码日期"));
+    m_drafter = new CompletionEdit(this);
+    describe(m_drafter, DrafterEdit, "drafterEdit", QStringLiteral("拟稿人"));
+    m_lastNumber = new QLabel(this);
+    describe(m_lastNumber, LastNumberLabel, "lastNumberLabel", QStringLiteral("上次发文号"));
+    m_lastTitle = new QLabel(this);
+    describe(m_lastTitle, LastTitleLabel, "lastTitleLabel", QStringLiteral("上次标题"));
+    m_editHint = new QLabel(this);
+    describe(m_editHint, EditHintLabel, "editHintLabel", QStringLiteral("修改提示"));
+    for (QLabel* shown : {m_lastNumber, m_lastTitle}) {
+        shown->setFrameShape(QFrame::StyledPanel);
+        shown->setFrameShadow(QFrame::Sunken);
+        shown->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    }
+    m_lastNumber->setMinimumWidth(200);
+    m_editHint->setStyleSheet(QStringLiteral("color: #b00000;"));
+
+    auto* fieldsGrid = new QGridLayout;
+    fieldsGrid->setHorizontalSpacing(6);
+    fieldsGrid->setVerticalSpacing(6);
+    fieldsGrid->addWidget(label(QStringLiteral("发文字号："), m_number), 0, 0, Qt::AlignRight);
+    fieldsGrid->addWidget(m_number, 0, 1, 1, 3);
+    fieldsGrid->addWidget(label(QStringLiteral("标题："), m_title), 0, 4, Qt::AlignRight);
+    fieldsGrid->addWidget(m_title, 0, 5, 1, 3);
+    fieldsGrid->addWidget(label(QStringLiteral("公文种类："), m_kind), 1, 0, Qt::AlignRight);
+    fieldsGrid->addWidget(m_kind, 1, 1);
+    fieldsGrid->addWidget(label(QStringLiteral("主送单位："), m_recipient), 1, 2, Qt::AlignRight);
+    fieldsGrid->addWidget(m_recipient, 1, 3);
+    fieldsGrid->addWidget(label(QStringLiteral("发文单位："), m_issuingUnit), 1, 4, Qt::AlignRight);
+    fieldsGrid->addWidget(m_issuingUnit, 1, 5);
+    fieldsGrid->addWidget(label(QStringLiteral("发布层次："), m_level), 1, 6, Qt::AlignRight);
+    fieldsGrid->addWidget(m_level, 1, 7);
+    fieldsGrid->addWidget(label(QStringLiteral("紧急程度："), m_urgency), 2, 0, Qt::AlignRight);
+    fieldsGrid->addWidget(m_urgency, 2, 1);
+    fieldsGrid->addWidget(label(QStringLiteral("密级："), m_secrecy), 2, 2, Qt::AlignRight);
+    fieldsGrid->addWidget(m_secrecy, 2, 3);
+    fieldsGrid->addWidget(label(QStringLiteral("制码单位："), m_codeUnit), 2, 4, Qt::AlignRight);
+    fieldsGrid->addWidget(m_codeUnit, 2, 5);
+    fieldsGrid->addWidget(label(QStringLiteral("版本："), m_version), 2, 6, Qt::AlignRight);
+    fieldsGrid->addWidget(m_version, 2, 7);
+    fieldsGrid->addWidget(label(QStringLiteral("条码编号："), m_codeNumber), 3, 0, Qt::AlignRight);
+    fieldsGrid->addWidget(m_codeNumber, 3, 1);
+    fieldsGrid->addWidget(label(QStringLiteral("成文时期："), m_documentDate), 3, 2, Qt::AlignRight);
+    fieldsGrid->addWidget(m_documentDate, 3, 3);
+    fieldsGrid->addWidget(label(QStringLiteral("制码日期："), m_codeDate), 3, 4, Qt::AlignRight);
+    fieldsGrid->addWidget(m_codeDate, 3, 5);
+    fieldsGrid->addWidget(label(QStringLiteral("备注：拟稿人"), m_drafter), 3, 6, Qt::AlignRight);
+    fieldsGrid->addWidget(m_drafter, 3, 7);
+    fieldsGrid->addWidget(m_lastNumber, 4, 1, 1, 3);
+    fieldsGrid->addWidget(m_lastTitle, 4, 5, 1, 3);
+    for (int column : {1, 3, 5, 7})
+        fieldsGrid->setColumnStretch(column, 1);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->setSpacing(6);
+    buttons->addWidget(makeButton(QStringLiteral("发文信息确认"), ConfirmButton, "confirmButton"));
+    buttons->addWidget(makeButton(QStringLiteral("生成条码"), BarcodeButton, "barcodeButton"));
+    buttons->addWidget(makeButton(QStringLiteral("保存(&S)"), SaveButton, "saveButton"));
+    buttons->addSpacing(12);
+    buttons->addWidget(makeButton(QStringLiteral("发文登记"), ModeButton, "modeButton"));
+    buttons->addWidget(makeButton(QStringLiteral("打印标题"), PrintTitlesButton, "printTitlesButton"));
+    buttons->addWidget(makeButton(QStringLiteral("收发文查询"), QueryButton, "queryButton"));
+    buttons->addWidget(makeButton(QStringLiteral("局部修改"), CellEditButton, "cellEditButton"));
+    buttons->addSpacing(12);
+    buttons->addWidget(makeButton(QStringLiteral("压缩库"), CompactButton, "compactButton"));
+    buttons->addWidget(makeButton(QStringLiteral("备份库"), BackupButton, "backupButton"));
+    buttons->addWidget(makeButton(QStringLiteral("更新人员表"), ImportPeopleButton, "importPeopleButton"));
+    buttons->addStretch(1);
+
+    auto* hints = new QHBoxLayout;
+    hints->setSpacing(24);
+    hints->addWidget(new QLabel(QStringLiteral("按Delete键可删除"), this));
+    hints->addWidget(new QLabel(QStringLiteral("单击表头排序"), this));
+    hints->addWidget(new QLabel(QStringLiteral("双击一行附加文件"), this));
+    hints->addStretch(1);
+    hints->addWidget(m_editHint);
+
+    m_list = new RegisterListCtrl(this);
+    describe(m_list, RegisterList, "registerList", QStringLiteral("登记表"));
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(12, 12, 12, 12);
+    layout->setSpacing(8);
+    layout->addLayout(fieldsGrid);
+    layout->addLayout(buttons);
+    layout->addLayout(hints);
+    layout->addWidget(m_list, 1);
+    resize(1120, 640);
+
+    // Buttons whose work lives elsewhere only announce the click.
+    connect(m_buttons[ConfirmButton], &QPushButton::clicked, this, &RegistrationDialog::confirmRequested);
+    connect(m_buttons[BarcodeButton], &QPushButton::clicked, this, &RegistrationDialog::makeBarcodeRequested);
+    connect(m_buttons[SaveButton], &QPushButton::clicked, this, &RegistrationDialog::saveRequested);
+    connect(m_buttons[PrintTitlesButton], &QPushButton::clicked, this, &RegistrationDialog::printTitlesRequested);
+    connect(m_buttons[QueryButton], &QPushButton::clicked, this, &RegistrationDialog::queryRequested);
+    connect(m_buttons[CompactButton], &QPushButton::clicked, this, &RegistrationDialog::compactRequested);
+    connect(m_buttons[BackupButton], &QPushButton::clicked, this, &RegistrationDialog::backupRequested);
+    connect(m_buttons[ImportPeopleButton], &QPushButton::clicked, this, &RegistrationDialog::importPeopleRequested);
+    connect(m_buttons[ModeButton], &QPushButton::clicked, this, &RegistrationDialog::switchMode);
+    connect(m_buttons[CellEditButton], &QPushButton::clicked, this, [this] { setCellEditing(!m_cellEditing); });
+
+    connect(m_list, &RegisterListCtrl::headerClicked, this,
+            [this](int column) { m_list->sortByColumn(column, m_sortOrder.nextAscending()); });
+    connect(m_list, &RegisterListCtrl::rowDoubleClicked, this, &RegistrationDialog::listRowDoubleClicked);
+    static_cast<DeskComboBox*>(m_number)->popupClosed = [this] { emit numberDropDownClosed(); };
+}
+
+QPushButton* RegistrationDialog::makeButton(const QString& caption, int id, const char* name)
+{
+    auto* button = new QPushButton(caption, this);
+    describe(button, id, name, visibleCaption(caption));
+    m_buttons[id] = button;
+    return button;
+}
+
+QPushButton& RegistrationDialog::button(ControlId id) const
+{
+    return *m_buttons.at(id);
+}
+
+QWidget* RegistrationDialog::control(int id) const
+{
+    return findControl(this, id);
+}
 
 bool RegistrationDialog::initialise()
 {
@@ -24,6 +265,34 @@ bool RegistrationDialog::initialise()
         return false;
     }
     AdoDatabase::setActiveConnection(m_database.connection());
+
+    openScannerPort();
+
+    if (m_list->columnCount() == 0) {
+        m_list->setupColumns(listHeaderString());
+        m_list->setColumnWidths(listWidthString());
+    }
+    setCellEditing(false);
+    m_list->removeAllRows();
+
+    applyMode(false);
+    setWindowIcon(m_incomingIcon);
+
+    AdoRecordset people;
+    people.openQuery(RegisterStatements::selectPeople());
+    m_drafter->createDropDown(this);
+    m_drafter->setAbbreviationSearch(true);
+    m_drafter->setSource(people);
+    m_drafter->setDisplayColumn("姓名"_gbk);
+
+    const SettingsFile settings(AppPaths::settingsPath());
+    m_numberPrefixes = RegistrationFormLogic::numberPrefixes(settings, m_documentDate->date().year());
+    for (std::size_t i = 0; i < m_numberPrefixes.size(); ++i)
+        m_number->insertItem(static_cast<int>(i), toQString(m_numberPrefixes[i]));
+    m_number->setCurrentIndex(-1);
+    const std::vector<GbkString> units = recipientUnits(settings);
+    for (std::size_t i = 0; i < units.size(); ++i)
+        m_recipient->insertItem(static_cast<int>(i), toQString(units[i]));
     return true;
 }
 
@@ -35,6 +304,275 @@ void RegistrationDialog::showEvent(QShowEvent* event)
     m_initialised = true;
     if (!initialise())
         QMetaObject::invokeMethod(this, &QDialog::reject, Qt::QueuedConnection);
+}
+
+bool RegistrationDialog::isOutgoingMode() const
+{
+    return fromQString(windowTitle()) == modeTitle(Mode::Outgoing);
+}
+
+void RegistrationDialog::switchMode()
+{
+    if (switchNeedsConfirmation(m_list->rowCount())) {
+        const Prompter::Answer answer = m_prompter.ask(
+            this, Prompter::Message{QStringLiteral("是否仍要继续"), QStringLiteral("现有登记未完成"),
+                                    Prompter::Buttons::YesNo, Prompter::Icon::Question, Prompter::Answer::No});
+        if (answer != Prompter::Answer::Yes)
+            return;
+        m_list->removeAllRows();
+    }
+    const bool outgoing = modeAfterSwitch(fromQString(windowTitle())) == Mode::Outgoing;
+    applyMode(outgoing);
+    if (outgoing)
+        closeScannerPort();
+    else
+        openScannerPort();
+    emit modeChanged(outgoing);
+}
+
+void RegistrationDialog::applyMode(bool outgoing)
+{
+    const Mode mode = outgoing ? Mode::Outgoing : Mode::Incoming;
+    setWindowIcon(outgoing ? m_outgoingIcon : m_incomingIcon);
+    setWindowTitle(toQString(modeTitle(mode)));
+    QPushButton* modeButton = m_buttons[ModeButton];
+    modeButton->setText(toQString(modeButtonCaption(mode)));
+    modeButton->setAccessibleName(modeButton->text());
+    setOutgoingFields(outgoing);
+}
+
+void RegistrationDialog::setOutgoingFields(bool on)
+{
+    const std::initializer_list<QWidget*> outgoingControls = {m_buttons[ConfirmButton],
+                                                              m_version,
+                                                              m_codeNumber,
+                                                              m_issuingUnit,
+                                                              m_title,
+                                                              m_kind,
+                                                              m_level,
+                                                              m_codeUnit,
+                                                              m_drafter,
+                                                              m_number,
+                                                              m_recipient,
+                                                              m_urgency,
+                                                              m_secrecy,
+                                                              m_documentDate,
+                                                              m_codeDate};
+    for (QWidget* control : outgoingControls)
+        control->setEnabled(on);
+    if (!on) {
+        m_lastNumber->clear();
+        m_lastTitle->clear();
+    }
+    m_codeNumber->clear();
+    if (!on)
+        return;
+    m_version->setText(QString::fromLatin1(kVersionText));
+    const OutgoingDefaults defaults = outgoingDefaults(SettingsFile(AppPaths::settingsPath()));
+    m_codeUnit->setText(toQString(defaults.codeUnit));
+    m_issuingUnit->setText(toQString(defaults.issuingUnit));
+    m_title->setText(toQString(defaults.title));
+    m_recipient->setCurrentIndex(0);
+    m_secrecy->setCurrentIndex(0);
+    m_urgency->setCurrentIndex(0);
+    m_number->setCurrentIndex(-1);
+    m_number->setEditText(QString());
+    m_title->setFocus(Qt::OtherFocusReason);
+}
+
+void RegistrationDialog::setCellEditing(bool on)
+{
+    if (!on && m_list->isEditing())
+        m_list->commitCellEdit();
+    m_cellEditing = on;
+    m_list->setEditingDisabled(!on);
+    QPushButton* toggle = m_buttons[CellEditButton];
+    toggle->setText(on ? QStringLiteral("关闭修改") : QStringLiteral("局部修改"));
+    toggle->setAccessibleName(toggle->text());
+    m_editHint->setText(on ? QStringLiteral("表内单元格可修改") : QString());
+}
+
+RegistrationFields RegistrationDialog::fields() const
+{
+    RegistrationFields fields;
+    fields.number = fromQString(m_number->currentText());
+    fields.title = fromQString(m_title->text());
+    fields.drafter = fromQString(m_drafter->text());
+    fields.kind = fromQString(m_kind->text());
+    fields.recipient = fromQString(m_recipient->currentText());
+    fields.issuingUnit = fromQString(m_issuingUnit->text());
+    fields.level = fromQString(m_level->text());
+    fields.urgency = fromQString(m_urgency->currentText());
+    fields.secrecy = fromQString(m_secrecy->currentText());
+    fields.codeUnit = fromQString(m_codeUnit->text());
+    fields.version = fromQString(m_version->text());
+    fields.codeNumber = fromQString(m_codeNumber->text());
+    fields.documentDate = m_documentDate->date();
+    fields.codeDate = m_codeDate->date();
+    fields.lastNumber = fromQString(m_lastNumber->text());
+    fields.lastTitle = fromQString(m_lastTitle->text());
+    return fields;
+}
+
+void RegistrationDialog::setFields(const RegistrationFields& fields)
+{
+    m_number->setEditText(toQString(fields.number));
+    m_title->setText(toQString(fields.title));
+    m_drafter->setText(toQString(fields.drafter));
+    m_kind->setText(toQString(fields.kind));
+    m_recipient->setEditText(toQString(fields.recipient));
+    m_issuingUnit->setText(toQString(fields.issuingUnit));
+    m_level->setText(toQString(fields.level));
+    m_urgency->setEditText(toQString(fields.urgency));
+    m_secrecy->setEditText(toQString(fields.secrecy));
+    m_codeUnit->setText(toQString(fields.codeUnit));
+    m_version->setText(toQString(fields.version));
+    m_codeNumber->setText(toQString(fields.codeNumber));
+    if (fields.documentDate.isValid())
+        m_documentDate->setDate(fields.documentDate);
+    if (fields.codeDate.isValid())
+        m_codeDate->setDate(fields.codeDate);
+    m_lastNumber->setText(toQString(fields.lastNumber));
+    m_lastTitle->setText(toQString(fields.lastTitle));
+}
+
+void RegistrationDialog::openScannerPort()
+{
+    if (m_scannerPort.open)
+        m_scannerPortOpen = m_scannerPort.open();
+}
+
+void RegistrationDialog::closeScannerPort()
+{
+    if (!m_scannerPortOpen)
+        return;
+    if (m_scannerPort.close)
+        m_scannerPort.close();
+    m_scannerPortOpen = false;
+}
+
+void RegistrationDialog::reject()
+{
+    closeScannerPort();
+    QDialog::reject();
+}
+
+void RegistrationDialog::startDeskTimer(int id, int intervalMs)
+{
+    m_deskTimers[id].start(intervalMs, this);
+}
+
+void RegistrationDialog::stopDeskTimer(int id)
+{
+    if (const auto found = m_deskTimers.find(id); found != m_deskTimers.end())
+        found->second.stop();
+}
+
+bool RegistrationDialog::isDeskTimerActive(int id) const
+{
+    const auto found = m_deskTimers.find(id);
+    return found != m_deskTimers.end() && found->second.isActive();
+}
+
+void RegistrationDialog::setTimerHandler(int id, std::function<void()> handler)
+{
+    m_timerHandlers[id] = std::move(handler);
+}
+
+void RegistrationDialog::onTimer(int id)
+{
+    // Timer 1 belongs to the barcode hand-off, 2 to the backup, 3 and 4 to the
+    // serial port notices, 9 to the compact form; each keeps running until its
+    // handler stops it.
+    const auto handler = m_timerHandlers.find(id);
+    if (handler != m_timerHandlers.end() && handler->second)
+        handler->second();
+}
+
+void RegistrationDialog::timerEvent(QTimerEvent* event)
+{
+    for (const auto& [id, timer] : m_deskTimers) {
+        if (timer.timerId() == event->timerId()) {
+            onTimer(id);
+            return;
+        }
+    }
+    QDialog::timerEvent(event);
+}
+
+void RegistrationDialog::keyPressEvent(QKeyEvent* event)
+{
+    // Enter never closes the form: its default action does nothing.
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+bool RegistrationDialog::belongsToForm(const QObject* object) const
+{
+    const auto* widget = qobject_cast<const QWidget*>(object);
+    while (widget) {
+        if (widget == this)
+            return true;
+        // Message boxes and other dialogs run their own keys.
+        if (qobject_cast<const QDialog*>(widget))
+            return false;
+        widget = widget->parentWidget();
+    }
+    return false;
+}
+
+bool RegistrationDialog::filterFormKey(QKeyEvent* event)
+{
+    if (m_cellEditing)
+        return false;
+    if (event->key() == Qt::Key_Delete) {
+        m_list->deleteSelectedRows();
+        return false; // the focused control still gets the key
+    }
+    if (event->key() == Qt::Key_Escape) {
+        if (m_drafter->hasFocus() && m_drafter->isDropDownShown())
+            m_drafter->hideDropDown();
+        return true;
+    }
+    return false;
+}
+
+bool RegistrationDialog::eventFilter(QObject* watched, QEvent* event)
+{
+    switch (event->type()) {
+    case QEvent::KeyPress: {
+        // Keys are looked at once, where they first arrive: at the focus widget of this form.
+        QWidget* focus = QApplication::focusWidget();
+        if (watched == focus && focus && focus->window() == this && belongsToForm(focus))
+            return filterFormKey(static_cast<QKeyEvent*>(event));
+        break;
+    }
+    case QEvent::MouseButtonDblClick: {
+        const auto* mouse = static_cast<QMouseEvent*>(event);
+        // A double click travels up through the parents: act on it once.
+        if (belongsToForm(watched) && static_cast<qint64>(mouse->timestamp()) != m_lastDoubleClick) {
+            m_lastDoubleClick = static_cast<qint64>(mouse->timestamp());
+            m_drafter->handleFormDoubleClick(m_drafter->hasFocus());
+        }
+        break;
+    }
+    case QEvent::FocusOut: {
+        const auto reason = static_cast<QFocusEvent*>(event)->reason();
+        if (reason == Qt::PopupFocusReason)
+            break;
+        if (watched == m_title)
+            emit titleFocusLost();
+        else if (watched == m_number)
+            emit numberFocusLost();
+        break;
+    }
+    default:
+        break;
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 } // namespace regdesk

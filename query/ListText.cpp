@@ -1,0 +1,83 @@
+#include "query/ListText.h"
+
+#include <climits>
+
+namespace regdesk {
+namespace {
+
+bool isLeadByte(unsigned char byte)
+{
+    return byte >= 0x81 && byte <= 0xFE;
+}
+
+// The character at `pos` as a comparable value; 0 at the end of the text.
+unsigned int nextCharacter(std::string_view text, std::size_t& pos)
+{
+    if (pos >= text.size())
+        return 0;
+    const auto byte = static_cast<unsigned char>(text[pos++]);
+    if (isLeadByte(byte)) {
+        if (pos >= text.size() || text[pos] == '\0')
+            return 0;
+        const auto trail = static_cast<unsigned char>(text[pos++]);
+        return (static_cast<unsigned int>(byte) << 8) | trail;
+    }
+    if (byte >= 'A' && byte <= 'Z')
+        return byte - 'A' + 'a';
+    return byte;
+}
+
+} // namespace
+
+std::vector<GbkString> splitListItems(std::string_view text)
+{
+    std::vector<GbkString> items;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t comma = text.find(',', start);
+        if (comma == std::string_view::npos) {
+            items.emplace_back(text.substr(start));
+            return items;
+        }
+        items.emplace_back(text.substr(start, comma - start));
+        start = comma + 1;
+    }
+}
+
+int parseColumnWidth(std::string_view item)
+{
+    std::size_t pos = 0;
+    while (pos < item.size() && (item[pos] == ' ' || (item[pos] >= '\t' && item[pos] <= '\r')))
+        ++pos;
+    bool negative = false;
+    if (pos < item.size() && (item[pos] == '+' || item[pos] == '-'))
+        negative = item[pos++] == '-';
+    long long value = 0;
+    for (; pos < item.size() && item[pos] >= '0' && item[pos] <= '9'; ++pos) {
+        if (value <= INT_MAX)
+            value = value * 10 + (item[pos] - '0');
+    }
+    if (negative)
+        value = -value;
+    if (value > INT_MAX)
+        return INT_MAX;
+    if (value < INT_MIN)
+        return INT_MIN;
+    return static_cast<int>(value);
+}
+
+int compareGbkNoCase(std::string_view first, std::string_view second)
+{
+    std::size_t i = 0;
+    std::size_t j = 0;
+    for (;;) {
+        const unsigned int a = nextCharacter(first, i);
+        const unsigned int b = nextCharacter(second, j);
+        if (a != b)
+            return a < b ? -1 : 1;
+        if (a == 0)
+            return 0;
+    }
+}
+
+} // namespace regdesk
