@@ -1,8 +1,7 @@
 // The C interface of Lattix. Every export catches everything and answers with its failure result.
 #include "Encoder.h"
-#include "FileIo.h"
+#include "InputFiles.h"
 #include "ScanReader.h"
-#include "ThreePartBlock.h"
 #include "lattix.h"
 
 #include <algorithm>
@@ -36,12 +35,6 @@ BSTR encodeAndReport(lattix::ByteView data)
     return outcome == lattix::EncodeOutcome::Written ? successResult() : failureResult();
 }
 
-// A part path counts only when its first byte, as a signed char, is above 0.
-bool isUsablePath(const char* path)
-{
-    return path && static_cast<signed char>(path[0]) > 0;
-}
-
 } // namespace
 
 extern "C" {
@@ -49,21 +42,7 @@ extern "C" {
 LATTIX_API BSTR LATTIX_CALL MakePdf417(const char* text, const char* image, const char* other)
 {
     try {
-        lattix::ThreePartBlock block;
-        // Reading one byte past the limit is enough to tell whether a part fits whole.
-        constexpr std::size_t kReadLimit = lattix::ThreePartBlock::kMaxPartBytes + 1;
-        if (isUsablePath(text)) {
-            if (const auto bytes = lattix::readFileHead(text, kReadLimit))
-                block.setText(*bytes);
-        }
-        if (isUsablePath(image)) {
-            if (const auto bytes = lattix::readFileHead(image, kReadLimit))
-                block.addImage(*bytes);
-        }
-        if (isUsablePath(other)) {
-            if (const auto bytes = lattix::readFileHead(other, kReadLimit))
-                block.addOther(*bytes);
-        }
+        const lattix::ThreePartBlock block = lattix::readThreePartInput(text, image, other);
         if (block.isEmpty())
             return failureResult();
         return encodeAndReport(block.bytes());
@@ -75,10 +54,8 @@ LATTIX_API BSTR LATTIX_CALL MakePdf417(const char* text, const char* image, cons
 LATTIX_API BSTR LATTIX_CALL Lattix(const char* path)
 {
     try {
-        if (!path)
-            return failureResult();
-        const auto bytes = lattix::readFileHead(path, lattix::ThreePartBlock::kInputBufferBytes);
-        if (!bytes || bytes->empty())
+        const std::optional<lattix::Bytes> bytes = lattix::readSingleFileInput(path);
+        if (!bytes)
             return failureResult();
         return encodeAndReport(*bytes);
     } catch (...) {

@@ -92,7 +92,10 @@ Bytes encodeEnhancedMetafile(ByteView bmp, const ReferenceDevice& device)
     // EMR_HEADER
     putU32(out, 1);
     putU32(out, 0); // record size, patched below
-    putRect(out, 0, 0, size.width - 1, size.height - 1);
+    // GDI would store inclusive bounds (W - 1, H - 1); converters that take the right and bottom
+    // edges as the picture's size (emf2svg) then cut off the last pixel column and row, which holds a
+    // truncated symbol's closing bar. LibreOffice renders either form the same.
+    putRect(out, 0, 0, size.width, size.height);
     putRect(out, 0, 0, size.width * device.widthMillimetres * 100 / device.widthPixels,
             size.height * device.heightMillimetres * 100 / device.heightPixels);
     putU32(out, 0x464D4520); // " EMF"

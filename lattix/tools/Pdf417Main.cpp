@@ -50,7 +50,8 @@ int run(int argc, char** argv)
     SetConFile((folder / kSettingsName).c_str());
     const BstrHandle result(Lattix(kInputName));
     if (!result || SysStringByteLen(result.get()) == 0)
-        return fail(std::string("cannot encode ") + kInputName + " (empty, or too long for one symbol)");
+        return fail(std::string("cannot encode ") + kInputName +
+                    ": it is empty or too long for one symbol, or TempPdf.bmp cannot be written");
 
     for (const char* name : kOutputNames) {
         if (!fs::is_regular_file(name, error))
