@@ -106,7 +106,6 @@ void CompletionEdit::showDropDown()
         placeCompletionPopup(screenRect(edit), screenRect(frame), client.x(), client.y(), m_extent, screenWidth);
     m_dropDown->setGeometry(place.left, place.top, std::max(place.right - place.left, 1), place.bottom - place.top);
     m_dropDown->show();
-    m_dropDown->raise();
 }
 
 void CompletionEdit::hideDropDown()

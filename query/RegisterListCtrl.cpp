@@ -31,6 +31,7 @@ RegisterListCtrl::RegisterListCtrl(QWidget* parent) : QTableView(parent), m_mode
     horizontalHeader()->setHighlightSections(false);
     horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     horizontalHeader()->setStretchLastSection(false);
+    horizontalHeader()->setMinimumSectionSize(0);
     connect(horizontalHeader(), &QHeaderView::sectionClicked, this, &RegisterListCtrl::headerClicked);
     connect(this, &QAbstractItemView::doubleClicked, this,
             [this](const QModelIndex& index) { emit rowDoubleClicked(index.row()); });

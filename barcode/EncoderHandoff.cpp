@@ -1,0 +1,179 @@
+#include "barcode/EncoderHandoff.h"
+
+#include "app/SettingsFile.h"
+#include "barcode/BarcodePayload.h"
+#include "barcode/EmfPicture.h"
+#include "platform/FileSystem.h"
+#include "platform/ProcessLauncher.h"
+#include "platform/ProcessList.h"
+
+#include <algorithm>
+#include <cctype>
+#include <sys/stat.h>
+
+namespace regdesk {
+namespace {
+
+std::string lowerCase(std::string text)
+{
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return text;
+}
+
+// One level, as the desk always did; a failure shows later as a picture that
+// cannot be written.
+void ensureFolder(const GbkString& folder)
+{
+    if (!folder.empty() && !fileExists(folder))
+        ::mkdir(toNativePath(folder).c_str(), 0777);
+}
+
+// Width and Height are in millimetres; 3.7 device pixels each, cut toward zero.
+int scaledSize(int millimetres)
+{
+    return static_cast<int>(static_cast<long long>(millimetres) * 37 / 10);
+}
+
+} // namespace
+
+int isProcessRunning(const ProcessList& processes, const GbkString& executableName)
+{
+    const std::optional<std::vector<std::string>> names = processes.executableNames();
+    if (!names)
+        return -1;
+    const std::string wanted = lowerCase(toNativePath(executableName));
+    return std::any_of(names->begin(), names->end(), [&](const std::string& name) { return lowerCase(name) == wanted; })
+               ? 1
+               : 0;
+}
+
+GbkString safePictureName(const GbkString& number)
+{
+    GbkString safe = number;
+    for (std::size_t pos = 0; pos < safe.size();) {
+        const std::size_t length = gbkCharLength(safe, pos);
+        if (length == 1) {
+            const char c = safe[pos];
+            const bool dotRun =
+                c == '.' && ((pos + 1 < safe.size() && safe[pos + 1] == '.') || (pos > 0 && (number[pos - 1] == '.')));
+            if (c == '/' || c == '\\' || c == '\0' || dotRun)
+                safe[pos] = '_';
+        }
+        pos += length;
+    }
+    return safe;
+}
+
+const std::vector<GbkString>& EncoderHandoff::exchangeFiles()
+{
+    static const std::vector<GbkString> files = {"TempPdf.emf",  "TempPdf.wmf", "TempPdf.bmp",
+                                                 "TempCode.txt", "TxtTemp.txt", "MakeBarCode.ini"};
+    return files;
+}
+
+GbkString EncoderHandoff::encoderName()
+{
+    return "pdf417";
+}
+
+EncoderHandoff::EncoderHandoff(GbkString programDirectory, ProcessLauncher& launcher, const ProcessList& processes,
+                               const Clock& clock)
+    : m_programDirectory(std::move(programDirectory)), m_launcher(launcher), m_processes(processes), m_clock(clock)
+{}
+
+EncoderHandoff::~EncoderHandoff() = default;
+
+std::string EncoderHandoff::barcodeSettingsText(const SettingsFile& settings)
+{
+    const GbkString section = "PDF";
+    std::string text = "[PDF]\r\n";
+    const int count = settings.countEntries(section);
+    for (int i = 0; i < count; ++i)
+        text += settings.entryName(section, i) + "=" + settings.entryValue(section, i) + "\r\n";
+    return text;
+}
+
+void EncoderHandoff::start(const GbkString& payload, const SettingsFile& settings)
+{
+    writeWholeFile(joinPath(m_programDirectory, "TxtTemp.txt"), BarcodePayload::exchangeFileText(payload));
+    writeWholeFile(joinPath(m_programDirectory, "MakeBarCode.ini"), barcodeSettingsText(settings));
+    m_endSeen.reset();
+    m_process = m_launcher.start(joinPath(m_programDirectory, encoderName()), {m_programDirectory}, m_programDirectory);
+}
+
+EncoderHandoff::Poll EncoderHandoff::poll()
+{
+    Poll result;
+    if (!m_process)
+        return result;
+    // Asking our own child first also reaps it, so it no longer shows as running.
+    const bool ended = m_process->hasEnded();
+    if (ended && !m_endSeen)
+        m_endSeen = m_clock.now();
+
+    const int running = isProcessRunning(m_processes, encoderName());
+    if (running < 0)
+        result.notice = DeskNotice{"进程意外"_gbk, {}};
+    if (running != 0)
+        return result;
+
+    const bool allThere = std::all_of(exchangeFiles().begin(), exchangeFiles().end(), [this](const GbkString& name) {
+        return fileExists(joinPath(m_programDirectory, name));
+    });
+    if (allThere) {
+        result.state = State::Ready;
+        m_process.reset();
+        return result;
+    }
+    if (m_endSeen && m_clock.now() - *m_endSeen >= kGiveUpAfter) {
+        GbkString text = "条码生成失败"_gbk;
+        std::string reason = m_process->errorOutput();
+        while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r'))
+            reason.pop_back();
+        if (!reason.empty())
+            text += "\r\n" + utf8ToGbk(reason);
+        result.state = State::Failed;
+        result.notice = DeskNotice{text, {}};
+        m_process.reset();
+    }
+    return result;
+}
+
+EncoderHandoff::PickUp EncoderHandoff::pickUp(const SettingsFile& settings, const GbkString& firstRowNumber,
+                                              const std::function<void()>& save)
+{
+    PickUp result;
+    result.folder = settings.getString("发文设置"_gbk, "二维码输出位置"_gbk);
+    ensureFolder(result.folder);
+    GbkString folderWithSeparator = result.folder;
+    if (folderWithSeparator.empty() || folderWithSeparator.back() != kPathSeparator)
+        folderWithSeparator += kPathSeparator;
+    result.outputPath = folderWithSeparator + safePictureName(firstRowNumber) + ".emf";
+    removeFile(result.outputPath);
+
+    if (save)
+        save();
+
+    const int width = scaledSize(settings.getInteger("PDF", "Width"));
+    const int height = scaledSize(settings.getInteger("PDF", "Height"));
+    const std::optional<std::string> bitmap = readWholeFile(joinPath(m_programDirectory, "TempPdf.bmp"));
+    const std::optional<std::string> picture =
+        bitmap ? EmfPicture::stretchedBitmap(*bitmap, width, height) : std::nullopt;
+    result.pictureWritten = picture && writeWholeFile(result.outputPath, *picture);
+    if (!result.pictureWritten) {
+        removeFile(result.outputPath); // no half-written picture
+        result.notices.push_back({"图像转化出错"_gbk, {}});
+    }
+
+    for (const GbkString& name : exchangeFiles())
+        removeFile(joinPath(m_programDirectory, name));
+    return result;
+}
+
+bool writePicturePosition(const GbkString& programDirectory, const GbkString& outputPath)
+{
+    return writeWholeFile(joinPath(programDirectory, "tempicpos.txt"), outputPath + "\r\n");
+}
+
+} // namespace regdesk

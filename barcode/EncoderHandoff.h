@@ -1,0 +1,92 @@
+#pragma once
+
+#include "desk/DeskNotice.h"
+#include "platform/Clock.h"
+#include "platform/Gbk.h"
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace regdesk {
+
+class LaunchedProcess;
+class ProcessLauncher;
+class ProcessList;
+class SettingsFile;
+
+// 1 when a running process has this executable file name (compared
+// lower-cased), 0 when none has, -1 when the process list cannot be read.
+int isProcessRunning(const ProcessList& processes, const GbkString& executableName);
+
+// A document number made safe as a file name inside the output folder:
+// "/", "\" and the dots of ".." become "_" (GBK characters are left whole).
+GbkString safePictureName(const GbkString& number);
+
+// The hand-off of one payload to the encoder program and the pick-up of its picture.
+class EncoderHandoff
+{
+public:
+    static constexpr std::chrono::seconds kGiveUpAfter{5};
+
+    // The encoder's exchange files in the program directory, in the order they are removed.
+    static const std::vector<GbkString>& exchangeFiles();
+    static GbkString encoderName(); // "pdf417"
+
+    EncoderHandoff(GbkString programDirectory, ProcessLauncher& launcher, const ProcessList& processes,
+                   const Clock& clock);
+    ~EncoderHandoff();
+    EncoderHandoff(const EncoderHandoff&) = delete;
+    EncoderHandoff& operator=(const EncoderHandoff&) = delete;
+
+    // Writes TxtTemp.txt and MakeBarCode.ini (from the PDF list of `settings`)
+    // and starts the encoder in the program directory. A hand-off still
+    // outstanding is replaced.
+    void start(const GbkString& payload, const SettingsFile& settings);
+
+    // True between start() and a pick-up or give-up.
+    bool isWaiting() const { return m_process != nullptr; }
+
+    enum class State
+    {
+        Waiting, // come back at the next tick
+        Ready,   // the encoder has ended and left all its files
+        Failed,  // it ended without them: the notice says so
+    };
+    struct Poll
+    {
+        State state = State::Waiting;
+        std::optional<DeskNotice> notice; // "进程意外" while waiting, "条码生成失败" on failure
+    };
+    // One tick of the wait.
+    Poll poll();
+
+    struct PickUp
+    {
+        GbkString folder;     // the output folder as set
+        GbkString outputPath; // the picture's path
+        bool pictureWritten = false;
+        std::vector<DeskNotice> notices;
+    };
+    // After Ready: prepares the output folder and path, runs `save`, writes the
+    // picture stretched to (Width x 3.7, Height x 3.7) and removes the exchange files.
+    PickUp pickUp(const SettingsFile& settings, const GbkString& firstRowNumber, const std::function<void()>& save);
+
+    // The text of MakeBarCode.ini: "[PDF]" and every entry of that list, CR LF lines.
+    static std::string barcodeSettingsText(const SettingsFile& settings);
+
+private:
+    GbkString m_programDirectory;
+    ProcessLauncher& m_launcher;
+    const ProcessList& m_processes;
+    const Clock& m_clock;
+    std::unique_ptr<LaunchedProcess> m_process;
+    std::optional<Clock::TimePoint> m_endSeen; // when the encoder was first seen ended
+};
+
+// Add-in mode: tempicpos.txt in the program directory holds the picture's path and CR LF.
+bool writePicturePosition(const GbkString& programDirectory, const GbkString& outputPath);
+
+} // namespace regdesk
