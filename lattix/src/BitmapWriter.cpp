@@ -7,37 +7,41 @@
 namespace lattix {
 namespace {
 
-// Start and stop patterns as module widths, bars and spaces alternating from a bar.
-constexpr int kStartPattern[] = {8, 1, 1, 1, 1, 1, 1, 3};
-constexpr int kStopPattern[] = {7, 1, 1, 3, 1, 1, 1, 2, 1};
+// Start and stop patterns as bit strings, a bar as 1 (ISO/IEC 15438, 5.3): 8 1 1 1 1 1 1 3 and
+// 7 1 1 3 1 1 1 2 1.
+constexpr std::uint32_t kStartPattern = 0b11111111'0'1'0'1'0'1'000;
+constexpr int kStartModules = 17;
+constexpr std::uint32_t kStopPattern = 0b1111111'0'1'000'1'0'1'00'1;
+constexpr int kStopModules = 18;
 constexpr int kCodewordModules = 17;
 
-class RowPainter
+// Appends bit strings to a packed row, most significant bit first.
+class RowWriter
 {
 public:
-    explicit RowPainter(std::vector<bool>::iterator row) : m_row(row) {}
+    explicit RowWriter(std::uint8_t* row) : m_row(row) {}
 
-    template <std::size_t N> void widths(const int (&pattern)[N])
+    void put(std::uint32_t bits, int count)
     {
-        bool bar = true;
-        for (int width : pattern) {
-            for (int i = 0; i < width; ++i)
-                *m_row++ = bar;
-            bar = !bar;
+        m_bits = (m_bits << count) | bits;
+        m_pending += count;
+        while (m_pending >= 8) {
+            m_pending -= 8;
+            *m_row++ = static_cast<std::uint8_t>(m_bits >> m_pending);
         }
     }
 
-    void codeword(int cluster, int value)
+    // Writes the last, partly filled byte.
+    void finish()
     {
-        const std::uint32_t pattern = kCodewordPatterns[cluster][value];
-        for (int bit = kCodewordModules - 1; bit >= 0; --bit)
-            *m_row++ = ((pattern >> bit) & 1U) != 0;
+        if (m_pending > 0)
+            *m_row = static_cast<std::uint8_t>(m_bits << (8 - m_pending));
     }
 
-    void closingBar() { *m_row++ = true; }
-
 private:
-    std::vector<bool>::iterator m_row;
+    std::uint8_t* m_row;
+    std::uint64_t m_bits = 0;
+    int m_pending = 0;
 };
 
 } // namespace
@@ -47,21 +51,23 @@ SymbolImage drawSymbol(const Symbol& symbol)
     SymbolImage image;
     image.width = symbol.truncated ? 17 * (symbol.cols + 2) + 1 : 17 * symbol.cols + 69;
     image.height = symbol.rows;
-    image.bars.assign(static_cast<std::size_t>(image.width) * static_cast<std::size_t>(image.height), false);
+    image.rowBytes = (static_cast<std::size_t>(image.width) + 7) / 8;
+    image.rows.assign(image.rowBytes * static_cast<std::size_t>(image.height), 0);
     for (int row = 0; row < symbol.rows; ++row) {
         // Clusters 0, 3 and 6 in turn; the table holds them at indexes 0, 1 and 2.
-        const int cluster = row % 3;
-        RowPainter painter(image.bars.begin() + static_cast<std::ptrdiff_t>(row) * image.width);
-        painter.widths(kStartPattern);
-        painter.codeword(cluster, symbol.leftRowIndicator(row));
+        const std::uint32_t* patterns = kCodewordPatterns[row % 3];
+        RowWriter writer(image.rows.data() + static_cast<std::size_t>(row) * image.rowBytes);
+        writer.put(kStartPattern, kStartModules);
+        writer.put(patterns[symbol.leftRowIndicator(row)], kCodewordModules);
         for (int col = 0; col < symbol.cols; ++col)
-            painter.codeword(cluster, symbol.codewordAt(row, col));
+            writer.put(patterns[symbol.codewordAt(row, col)], kCodewordModules);
         if (symbol.truncated) {
-            painter.closingBar();
+            writer.put(1, 1);
         } else {
-            painter.codeword(cluster, symbol.rightRowIndicator(row));
-            painter.widths(kStopPattern);
+            writer.put(patterns[symbol.rightRowIndicator(row)], kCodewordModules);
+            writer.put(kStopPattern, kStopModules);
         }
+        writer.finish();
     }
     return image;
 }
@@ -92,14 +98,17 @@ Bytes encodeBitmap(const SymbolImage& image)
     putU32(out, 0x00000000); // colour 0: black
     putU32(out, 0x00FFFFFF); // colour 1: white
 
+    // Bars are colour 0, so the bits are inverted; bits past the width stay 0.
+    const int tailBits = image.width % 8;
+    const auto lastByteMask = static_cast<std::uint8_t>(tailBits == 0 ? 0xFF : 0xFF << (8 - tailBits));
+    out.resize(kBitmapHeaderBytes + pixelBytes, 0);
     for (int y = image.height - 1; y >= 0; --y) {
-        const std::size_t rowStart = out.size();
-        out.resize(rowStart + stride, 0);
-        for (int x = 0; x < image.width; ++x) {
-            // Bars are colour 0; spaces set their bit.
-            if (!image.isBar(x, y))
-                out[rowStart + static_cast<std::size_t>(x / 8)] |= static_cast<std::uint8_t>(0x80U >> (x % 8));
-        }
+        const std::uint8_t* source = image.rows.data() + static_cast<std::size_t>(y) * image.rowBytes;
+        std::uint8_t* target =
+            out.data() + kBitmapHeaderBytes + static_cast<std::size_t>(image.height - 1 - y) * stride;
+        for (std::size_t i = 0; i < image.rowBytes; ++i)
+            target[i] = static_cast<std::uint8_t>(~source[i]);
+        target[image.rowBytes - 1] &= lastByteMask;
     }
     return out;
 }

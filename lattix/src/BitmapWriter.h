@@ -2,21 +2,27 @@
 
 #include "Bytes.h"
 
+#include <cstddef>
 #include <cstdint>
 
 namespace lattix {
 
 struct Symbol;
 
-// A symbol drawn one pixel per module and per row.
+// A symbol drawn one pixel per module and per row, each row packed eight pixels to a byte with the
+// leftmost pixel in the top bit and a set bit for a bar.
 struct SymbolImage
 {
     int width = 0;
     int height = 0;
-    // One entry per pixel, row by row from the top: true for a bar.
-    std::vector<bool> bars;
+    std::size_t rowBytes = 0;
+    Bytes rows;
 
-    bool isBar(int x, int y) const { return bars[static_cast<std::size_t>(y * width + x)]; }
+    bool isBar(int x, int y) const
+    {
+        const std::uint8_t byte = rows[static_cast<std::size_t>(y) * rowBytes + static_cast<std::size_t>(x / 8)];
+        return ((byte >> (7 - x % 8)) & 1U) != 0;
+    }
 };
 
 // Row content of ISO/IEC 15438, 5.3: start pattern, left row indicator, the data codewords, right row
