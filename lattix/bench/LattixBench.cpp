@@ -54,36 +54,42 @@ Bytes randomBytes(std::size_t size)
     return out;
 }
 
-// A registration payload in GBK: version label, document number, title, dates, units, ended by "^^|".
+// A registration payload in GBK, thirteen values in payload order, each closed by "^", then "^|"; the
+// title is as long as it takes to make 300 bytes.
 Bytes gbkPayload()
 {
-    const std::string fields[] = {
-        "GB0626-2005",
+    const std::string before[] = {
+        "GB0626-2005",                                                              // version
+        "FY3100002024000012",                                                       // code number
+        "\xb8\xdf\xbc\xb6\xc8\xcb\xc3\xf1\xb7\xa8\xd4\xba\xb0\xec\xb9\xab\xca\xd2", // 高级人民法院办公室
+        "\xcd\xa8\xd6\xaa",                                                         // 通知
         "\xb7\xa8\xa1\xb2"
         "2024\xa1\xb3"
-        "12\xba\xc5", // 法〔2024〕12号
-        "\xb9\xd8\xd3\xda\xd7\xf6\xba\xc3\xb5\xb5\xb0\xb8\xb9\xdc\xc0\xed\xb9\xa4\xd7\xf7\xb5\xc4"
-        "\xcd\xa8\xd6\xaa",                                         // 关于做好档案管理工作的通知
-        "\xc3\xd8\xc3\xdc",                                         // 秘密
-        "\xcd\xa8\xd6\xaa",                                         // 通知
+        "12\xba\xc5",                                               // 法〔2024〕12号
         "\xb8\xf7\xbb\xf9\xb2\xe3\xc8\xcb\xc3\xf1\xb7\xa8\xd4\xba", // 各基层人民法院
-        "\xca\xa1\xbc\xb6",                                         // 省级
-        "\xb8\xdf\xbc\xb6\xc8\xcb\xc3\xf1\xb7\xa8\xd4\xba\xb0\xec\xb9\xab\xca\xd2", // 高级人民法院办公室
-        "\xc6\xd5\xcd\xa8",                                                         // 普通
+    };
+    const std::string after[] = {
+        "\xc3\xd8\xc3\xdc", // 秘密
+        "\xc6\xd5\xcd\xa8", // 普通
         "20240102",
-        "FY3100002024000012",
+        "\xca\xa1\xbc\xb6",                                 // 省级
         "\xb8\xdf\xbc\xb6\xc8\xcb\xc3\xf1\xb7\xa8\xd4\xba", // 高级人民法院
         "20240102",
-        "GB0626-2005",
     };
-    std::string payload;
-    for (const std::string& field : fields)
-        payload += field + "^";
-    // A remark fills the payload up to 300 bytes before the end mark.
-    while (payload.size() < 297)
-        payload += "\xb1\xb8";
-    payload.resize(297);
-    payload += "^^|";
+    std::string head;
+    for (const std::string& value : before)
+        head += value + "^";
+    std::string tail;
+    for (const std::string& value : after)
+        tail += value + "^";
+    tail += "^|";
+    // 关于做好档案管理工作的通知, repeated as needed.
+    const std::string titleText = "\xb9\xd8\xd3\xda\xd7\xf6\xba\xc3\xb5\xb5\xb0\xb8\xb9\xdc\xc0\xed\xb9\xa4"
+                                  "\xd7\xf7\xb5\xc4\xcd\xa8\xd6\xaa";
+    std::string title;
+    while (head.size() + title.size() + 1 + tail.size() < 300)
+        title += titleText.substr(title.size() % titleText.size(), 2);
+    const std::string payload = head + title.substr(0, 300 - head.size() - 1 - tail.size()) + "^" + tail;
     return Bytes(payload.begin(), payload.end());
 }
 
