@@ -17,7 +17,7 @@ namespace {
 
 constexpr int kCols = 30;
 constexpr int kRows = 30;
-constexpr int kValues = 900; // 900..928 are mode codewords; they are met in the round trips
+constexpr int kValues = 900; // 900..928 are mode codewords: checked as check codewords below
 // The first of five base-900 digits of a six-byte group stays below this, so the group is below 2^48.
 constexpr int kFirstDigitLimit = 429;
 constexpr std::size_t kGroupSize = 5;
@@ -97,6 +97,97 @@ TEST(CodewordTableDecode, EveryPatternOfEveryClusterDecodesInLevelZeroSymbols)
         for (int value = 0; value < kValues; ++value)
             EXPECT_GE(seen[cluster][static_cast<std::size_t>(value)], 2)
                 << "cluster " << 3 * cluster << " value " << value;
+    }
+}
+
+// Codewords 900..928 cannot stand as data, so they are made the two check codewords: in a level 0
+// symbol of two columns, the last two codewords of a six-byte group are solved for so that both check
+// codewords take the wanted value (the check codewords are linear in the data over GF(929)).
+int modInverse(int value)
+{
+    int result = 1;
+    int base = value % 929;
+    for (int exponent = 927; exponent > 0; exponent /= 2) {
+        if (exponent & 1)
+            result = result * base % 929;
+        base = base * base % 929;
+    }
+    return result;
+}
+
+struct SolvedSymbol
+{
+    std::vector<int> data;
+    Bytes bytes;
+};
+
+// Data 924, g0..g4 whose symbol of rows x 2 codewords ends with check codewords (target, target).
+std::optional<SolvedSymbol> solveForCheckCodewords(int rows, int target)
+{
+    SymbolSettings settings;
+    settings.eccLevel = "0";
+    settings.rows = rows;
+    settings.cols = 2;
+    const int dataPositions = rows * 2 - 2;
+    const auto symbolData = [&](const std::array<int, 5>& group) {
+        std::vector<int> full = {dataPositions, kLatchByteSix};
+        full.insert(full.end(), group.begin(), group.end());
+        full.resize(static_cast<std::size_t>(dataPositions), kPadCodeword);
+        return full;
+    };
+    const auto unitCheck = [&](std::size_t position) {
+        std::vector<int> unit(static_cast<std::size_t>(dataPositions), 0);
+        unit[position] = 1;
+        return computeErrorCorrection(unit, 0);
+    };
+    const std::vector<int> u = unitCheck(5);
+    const std::vector<int> v = unitCheck(6);
+    for (int free = 0; free < 900; ++free) {
+        const std::array<int, 5> base = {free % kFirstDigitLimit, 7, free, 0, 0};
+        const std::vector<int> b = computeErrorCorrection(symbolData(base), 0);
+        const int det = ((u[0] * v[1] - u[1] * v[0]) % 929 + 929) % 929;
+        if (det == 0)
+            return std::nullopt;
+        const int r0 = ((target - b[0]) % 929 + 929) % 929;
+        const int r1 = ((target - b[1]) % 929 + 929) % 929;
+        const int inverse = modInverse(det);
+        const int x = ((r0 * v[1] - r1 * v[0]) % 929 + 929) % 929 * inverse % 929;
+        const int y = ((u[0] * r1 - u[1] * r0) % 929 + 929) % 929 * inverse % 929;
+        if (x >= kValues || y >= kValues)
+            continue;
+        const std::array<int, 5> group = {base[0], base[1], base[2], x, y};
+        SolvedSymbol solved;
+        solved.data.push_back(kLatchByteSix);
+        solved.data.insert(solved.data.end(), group.begin(), group.end());
+        std::uint64_t value = 0;
+        for (int digit : group)
+            value = value * kValues + static_cast<std::uint64_t>(digit);
+        for (int shift = 40; shift >= 0; shift -= 8)
+            solved.bytes.push_back(static_cast<std::uint8_t>((value >> shift) & 0xFF));
+        return solved;
+    }
+    return std::nullopt;
+}
+
+TEST(CodewordTableDecode, ModeCodewordPatternsDecodeAsTwinCheckCodewords)
+{
+    // The last row of 5, 6 and 7 rows uses cluster 3, 6 and 0.
+    for (int rows : {5, 6, 7}) {
+        for (int target = 900; target <= 928; ++target) {
+            const std::optional<SolvedSymbol> solved = solveForCheckCodewords(rows, target);
+            ASSERT_TRUE(solved.has_value()) << "rows " << rows << " value " << target;
+            SymbolSettings settings;
+            settings.eccLevel = "0";
+            settings.rows = rows;
+            settings.cols = 2;
+            const std::optional<Symbol> symbol = layOutSymbol(solved->data, settings);
+            ASSERT_TRUE(symbol.has_value());
+            ASSERT_EQ(symbol->codewordAt(rows - 1, 0), target);
+            ASSERT_EQ(symbol->codewordAt(rows - 1, 1), target);
+            const std::optional<Bytes> decoded = test::decodeBitmap(encodeBitmap(drawSymbol(*symbol)));
+            ASSERT_TRUE(decoded.has_value()) << "rows " << rows << " value " << target;
+            EXPECT_EQ(*decoded, solved->bytes) << "rows " << rows << " value " << target;
+        }
     }
 }
 
