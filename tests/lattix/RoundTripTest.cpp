@@ -229,6 +229,48 @@ TEST(RoundTrip, EveryErrorCorrectionLevelAndPercentDecodes)
     EXPECT_GE(counts.decoded, 100);
 }
 
+TEST(RoundTrip, SegmentBoundariesDecodeExactly)
+{
+    // Shifts out of every text submode, the thresholds of 8 text characters and 14 digits, and bytes
+    // that are text lookalikes.
+    const std::string inputs[] = {
+        "abcdefgh\x80ijklmnop",
+        "ABCDEFGH\x80IJKLMNOP",
+        "abcdefg1\x80"
+        "abcdefgh",
+        "abc;;;;;\x80"
+        ";;;;;abc",
+        "ABCDEFG\x80"
+        "ABCDEFGH",
+        "ABCDEFGH\x80\x81IJKLMNOP",
+        "1234567890123ABC",
+        "12345678901234ABC",
+        "\x80"
+        "AB12345678901234",
+        "\x80"
+        "ABCDEFGH12345678901234\x81",
+        std::string("ABCDEFGH\0", 9),
+        std::string(1, '\0'),
+        "\r\n\t \r\n\t",
+        "a\tb\rc\nd",
+        "~`!@#$%^&*()_+-={}[]|\\:\";'<>?,./",
+        std::string(44, '9') + std::string(44, '0') + "7",
+        "\xff\xfe\xfd\xfc\xfb\xfa",
+    };
+    RoundTripCounts counts;
+    for (const std::string& text : inputs) {
+        for (int truncated : {0, 1}) {
+            SymbolSettings settings;
+            settings.truncated = truncated;
+            expectRoundTrip(Bytes(text.begin(), text.end()), settings,
+                            "segment input #" + std::to_string(counts.decoded), counts);
+            if (HasFatalFailure())
+                return;
+        }
+    }
+    EXPECT_EQ(counts.tooLarge, 0);
+}
+
 struct ShapeCase
 {
     const char* name;
