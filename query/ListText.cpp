@@ -80,4 +80,16 @@ int compareGbkNoCase(std::string_view first, std::string_view second)
     }
 }
 
+std::string gbkSortKey(std::string_view text)
+{
+    std::string key;
+    key.reserve(text.size() * 2);
+    std::size_t pos = 0;
+    for (unsigned int c = nextCharacter(text, pos); c != 0; c = nextCharacter(text, pos)) {
+        key += static_cast<char>(c >> 8);
+        key += static_cast<char>(c & 0xFF);
+    }
+    return key;
+}
+
 } // namespace regdesk

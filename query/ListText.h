@@ -23,4 +23,8 @@ int parseColumnWidth(std::string_view item);
 // without a trail ends the text. Returns <0, 0 or >0.
 int compareGbkNoCase(std::string_view first, std::string_view second);
 
+// A byte string whose plain byte order is the order of compareGbkNoCase: each
+// character as two bytes, big-endian. Sorting many rows compares these keys.
+std::string gbkSortKey(std::string_view text);
+
 } // namespace regdesk

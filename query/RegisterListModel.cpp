@@ -6,7 +6,6 @@
 
 #include <QColor>
 #include <algorithm>
-#include <numeric>
 
 namespace regdesk {
 namespace {
@@ -213,14 +212,22 @@ void RegisterListModel::sortByColumn(int column, bool ascending)
     if (column < 0 || static_cast<std::size_t>(column) >= m_headers.size() || m_rows.size() < 2)
         return;
     emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
-    std::vector<int> order(m_rows.size());
-    std::iota(order.begin(), order.end(), 0);
-    const auto col = static_cast<std::size_t>(column);
-    std::stable_sort(order.begin(), order.end(), [this, col, ascending](int a, int b) {
-        const GbkString& first = m_rows[static_cast<std::size_t>(a)].cells[col];
-        const GbkString& second = m_rows[static_cast<std::size_t>(b)].cells[col];
-        return ascending ? compareGbkNoCase(first, second) < 0 : compareGbkNoCase(second, first) < 0;
-    });
+    // Keys made once per row turn every comparison into a plain byte compare.
+    struct Keyed
+    {
+        std::string key;
+        int row;
+    };
+    std::vector<Keyed> keyed;
+    keyed.reserve(m_rows.size());
+    for (std::size_t i = 0; i < m_rows.size(); ++i)
+        keyed.push_back(Keyed{gbkSortKey(m_rows[i].cells[static_cast<std::size_t>(column)]), static_cast<int>(i)});
+    std::stable_sort(keyed.begin(), keyed.end(),
+                     [ascending](const Keyed& a, const Keyed& b) { return ascending ? a.key < b.key : b.key < a.key; });
+    std::vector<int> order;
+    order.reserve(keyed.size());
+    for (const Keyed& entry : keyed)
+        order.push_back(entry.row);
     std::vector<Row> sorted;
     sorted.reserve(m_rows.size());
     std::vector<int> newPosition(m_rows.size());

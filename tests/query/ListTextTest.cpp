@@ -77,6 +77,8 @@ TEST_P(CompareGbkNoCase, OrdersAsTheCodePageDoes)
     const CompareCase& c = GetParam();
     EXPECT_EQ(sign(compareGbkNoCase(c.first, c.second)), c.sign);
     EXPECT_EQ(sign(compareGbkNoCase(c.second, c.first)), -c.sign);
+    // The sort key orders the same way as a plain byte string.
+    EXPECT_EQ(sign(gbkSortKey(c.first).compare(gbkSortKey(c.second))), c.sign);
 }
 
 INSTANTIATE_TEST_SUITE_P(
