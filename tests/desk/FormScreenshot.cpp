@@ -1,0 +1,106 @@
+// Shows the registration form in both modes with sample settings and rows and
+// saves a picture of each, for the documentation. Run it under a display:
+//
+//     xvfb-run -a -s '-screen 0 1366x768x24' regdesk_form_screenshot <output folder>
+//
+// Not a test: it checks nothing.
+#include "FakePrompter.h"
+#include "TempDeskFolder.h"
+#include "db/AdoDatabase.h"
+#include "db/AdoRecordset.h"
+#include "db/RegisterStatements.h"
+#include "desk/RegistrationDialog.h"
+#include "desk/RegistrationFormLogic.h"
+#include "platform/DeskFonts.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QPixmap>
+#include <QScreen>
+#include <QTest>
+#include <cstdio>
+
+using namespace regdesk;
+
+namespace {
+
+DocumentRecord sampleRecord(const char* number, const char* title, const char* secrecy, const char* date,
+                            const char* code)
+{
+    DocumentRecord record;
+    record[DocumentRecord::Number] = utf8ToGbk(number);
+    record[DocumentRecord::Title] = utf8ToGbk(title);
+    record[DocumentRecord::Secrecy] = utf8ToGbk(secrecy);
+    record[DocumentRecord::Kind] = "通知"_gbk;
+    record[DocumentRecord::Recipient] = "各庭室"_gbk;
+    record[DocumentRecord::Level] = "市级"_gbk;
+    record[DocumentRecord::IssuingUnit] = "办公室"_gbk;
+    record[DocumentRecord::Urgency] = "无"_gbk;
+    record[DocumentRecord::DocumentDate] = date;
+    record[DocumentRecord::CodeNumber] = code;
+    record[DocumentRecord::CodeUnit] = "市中级人民法院"_gbk;
+    record[DocumentRecord::CodeDate] = date;
+    record[DocumentRecord::Version] = "GB0626-2005";
+    record[DocumentRecord::Remarks] = "拟稿人：张三"_gbk;
+    return record;
+}
+
+bool save(RegistrationDialog& form, const QString& path)
+{
+    QTest::qWait(300);
+    const QPixmap picture = form.screen()->grabWindow(form.winId());
+    if (!picture.save(path)) {
+        std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+        return false;
+    }
+    std::printf("%s (%dx%d)\n", qPrintable(path), picture.width(), picture.height());
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QApplication application(argc, argv);
+    installDeskFonts();
+    const QString output = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QDir::currentPath();
+
+    test::TempDeskFolder folder;
+    folder.useAsProgramDirectory();
+    if (!folder.createDatabase())
+        return 1;
+    folder.writeSettings("[发文设置]\n制码单位=市中级人民法院\n发文单位=办公室\n标题=关于\n\n"
+                         "[发文型式]\n1=中法发\n2=中法办\n3=中法函\n\n"
+                         "[主送单位]\n1=各庭室\n2=各基层法院\n3=市委政法委\n\n");
+    test::FakePrompter prompter;
+    AdoDatabase database(prompter);
+    RegistrationDialog form(database, prompter);
+    form.show();
+    QTest::qWait(200);
+
+    const std::vector<DocumentRecord> incoming = {
+        sampleRecord("市委发〔2026〕12号", "关于做好岁末年初安全生产工作的通知", "无", "20261201", "SW2026012"),
+        sampleRecord("市政办〔2026〕87号", "关于印发市级机关节能降耗实施方案的通知", "无", "20261203", "SZ2026087"),
+        sampleRecord("省法发〔2026〕5号", "关于开展执行案款专项清理的通知", "秘密", "20261205", "SF2026005"),
+    };
+    for (const DocumentRecord& record : incoming)
+        form.registerList().listModel().appendRow(RegistrationFormLogic::toListRow(record));
+    const bool incomingSaved = save(form, QDir(output).filePath(QStringLiteral("registration-incoming.png")));
+
+    form.registerList().removeAllRows();
+    form.switchMode();
+    RegistrationFields fields = form.fields();
+    fields.number = "中法发〔2026〕13号"_gbk;
+    fields.title = "关于印发2027年度审判工作要点的通知"_gbk;
+    fields.kind = "通知"_gbk;
+    fields.level = "市级"_gbk;
+    fields.drafter = "张三"_gbk;
+    fields.codeNumber = "ZF2026013";
+    fields.lastNumber = "中法发〔2026〕12号"_gbk;
+    fields.lastTitle = "关于表彰2026年度先进集体和先进个人的决定"_gbk;
+    form.setFields(fields);
+    form.registerList().listModel().appendRow(RegistrationFormLogic::toListRow(
+        sampleRecord("中法发〔2026〕12号", "关于表彰2026年度先进集体和先进个人的决定", "无", "20261207", "ZF2026012")));
+    const bool outgoingSaved = save(form, QDir(output).filePath(QStringLiteral("registration-outgoing.png")));
+    return incomingSaved && outgoingSaved ? 0 : 1;
+}
