@@ -4,6 +4,7 @@
 #include "scanner/CMSComm.h"
 
 #include <QMetaObject>
+#include <QTimer>
 
 namespace regdesk {
 namespace {
@@ -15,15 +16,39 @@ QString noticeCaption()
 
 } // namespace
 
-ScannerPort::ScannerPort(CMSComm& port, Prompter& prompter, QWidget* owner)
-    : m_port(port), m_prompter(prompter), m_owner(owner)
+// Two plain timers standing in for the form's window timers 3 and 4.
+class ScannerPort::OwnTimers final : public NoticeTimers
 {
-    connect(&m_failureNoticeTimer, &QTimer::timeout, this, [this] { closeNotice(kFailureNoticeTimer); });
-    connect(&m_recoveryNoticeTimer, &QTimer::timeout, this, [this] { closeNotice(kRecoveryNoticeTimer); });
+public:
+    explicit OwnTimers(ScannerPort& owner)
+    {
+        for (const int id : {kFailureNoticeTimer, kRecoveryNoticeTimer})
+            QObject::connect(&m_timers[id], &QTimer::timeout, &owner, [&owner, id] { owner.closeNotice(id); });
+    }
+    void start(int id, int intervalMs) override { m_timers[id].start(intervalMs); }
+    void stop(int id) override { m_timers[id].stop(); }
+    bool isActive(int id) const override
+    {
+        const auto found = m_timers.find(id);
+        return found != m_timers.end() && found->second.isActive();
+    }
+
+private:
+    std::map<int, QTimer> m_timers;
+};
+
+ScannerPort::ScannerPort(CMSComm& port, Prompter& prompter, QWidget* owner)
+    : m_port(port), m_prompter(prompter), m_owner(owner), m_ownTimers(std::make_unique<OwnTimers>(*this))
+{
     connect(&m_port, &CMSComm::OnComm, this, &ScannerPort::portEvent);
 }
 
 ScannerPort::~ScannerPort() = default;
+
+void ScannerPort::setNoticeTimers(NoticeTimers* timers)
+{
+    m_timers = timers;
+}
 
 void ScannerPort::openPort()
 {
@@ -82,35 +107,31 @@ void ScannerPort::portEvent()
 
 void ScannerPort::closeNotice(int timerId)
 {
-    QTimer* timer = noticeTimer(timerId);
-    if (!timer)
+    if (timerId != kFailureNoticeTimer && timerId != kRecoveryNoticeTimer)
         return;
-    timer->stop();
+    timers().stop(timerId);
     m_prompter.closeMessages(noticeCaption());
 }
 
 int ScannerPort::noticeTimerInterval(int timerId) const
 {
-    const QTimer* timer = timerId == kFailureNoticeTimer    ? &m_failureNoticeTimer
-                          : timerId == kRecoveryNoticeTimer ? &m_recoveryNoticeTimer
-                                                            : nullptr;
-    return timer && timer->isActive() ? timer->interval() : 0;
+    const auto interval = m_noticeIntervals.find(timerId);
+    if (interval == m_noticeIntervals.end() || !timers().isActive(timerId))
+        return 0;
+    return interval->second;
 }
 
 void ScannerPort::showNotice(int timerId, int interval, const QString& text)
 {
     // The timer starts first: the box is modal and the timer is what closes it.
-    noticeTimer(timerId)->start(interval);
+    m_noticeIntervals[timerId] = interval;
+    timers().start(timerId, interval);
     m_prompter.ask(m_owner, Prompter::Message{text, noticeCaption()});
 }
 
-QTimer* ScannerPort::noticeTimer(int timerId)
+NoticeTimers& ScannerPort::timers() const
 {
-    if (timerId == kFailureNoticeTimer)
-        return &m_failureNoticeTimer;
-    if (timerId == kRecoveryNoticeTimer)
-        return &m_recoveryNoticeTimer;
-    return nullptr;
+    return m_timers ? *m_timers : *m_ownTimers;
 }
 
 } // namespace regdesk

@@ -4,7 +4,8 @@
 
 #include <QObject>
 #include <QString>
-#include <QTimer>
+#include <map>
+#include <memory>
 
 class QWidget;
 
@@ -12,6 +13,17 @@ namespace regdesk {
 
 class CMSComm;
 class Prompter;
+
+// The window timers the notices run on. The form has its own, with fixed ids;
+// without them the port uses timers of its own.
+class NoticeTimers
+{
+public:
+    virtual ~NoticeTimers() = default;
+    virtual void start(int id, int intervalMs) = 0;
+    virtual void stop(int id) = 0;
+    virtual bool isActive(int id) const = 0;
+};
 
 // The form's side of the scanner port: the open sequence, the receive text
 // filled by the port's events, the hardware notices that close themselves
@@ -28,6 +40,10 @@ public:
 
     ScannerPort(CMSComm& port, Prompter& prompter, QWidget* owner);
     ~ScannerPort() override;
+
+    // Runs the notices on these timers from now on (null: the port's own).
+    // Their owner calls closeNotice() when timer 3 or 4 fires.
+    void setNoticeTimers(NoticeTimers* timers);
 
     // Sets the port up, opens it and empties its buffer; without DSR (or
     // without the device) tells the clerk once and waits for the scanner.
@@ -51,8 +67,10 @@ signals:
     void scanComplete();
 
 private:
+    class OwnTimers;
+
     void showNotice(int timerId, int interval, const QString& text);
-    QTimer* noticeTimer(int timerId);
+    NoticeTimers& timers() const;
 
     CMSComm& m_port;
     Prompter& m_prompter;
@@ -60,8 +78,9 @@ private:
     ReceiveText m_receiveText;
     bool m_scannerReady = false;
     bool m_scanAnnounced = false;
-    QTimer m_failureNoticeTimer;
-    QTimer m_recoveryNoticeTimer;
+    std::unique_ptr<OwnTimers> m_ownTimers;
+    NoticeTimers* m_timers = nullptr;
+    std::map<int, int> m_noticeIntervals; // last interval started, by timer id
 };
 
 } // namespace regdesk

@@ -6,6 +6,7 @@
 #include "PseudoTerminal.h"
 #include "TempDeskFolder.h"
 #include "TestPayload.h"
+#include "barcode/BarcodePayload.h"
 #include "db/AdoDatabase.h"
 #include "db/AdoRecordset.h"
 #include "db/RegisterStatements.h"
@@ -523,7 +524,7 @@ private slots:
         ScannerPort scanner(fixture.port, prompter, nullptr);
         QSignalSpy announced(&scanner, &ScannerPort::scanComplete);
         scanner.openPort();
-        const GbkString payload = test::layoutPayload(test::sampleOutgoingRow("京法〔2024〕7号"_gbk));
+        const GbkString payload = BarcodePayload::buildPayload(test::sampleOutgoingRow("京法〔2024〕7号"_gbk));
         int events = 0;
         connect(&fixture.port, &CMSComm::OnComm, this, [&] { ++events; });
         for (std::size_t at = 0; at < payload.size(); at += 3) {
@@ -620,7 +621,7 @@ private slots:
     {
         Intake intake;
         const DocumentRecord sent = test::sampleOutgoingRow("京法〔2024〕11号"_gbk);
-        intake.receive(test::layoutPayload(sent));
+        intake.receive(BarcodePayload::buildPayload(sent));
         QVERIFY(intake.take());
         QCOMPARE(intake.list.rows.size(), std::size_t(1));
         const DocumentRecord& row = intake.list.rows[0];
@@ -637,7 +638,7 @@ private slots:
     {
         Intake intake;
         const DocumentRecord sent = test::sampleOutgoingRow("A-1");
-        intake.receive(test::layoutPayload(sent) + "tail^more");
+        intake.receive(BarcodePayload::buildPayload(sent) + "tail^more");
         QVERIFY(intake.take());
         QCOMPARE(intake.list.rows.size(), std::size_t(1));
         QCOMPARE(intake.list.rows[0][DocumentRecord::Number], std::string("A-1"));
@@ -695,7 +696,7 @@ private slots:
             intake.prompter.willAnswer(Prompter::Answer(answer));
 
         const std::size_t before = intake.list.rows.size();
-        intake.receive(test::layoutPayload(sent));
+        intake.receive(BarcodePayload::buildPayload(sent));
         QCOMPARE(intake.take(), appended);
         QCOMPARE(intake.prompter.texts(), questions);
         QCOMPARE(intake.prompter.pendingAnswers(), 0);
@@ -718,13 +719,13 @@ private slots:
         Intake intake;
         // Nothing is registered under that exact number: no question.
         QVERIFY(insertIncoming(test::sampleOutgoingRow("other")));
-        intake.receive(test::layoutPayload(sent));
+        intake.receive(BarcodePayload::buildPayload(sent));
         QVERIFY(intake.take());
         QVERIFY(intake.prompter.shown().empty());
         QVERIFY(m_databasePrompter.shown().empty());
 
         QVERIFY(insertIncoming(sent));
-        intake.receive(test::layoutPayload(sent));
+        intake.receive(BarcodePayload::buildPayload(sent));
         intake.prompter.willAnswer(Prompter::Answer::Cancel);
         intake.take();
         // Listed once already, then registered.
@@ -766,7 +767,7 @@ private slots:
         intake.fixture.port.setRThreshold(0);
         QVERIFY(intake.fixture.pty.write("leftover"));
         QTRY_COMPARE(intake.fixture.port.inBufferCount(), 8);
-        intake.receive(test::layoutPayload(sent));
+        intake.receive(BarcodePayload::buildPayload(sent));
         intake.fixture.port.setInputLen(3);
         intake.take();
         QCOMPARE(intake.fixture.port.inBufferCount(), 0);
@@ -779,11 +780,11 @@ private slots:
         QObject::connect(&intake.scanner, &ScannerPort::scanComplete, &intake.scanner, [&intake] { intake.take(); });
         const DocumentRecord first = test::sampleOutgoingRow("D-4");
         const DocumentRecord second = test::sampleOutgoingRow("D-5");
-        const GbkString payload = test::layoutPayload(first);
+        const GbkString payload = BarcodePayload::buildPayload(first);
         for (std::size_t at = 0; at < payload.size(); at += 5)
             QVERIFY(intake.fixture.pty.write(payload.substr(at, 5)));
         QTRY_COMPARE(intake.list.rows.size(), std::size_t(1));
-        QVERIFY(intake.fixture.pty.write(test::layoutPayload(second)));
+        QVERIFY(intake.fixture.pty.write(BarcodePayload::buildPayload(second)));
         QTRY_COMPARE(intake.list.rows.size(), std::size_t(2));
         QCOMPARE(intake.list.rows[0][DocumentRecord::Number], std::string("D-4"));
         QCOMPARE(intake.list.rows[1][DocumentRecord::Number], std::string("D-5"));

@@ -5,19 +5,6 @@
 
 namespace regdesk::test {
 
-// The barcode text of a row, written out by hand from the payload layout so
-// the scan side is checked against the layout itself.
-inline GbkString layoutPayload(const DocumentRecord& row)
-{
-    using F = DocumentRecord;
-    const F::Field order[] = {F::Version, F::CodeNumber, F::IssuingUnit,  F::Kind,  F::Number,   F::Recipient, F::Title,
-                              F::Secrecy, F::Urgency,    F::DocumentDate, F::Level, F::CodeUnit, F::CodeDate};
-    GbkString payload;
-    for (const F::Field field : order)
-        payload += row[field] + "^";
-    return payload + "^|";
-}
-
 // A row as the outgoing side would confirm it.
 inline DocumentRecord sampleOutgoingRow(const GbkString& number)
 {
