@@ -7,7 +7,7 @@
 namespace lattix {
 namespace {
 
-// Start and stop patterns as bit strings, a bar as 1 (ISO/IEC 15438, 5.3): 8 1 1 1 1 1 1 3 and
+// Start and stop patterns as bit strings, a bar as 1 (ISO/IEC 15438 start and stop patterns): 8 1 1 1 1 1 1 3 and
 // 7 1 1 3 1 1 1 2 1.
 constexpr std::uint32_t kStartPattern = 0b11111111'0'1'0'1'0'1'000;
 constexpr int kStartModules = 17;

@@ -25,7 +25,7 @@ struct SymbolImage
     }
 };
 
-// Row content of ISO/IEC 15438, 5.3: start pattern, left row indicator, the data codewords, right row
+// Row content of the ISO/IEC 15438 symbol structure: start pattern, left row indicator, the data codewords, right row
 // indicator and stop pattern, or for a truncated symbol a single closing bar after the data.
 SymbolImage drawSymbol(const Symbol& symbol);
 

@@ -10,13 +10,6 @@
 namespace lattix {
 namespace {
 
-std::string outputPath(const std::string& folder, const char* name)
-{
-    if (folder.empty())
-        return name;
-    return folder.back() == '/' ? folder + name : folder + '/' + name;
-}
-
 ByteView asBytes(const std::string& text)
 {
     return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
@@ -41,17 +34,17 @@ SymbolFiles renderSymbolFiles(const Symbol& symbol)
     return files;
 }
 
-EncodeOutcome encodeToFiles(ByteView data, const std::string& settingsFile, const std::string& folder)
+EncodeOutcome encodeToFiles(ByteView data, const std::string& settingsFile)
 {
     const std::optional<Symbol> symbol = encodeSymbol(data, SymbolSettings::readFile(settingsFile));
     if (!symbol)
         return EncodeOutcome::NothingToEncode;
     const SymbolFiles files = renderSymbolFiles(*symbol);
-    if (!writeWholeFile(outputPath(folder, kBitmapFileName), files.bitmap))
+    if (!writeWholeFile(kBitmapFileName, files.bitmap))
         return EncodeOutcome::BitmapNotWritten;
-    writeWholeFile(outputPath(folder, kCodewordDumpName), asBytes(files.codewordDump));
-    writeWholeFile(outputPath(folder, kEnhancedMetafileName), files.enhancedMetafile);
-    writeWholeFile(outputPath(folder, kWindowsMetafileName), files.windowsMetafile);
+    writeWholeFile(kCodewordDumpName, asBytes(files.codewordDump));
+    writeWholeFile(kEnhancedMetafileName, files.enhancedMetafile);
+    writeWholeFile(kWindowsMetafileName, files.windowsMetafile);
     return EncodeOutcome::Written;
 }
 

@@ -36,9 +36,9 @@ enum class EncodeOutcome
     BitmapNotWritten, // the bitmap could not be written: no other file touched
 };
 
-// The whole pipeline: encodes with the settings file's section PDF and writes the four files into
-// folder (empty: the current folder). The bitmap goes first so that a failure leaves an earlier call's
-// files together and unchanged; the dump and metafiles are best effort.
-EncodeOutcome encodeToFiles(ByteView data, const std::string& settingsFile, const std::string& folder = {});
+// The whole pipeline: encodes with the settings file's section PDF and writes the four files into the
+// current folder. The bitmap goes first so that a failure leaves an earlier call's files together and
+// unchanged; the dump and metafiles are best effort.
+EncodeOutcome encodeToFiles(ByteView data, const std::string& settingsFile);
 
 } // namespace lattix

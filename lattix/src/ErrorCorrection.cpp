@@ -56,9 +56,9 @@ std::vector<int> computeErrorCorrection(std::span<const int> data, int level)
         generatorTable().negatedCoefficients.at(static_cast<std::size_t>(level));
     const std::size_t k = negated.size();
     const std::size_t n = data.size();
-    // Long division of data(x) * x^k by the generator (ISO/IEC 15438 Annex A gives the same remainder
-    // with a shift register). Sums are reduced only when a coefficient is used: a position collects at
-    // most k products below 929^2, which 32 bits hold for k up to 512.
+    // Long division of data(x) * x^k by the generator; the shift register of ISO/IEC 15438 gives the
+    // same remainder. Sums are reduced only when a coefficient is used: a position collects at most k
+    // products below 929^2, which 32 bits hold for k up to 512.
     std::vector<std::uint32_t> work(n + k, 0);
     for (std::size_t i = 0; i < n; ++i)
         work[i] = static_cast<std::uint32_t>(data[i]);

@@ -38,7 +38,7 @@ bool isText(std::uint8_t byte)
     return (byte >= 0x20 && byte <= 0x7E) || byte == '\r' || byte == '\t' || byte == '\n';
 }
 
-// Text compaction submode tables (ISO/IEC 15438, Table 2): the value of each byte in each submode,
+// Text compaction submode tables of ISO/IEC 15438: the value of each byte in each submode,
 // -1 where the submode lacks it.
 struct TextTables
 {
@@ -211,7 +211,7 @@ void Encoder::encodeNumeric()
 {
     m_out.push_back(kLatchNumeric);
     m_lastModeCodeword = kLatchNumeric;
-    // Each group of up to 44 digits, with a leading 1, is written in base 900 (ISO/IEC 15438, 5.4.4).
+    // Each group of up to 44 digits, with a leading 1, is written in base 900 (ISO/IEC 15438 numeric compaction).
     for (std::size_t groupStart = 0; groupStart < m_count; groupStart += kNumericGroupDigits) {
         const std::size_t groupSize = std::min(kNumericGroupDigits, m_count - groupStart);
         std::array<std::uint8_t, kNumericGroupDigits + 1> decimal{};
@@ -310,7 +310,7 @@ void Encoder::encodeBytes()
         latch = kShiftByte;
     m_out.push_back(latch);
     m_lastModeCodeword = latch;
-    // Six bytes make five base-900 digits (ISO/IEC 15438, 5.4.3); the rest go one per codeword.
+    // Six bytes make five base-900 digits (ISO/IEC 15438 byte compaction); the rest go one per codeword.
     std::size_t at = m_position;
     const std::size_t end = m_position + m_count;
     for (; end - at >= 6; at += 6) {

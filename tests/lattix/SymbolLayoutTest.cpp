@@ -106,7 +106,7 @@ const SizeCase kSizeCases[] = {
 INSTANTIATE_TEST_SUITE_P(Cases, SymbolSizeChoice, testing::ValuesIn(kSizeCases),
                          [](const auto& row) { return std::string(row.param.name); });
 
-// The codewords of a symbol make a polynomial with the roots 3^1..3^k (ISO/IEC 15438, 5.7).
+// The codewords of a symbol make a polynomial with the roots 3^1..3^k (ISO/IEC 15438 error correction).
 int evaluateAt(const std::vector<int>& codewords, int x)
 {
     int value = 0;
