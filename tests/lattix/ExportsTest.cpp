@@ -1,4 +1,6 @@
 // Black-box tests through the C interface of the shared library, in a temporary current folder.
+#include "Encoder.h"
+#include "SymbolSettings.h"
 #include "lattix.h"
 #include "support/TempFolder.h"
 #include "support/ZxingDecoder.h"
@@ -84,8 +86,18 @@ TEST_F(LattixExports, LattixEncodesAFileAndWritesTheFourFiles)
     ASSERT_TRUE(decoded.has_value());
     EXPECT_EQ(*decoded, Bytes(content.begin(), content.end()));
 
-    // The dump: the count, then that many codewords, "%3d, " each, no line end.
+    // The files are byte for byte those of the in-memory pipeline with the default settings.
+    const std::optional<lattix::Symbol> symbol =
+        lattix::encodeSymbol(Bytes(content.begin(), content.end()), lattix::SymbolSettings{});
+    ASSERT_TRUE(symbol.has_value());
+    const lattix::SymbolFiles expected = lattix::renderSymbolFiles(*symbol);
+    EXPECT_EQ(readBytes("TempPdf.bmp"), expected.bitmap);
+    EXPECT_EQ(readBytes("TempPdf.emf"), expected.enhancedMetafile);
+    EXPECT_EQ(readBytes("TempPdf.wmf"), expected.windowsMetafile);
     const Bytes dump = readBytes("TempCode.txt");
+    EXPECT_EQ(std::string(dump.begin(), dump.end()), expected.codewordDump);
+
+    // The dump: the count, then that many codewords, "%3d, " each, no line end.
     const int count = std::stoi(std::string(dump.begin(), dump.begin() + 3));
     EXPECT_EQ(dump.size(), static_cast<std::size_t>(count + 1) * 5);
     EXPECT_EQ(dump.back(), ' ');
