@@ -76,19 +76,29 @@ constexpr int kSwitchLowerOrAlphaShift = 27; // ll from alpha and mixed, as (alp
 constexpr int kSwitchMixedOrAlpha = 28;      // ml from alpha and lower, al from mixed
 constexpr int kSwitchPunctuationShift = 29;  // ps from every submode; also the pad of an odd count
 
-// Encoder state kept across the segments of one call.
-class Encoder
+// What the segmenter and the compactions share across the segments of one call.
+struct EncoderState
+{
+    Mode mode = Mode::Text;               // of the segment being measured or encoded
+    Mode nextMode = Mode::None;           // after the current segment, as far as the segmenter saw
+    std::size_t position = 0;             // next input byte
+    std::size_t count = 0;                // input bytes of the current segment
+    int lastModeCodeword = 0;             // latch or shift written last; 0 for none
+    Submode textSubmode = Submode::Alpha; // latched at the end of the last text segment
+};
+
+class SegmentEncoder
 {
 public:
-    explicit Encoder(ByteView data) : m_data(data) {}
+    explicit SegmentEncoder(ByteView data) : m_data(data) {}
 
     std::vector<int> run()
     {
         while (true) {
             measureSegment();
-            if (m_count == 0)
+            if (m_state.count == 0)
                 break;
-            switch (m_mode) {
+            switch (m_state.mode) {
             case Mode::Numeric:
                 encodeNumeric();
                 break;
@@ -99,7 +109,7 @@ public:
                 encodeBytes();
                 break;
             }
-            m_position += m_count;
+            m_state.position += m_state.count;
         }
         return std::move(m_out);
     }
@@ -119,64 +129,59 @@ private:
     void encodeBytes();
 
     ByteView m_data;
-    std::vector<int> m_out;
-    Mode m_mode = Mode::Text;
-    Mode m_nextMode = Mode::None;
-    std::size_t m_position = 0;
-    std::size_t m_count = 0;
-    int m_lastModeCodeword = 0;
-    Submode m_textSubmode = Submode::Alpha;
+    std::vector<int> m_out; // its size + 1 is the output position: position 0 is the descriptor's
+    EncoderState m_state;
 };
 
-void Encoder::measureSegment()
+void SegmentEncoder::measureSegment()
 {
-    m_count = 0;
-    if (m_position >= m_data.size())
+    m_state.count = 0;
+    if (m_state.position >= m_data.size())
         return;
-    const std::uint8_t first = m_data[m_position];
-    m_mode = isDigit(first) ? Mode::Numeric : isText(first) ? Mode::Text : Mode::Byte;
-    std::size_t at = m_position;
+    const std::uint8_t first = m_data[m_state.position];
+    m_state.mode = isDigit(first) ? Mode::Numeric : isText(first) ? Mode::Text : Mode::Byte;
+    std::size_t at = m_state.position;
     while (at < m_data.size()) {
         const std::uint8_t byte = m_data[at];
-        if (m_mode == Mode::Numeric) {
+        if (m_state.mode == Mode::Numeric) {
             if (isDigit(byte)) {
-                ++m_count;
+                ++m_state.count;
                 ++at;
                 continue;
             }
-            if (m_count >= kMinNumericDigits) {
-                m_nextMode = Mode::Text;
+            if (m_state.count >= kMinNumericDigits) {
+                m_state.nextMode = Mode::Text;
                 return;
             }
-            m_mode = Mode::Text; // the same byte is looked at again as text
+            m_state.mode = Mode::Text; // the same byte is looked at again as text
             continue;
         }
-        if (m_mode == Mode::Text) {
+        if (m_state.mode == Mode::Text) {
             if (!isText(byte)) {
-                if (m_count >= kMinTextCharacters) {
-                    m_nextMode = Mode::Byte;
+                if (m_state.count >= kMinTextCharacters) {
+                    m_state.nextMode = Mode::Byte;
                     return;
                 }
-                m_mode = Mode::Byte;
+                m_state.mode = Mode::Byte;
                 continue;
             }
             if (isDigit(byte)) {
                 const std::size_t run = digitRun(at);
                 if (run >= kMinNumericDigits) {
-                    m_nextMode = Mode::Numeric;
+                    m_state.nextMode = Mode::Numeric;
                     return;
                 }
-                m_count += run;
+                m_state.count += run;
                 at += run;
                 continue;
             }
-            ++m_count;
+            ++m_state.count;
             ++at;
             continue;
         }
         // Byte mode.
         if (!isText(byte)) {
-            ++m_count;
+            ++m_state.count;
             ++at;
             continue;
         }
@@ -195,29 +200,29 @@ void Encoder::measureSegment()
             }
         }
         if (run >= kMinTextCharacters) {
-            m_nextMode = Mode::Text;
+            m_state.nextMode = Mode::Text;
             return;
         }
-        m_count += run;
+        m_state.count += run;
         at += run;
         if (stoppedByDigits) {
-            m_nextMode = Mode::Numeric;
+            m_state.nextMode = Mode::Numeric;
             return;
         }
     }
 }
 
-void Encoder::encodeNumeric()
+void SegmentEncoder::encodeNumeric()
 {
     m_out.push_back(kLatchNumeric);
-    m_lastModeCodeword = kLatchNumeric;
+    m_state.lastModeCodeword = kLatchNumeric;
     // Each group of up to 44 digits, with a leading 1, is written in base 900 (ISO/IEC 15438 numeric compaction).
-    for (std::size_t groupStart = 0; groupStart < m_count; groupStart += kNumericGroupDigits) {
-        const std::size_t groupSize = std::min(kNumericGroupDigits, m_count - groupStart);
+    for (std::size_t groupStart = 0; groupStart < m_state.count; groupStart += kNumericGroupDigits) {
+        const std::size_t groupSize = std::min(kNumericGroupDigits, m_state.count - groupStart);
         std::array<std::uint8_t, kNumericGroupDigits + 1> decimal{};
         decimal[0] = 1;
         for (std::size_t i = 0; i < groupSize; ++i)
-            decimal[i + 1] = static_cast<std::uint8_t>(m_data[m_position + groupStart + i] - '0');
+            decimal[i + 1] = static_cast<std::uint8_t>(m_data[m_state.position + groupStart + i] - '0');
         const std::size_t decimalSize = groupSize + 1;
         // Repeated long division of the decimal digits by 900; the remainders are the base-900 digits.
         std::array<int, 16> base900{};
@@ -239,14 +244,14 @@ void Encoder::encodeNumeric()
     }
 }
 
-void Encoder::encodeText()
+void SegmentEncoder::encodeText()
 {
-    const bool afterShift = m_lastModeCodeword == kShiftByte;
+    const bool afterShift = m_state.lastModeCodeword == kShiftByte;
     if (!afterShift && !m_out.empty())
         m_out.push_back(kLatchText);
-    m_lastModeCodeword = kLatchText;
+    m_state.lastModeCodeword = kLatchText;
 
-    Submode latched = afterShift ? m_textSubmode : Submode::Alpha;
+    Submode latched = afterShift ? m_state.textSubmode : Submode::Alpha;
     Submode current = latched;
     std::optional<int> pending;
     const auto emit = [&](int value) {
@@ -259,8 +264,8 @@ void Encoder::encodeText()
     };
     constexpr std::array<Submode, 4> kSearchOrder = {Submode::Punctuation, Submode::Mixed, Submode::Lower,
                                                      Submode::Alpha};
-    for (std::size_t i = 0; i < m_count; ++i) {
-        const std::uint8_t byte = m_data[m_position + i];
+    for (std::size_t i = 0; i < m_state.count; ++i) {
+        const std::uint8_t byte = m_data[m_state.position + i];
         int value = kTextTables.value(current, byte);
         if (value < 0) {
             for (Submode candidate : kSearchOrder) {
@@ -300,19 +305,19 @@ void Encoder::encodeText()
     }
     if (pending)
         emit(kSwitchPunctuationShift);
-    m_textSubmode = latched;
+    m_state.textSubmode = latched;
 }
 
-void Encoder::encodeBytes()
+void SegmentEncoder::encodeBytes()
 {
-    int latch = m_count % 6 == 0 ? kLatchByteSix : kLatchByte;
-    if (m_lastModeCodeword == kLatchText && m_count == 1 && m_nextMode == Mode::Text)
+    int latch = m_state.count % 6 == 0 ? kLatchByteSix : kLatchByte;
+    if (m_state.lastModeCodeword == kLatchText && m_state.count == 1 && m_state.nextMode == Mode::Text)
         latch = kShiftByte;
     m_out.push_back(latch);
-    m_lastModeCodeword = latch;
+    m_state.lastModeCodeword = latch;
     // Six bytes make five base-900 digits (ISO/IEC 15438 byte compaction); the rest go one per codeword.
-    std::size_t at = m_position;
-    const std::size_t end = m_position + m_count;
+    std::size_t at = m_state.position;
+    const std::size_t end = m_state.position + m_state.count;
     for (; end - at >= 6; at += 6) {
         std::uint64_t value = 0;
         for (std::size_t i = 0; i < 6; ++i)
@@ -332,7 +337,7 @@ void Encoder::encodeBytes()
 
 std::vector<int> encodeHighLevel(ByteView data)
 {
-    return Encoder(data).run();
+    return SegmentEncoder(data).run();
 }
 
 } // namespace lattix
