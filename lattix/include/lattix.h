@@ -46,8 +46,9 @@ LATTIX_API void LATTIX_CALL SysFreeString(BSTR text);
  * file, read afresh at every call, and write TempPdf.bmp, TempCode.txt, TempPdf.emf and TempPdf.wmf
  * into the current folder. On success they return a 128-byte string that starts with "TempPdf.bmp"
  * (zero bytes after it); on failure (no input, a symbol of 929 or more codewords, or TempPdf.bmp not
- * writable) a string of length 0, and no output file is touched. A dump or metafile that cannot be
- * written is skipped. Not re-entrant: calls must not overlap.
+ * writable) a string of length 0, and no other output file is touched (a TempPdf.bmp whose writing
+ * broke off part way may be left incomplete). A dump or metafile that cannot be written is skipped.
+ * Not re-entrant: calls must not overlap.
  */
 
 /* Encodes up to three files as one block: the text part (first 2702 bytes), the image and other
