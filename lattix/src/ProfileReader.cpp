@@ -44,6 +44,13 @@ std::string_view unquote(std::string_view value)
 
 } // namespace
 
+ProfileReader::ProfileReader(std::string text) : m_text(std::move(text))
+{
+    constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
+    if (std::string_view(m_text).starts_with(kUtf8Bom))
+        m_text.erase(0, kUtf8Bom.size());
+}
+
 ProfileReader ProfileReader::fromFile(const std::string& path)
 {
     std::ifstream file(path, std::ios::binary);

@@ -9,7 +9,7 @@ namespace lattix {
 
 // Reads "name=value" settings files the way the Windows private-profile functions do: section and key
 // names compare without regard to ASCII case, names and values are trimmed of blanks, the first matching
-// section and key win, and lines starting with ';' are comments.
+// section and key win, lines starting with ';' are comments, and a UTF-8 byte-order mark is skipped.
 class ProfileReader
 {
 public:
@@ -27,7 +27,7 @@ public:
     int getInt(std::string_view section, std::string_view key, int fallback) const;
 
 private:
-    explicit ProfileReader(std::string text) : m_text(std::move(text)) {}
+    explicit ProfileReader(std::string text);
 
     std::optional<std::string_view> findValue(std::string_view section, std::string_view key) const;
 

@@ -38,6 +38,12 @@ TEST(ProfileReader, ReadsLikeThePrivateProfileFunctions)
     EXPECT_EQ(profile.getInt("nosuch", "Rows", 3), 3);
 }
 
+TEST(ProfileReader, SkipsAUtf8ByteOrderMark)
+{
+    const ProfileReader profile = ProfileReader::fromText("\xEF\xBB\xBF[PDF]\r\nCols=6\r\n");
+    EXPECT_EQ(profile.getInt("PDF", "Cols", 0), 6);
+}
+
 TEST(ProfileReader, MissingFileGivesDefaults)
 {
     const SymbolSettings settings = SymbolSettings::readFile("/nonexistent/folder/EnCode.ini");
