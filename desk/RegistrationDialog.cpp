@@ -99,6 +99,9 @@ RegistrationDialog::RegistrationDialog(AdoDatabase& database, Prompter& prompter
 RegistrationDialog::~RegistrationDialog()
 {
     qApp->removeEventFilter(this);
+    // Hiding the children while the dialog goes away must announce nothing.
+    static_cast<DeskComboBox*>(m_number)->popupClosed = nullptr;
+    blockSignals(true);
 }
 
 void RegistrationDialog::buildControls()
@@ -563,8 +566,9 @@ bool RegistrationDialog::eventFilter(QObject* watched, QEvent* event)
         break;
     }
     case QEvent::FocusOut: {
+        // Opening a drop-down list or calendar is no loss of focus.
         const auto reason = static_cast<QFocusEvent*>(event)->reason();
-        if (reason == Qt::PopupFocusReason)
+        if (reason == Qt::PopupFocusReason || QApplication::activePopupWidget())
             break;
         if (watched == m_title)
             emit titleFocusLost();

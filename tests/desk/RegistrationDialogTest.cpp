@@ -10,6 +10,7 @@
 #include "people/CompletionEdit.h"
 #include "platform/GbkQt.h"
 
+#include <QAbstractItemView>
 #include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
@@ -64,6 +65,7 @@ private slots:
     void drafterCompletesFromThePersonnelTable();
     void pendingButtonsAnnounceTheirClicks();
     void fieldsRoundTrip();
+    void fieldNotificationsForTheNumberAndTitle();
     void missingDatabaseClosesTheForm();
 
 private:
@@ -553,14 +555,15 @@ void RegistrationDialogTest::pendingButtonsAnnounceTheirClicks()
     openForm();
     switchToOutgoing();
     QStringList clicked;
-    connect(m_form.get(), &Dialog::confirmRequested, this, [&clicked] { clicked << QStringLiteral("1308"); });
-    connect(m_form.get(), &Dialog::makeBarcodeRequested, this, [&clicked] { clicked << QStringLiteral("1256"); });
-    connect(m_form.get(), &Dialog::saveRequested, this, [&clicked] { clicked << QStringLiteral("1025"); });
-    connect(m_form.get(), &Dialog::printTitlesRequested, this, [&clicked] { clicked << QStringLiteral("1014"); });
-    connect(m_form.get(), &Dialog::queryRequested, this, [&clicked] { clicked << QStringLiteral("110"); });
-    connect(m_form.get(), &Dialog::compactRequested, this, [&clicked] { clicked << QStringLiteral("1312"); });
-    connect(m_form.get(), &Dialog::backupRequested, this, [&clicked] { clicked << QStringLiteral("1320"); });
-    connect(m_form.get(), &Dialog::importPeopleRequested, this, [&clicked] { clicked << QStringLiteral("1319"); });
+    QObject context; // the connections end with this test
+    connect(m_form.get(), &Dialog::confirmRequested, &context, [&clicked] { clicked << QStringLiteral("1308"); });
+    connect(m_form.get(), &Dialog::makeBarcodeRequested, &context, [&clicked] { clicked << QStringLiteral("1256"); });
+    connect(m_form.get(), &Dialog::saveRequested, &context, [&clicked] { clicked << QStringLiteral("1025"); });
+    connect(m_form.get(), &Dialog::printTitlesRequested, &context, [&clicked] { clicked << QStringLiteral("1014"); });
+    connect(m_form.get(), &Dialog::queryRequested, &context, [&clicked] { clicked << QStringLiteral("110"); });
+    connect(m_form.get(), &Dialog::compactRequested, &context, [&clicked] { clicked << QStringLiteral("1312"); });
+    connect(m_form.get(), &Dialog::backupRequested, &context, [&clicked] { clicked << QStringLiteral("1320"); });
+    connect(m_form.get(), &Dialog::importPeopleRequested, &context, [&clicked] { clicked << QStringLiteral("1319"); });
     const QStringList ids = {QStringLiteral("1308"), QStringLiteral("1256"), QStringLiteral("1025"),
                              QStringLiteral("1014"), QStringLiteral("110"),  QStringLiteral("1312"),
                              QStringLiteral("1320"), QStringLiteral("1319")};
@@ -609,6 +612,29 @@ void RegistrationDialogTest::fieldsRoundTrip()
     QCOMPARE(read.codeDate, fields.codeDate);
     QCOMPARE(read.lastNumber, fields.lastNumber);
     QCOMPARE(read.lastTitle, fields.lastTitle);
+}
+
+void RegistrationDialogTest::fieldNotificationsForTheNumberAndTitle()
+{
+    openForm("[发文型式]\n1=甲\n\n");
+    switchToOutgoing();
+    QStringList events;
+    QObject context; // the connections end with this test
+    connect(m_form.get(), &Dialog::titleFocusLost, &context, [&events] { events << QStringLiteral("title"); });
+    connect(m_form.get(), &Dialog::numberFocusLost, &context, [&events] { events << QStringLiteral("number"); });
+    connect(m_form.get(), &Dialog::numberDropDownClosed, &context, [&events] { events << QStringLiteral("dropDown"); });
+    auto* number = byId<QComboBox>(Dialog::NumberCombo);
+    QTRY_VERIFY(byId(Dialog::TitleEdit)->hasFocus());
+    number->setFocus();
+    QTRY_VERIFY(number->hasFocus());
+    QCOMPARE(events, QStringList{QStringLiteral("title")});
+    // Opening the list is no loss of focus; closing it is reported.
+    number->showPopup();
+    QTRY_VERIFY(number->view()->isVisible());
+    number->hidePopup();
+    QCOMPARE(events, (QStringList{QStringLiteral("title"), QStringLiteral("dropDown")}));
+    byId(Dialog::KindEdit)->setFocus();
+    QTRY_COMPARE(events, (QStringList{QStringLiteral("title"), QStringLiteral("dropDown"), QStringLiteral("number")}));
 }
 
 void RegistrationDialogTest::missingDatabaseClosesTheForm()
