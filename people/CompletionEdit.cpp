@@ -8,6 +8,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QScreen>
+#include <QScrollBar>
 #include <QTableWidget>
 
 namespace regdesk {
@@ -59,6 +60,8 @@ bool CompletionEdit::createDropDown(QWidget* owner)
     dropDown->setEditTriggers(QAbstractItemView::NoEditTriggers);
     dropDown->setShowGrid(true);
     dropDown->verticalHeader()->hide();
+    dropDown->verticalHeader()->setDefaultSectionSize(dropDown->fontMetrics().height() + 4);
+    dropDown->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     dropDown->horizontalHeader()->setSectionsMovable(true);
     dropDown->horizontalHeader()->setHighlightSections(false);
     QPalette palette = dropDown->palette();
@@ -150,6 +153,12 @@ void CompletionEdit::fillDropDown(const CompletionTable& table)
         m_dropDown->setColumnWidth(j, m_dropDown->columnWidth(j) + 20);
         m_extent += m_dropDown->columnWidth(j);
     }
+    // Room for the frame and, with more rows than fit, the scroll bar.
+    m_extent += 2 * m_dropDown->frameWidth();
+    const int rowsHeight = m_dropDown->horizontalHeader()->sizeHint().height() +
+                           m_dropDown->rowCount() * m_dropDown->verticalHeader()->defaultSectionSize();
+    if (rowsHeight + 2 * m_dropDown->frameWidth() > 120)
+        m_extent += m_dropDown->verticalScrollBar()->sizeHint().width();
     if (isDropDownShown())
         m_dropDown->resize(std::max(m_extent, 1), m_dropDown->height());
 }

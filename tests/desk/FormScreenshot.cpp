@@ -45,10 +45,12 @@ DocumentRecord sampleRecord(const char* number, const char* title, const char* s
     return record;
 }
 
+// The screen around the form, so a floating drop-down shows too.
 bool save(RegistrationDialog& form, const QString& path)
 {
     QTest::qWait(300);
-    const QPixmap picture = form.screen()->grabWindow(form.winId());
+    const QRect area = form.frameGeometry();
+    const QPixmap picture = form.screen()->grabWindow(0, area.x(), area.y(), area.width(), area.height());
     if (!picture.save(path)) {
         std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
         return false;
@@ -102,5 +104,15 @@ int main(int argc, char* argv[])
     form.registerList().listModel().appendRow(RegistrationFormLogic::toListRow(
         sampleRecord("中法发〔2026〕12号", "关于表彰2026年度先进集体和先进个人的决定", "无", "20261207", "ZF2026012")));
     const bool outgoingSaved = save(form, QDir(output).filePath(QStringLiteral("registration-outgoing.png")));
-    return incomingSaved && outgoingSaved ? 0 : 1;
+
+    for (const auto& [name, initials] :
+         {std::pair{"张三", "ZS"}, {"张伟", "ZW"}, {"张晓明", "ZXM"}, {"赵树森", "ZSS"}}) {
+        AdoRecordset insert;
+        insert.openQuery(RegisterStatements::insertPerson(utf8ToGbk(name), utf8ToGbk(initials)));
+    }
+    form.drafterEdit().setFocus();
+    form.drafterEdit().clear();
+    QTest::keyClicks(&form.drafterEdit(), QStringLiteral("z"));
+    const bool completionSaved = save(form, QDir(output).filePath(QStringLiteral("registration-completion.png")));
+    return incomingSaved && outgoingSaved && completionSaved ? 0 : 1;
 }
