@@ -3,6 +3,7 @@
 // the program ends when that form closes.
 #include "app/AppPaths.h"
 #include "db/AdoDatabase.h"
+#include "desk/OutgoingRegistration.h"
 #include "desk/RegistrationDialog.h"
 #include "platform/DeskFonts.h"
 #include "platform/FileSystem.h"
@@ -56,6 +57,8 @@ int main(int argc, char* argv[])
     if (paths.isAddinStart())
         std::fputs("regdesk: the compact add-in form is not part of this build; showing the full form.\n", stderr);
     RegistrationDialog form(database, prompter);
+    DesktopSeams seams;
+    OutgoingRegistration outgoing(form, seams.launcher, seams.processes, seams.clock, seams.opener);
     form.exec();
     return 0;
 }

@@ -1,19 +1,96 @@
 #include "desk/AdoOutgoingRegister.h"
 
+#include "db/AdoDatabase.h"
 #include "db/AdoRecordset.h"
 #include "db/RegisterStatements.h"
+#include "db/SqlDialect.h"
+#include "platform/GbkQt.h"
+
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <functional>
 
 namespace regdesk {
+namespace {
 
-std::vector<GbkString> AdoOutgoingRegister::numbersOfYear(int year)
+// Runs a SELECT forward only and hands each row to `row`. On failure the
+// statement goes once more through AdoRecordset, which tells the clerk why.
+bool scanRows(const GbkString& sql, const std::function<void(const QSqlQuery&)>& row)
 {
+    const auto& connection = AdoDatabase::activeConnection();
+    if (!connection)
+        return false;
+    QSqlQuery query(QSqlDatabase::database(connection->name(), false));
+    query.setForwardOnly(true);
+    if (!query.exec(SqlDialect::toSqlite(sql))) {
+        AdoRecordset reporter;
+        reporter.openQuery(sql);
+        return false;
+    }
+    while (query.next())
+        row(query);
+    return true;
+}
+
+// As the recordset reads a field: blanks at both ends do not count.
+GbkString trimmedText(GbkString text)
+{
+    const auto isBlank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+    std::size_t end = text.size();
+    while (end > 0 && isBlank(text[end - 1]))
+        --end;
+    std::size_t start = 0;
+    while (start < end && isBlank(text[start]))
+        ++start;
+    return text.substr(start, end - start);
+}
+
+// The GBK text of a number, built without the converter for the usual shape
+// prefix + ASCII + "号", which most rows of a register have.
+class NumberConverter
+{
+public:
+    explicit NumberConverter(const GbkString& prefix) : m_prefix(toQString(prefix)), m_prefixGbk(prefix) {}
+
+    const QString& prefix() const { return m_prefix; }
+
+    GbkString toGbk(const QString& number) const
+    {
+        if (!number.startsWith(m_prefix))
+            return fromQString(number);
+        GbkString text = m_prefixGbk;
+        const qsizetype end = number.endsWith(m_numberSign) ? number.size() - 1 : number.size();
+        for (qsizetype i = m_prefix.size(); i < end; ++i) {
+            const char16_t c = number[i].unicode();
+            if (c >= 0x80)
+                return fromQString(number);
+            text += static_cast<char>(c);
+        }
+        if (end != number.size())
+            text += m_numberSignGbk;
+        return text;
+    }
+
+private:
+    QString m_prefix;
+    GbkString m_prefixGbk;
+    QChar m_numberSign = QChar(u'号');
+    GbkString m_numberSignGbk = "号"_gbk;
+};
+
+} // namespace
+
+std::vector<GbkString> AdoOutgoingRegister::numbersOfYear(int year, const GbkString& prefix)
+{
+    // Only numbers that contain the prefix can have it as their head: the
+    // others are passed over before the costly conversion to GBK.
+    const NumberConverter converter(prefix);
     std::vector<GbkString> numbers;
-    AdoRecordset records;
-    if (!records.openQuery(RegisterStatements::selectNumbersOfYear(year)))
-        return numbers;
-    numbers.reserve(static_cast<std::size_t>(std::max(records.recordCount(), 0)));
-    for (records.moveFirst(); !records.isEof(); records.moveNext())
-        numbers.push_back(records.fieldText(0));
+    scanRows(RegisterStatements::selectNumbersOfYear(year), [&](const QSqlQuery& query) {
+        const QString number = query.value(0).toString();
+        if (number.contains(converter.prefix()))
+            numbers.push_back(trimmedText(converter.toGbk(number)));
+    });
     return numbers;
 }
 
@@ -28,12 +105,12 @@ std::optional<GbkString> AdoOutgoingRegister::titleOf(const GbkString& number)
 
 int AdoOutgoingRegister::countBarcoded(std::optional<int> year)
 {
-    AdoRecordset records;
+    int rows = 0;
     const GbkString sql =
         year ? RegisterStatements::selectCodeTimesOfYear(*year) : RegisterStatements::selectCodeTimes();
-    if (!records.openQuery(sql))
+    if (!scanRows(sql, [&rows](const QSqlQuery&) { ++rows; }))
         return 0;
-    return std::max(records.recordCount(), 0);
+    return rows;
 }
 
 } // namespace regdesk

@@ -121,7 +121,7 @@ NumberingProposal propose(const GbkString& prefix, const std::vector<GbkString>&
                           const CodeNumberLayout& layout, OutgoingRegisterView& register_)
 {
     NumberingProposal proposal;
-    const int serial = lastSerial(prefix, prefixes, register_.numbersOfYear(year));
+    const int serial = lastSerial(prefix, prefixes, register_.numbersOfYear(year, prefix));
     proposal.lastNumber = prefix + std::to_string(serial) + "号"_gbk;
     proposal.lastTitle = register_.titleOf(proposal.lastNumber).value_or(GbkString{});
     const std::optional<int> countedYear = layout.yearDigits == "0" ? std::nullopt : std::optional<int>(year);

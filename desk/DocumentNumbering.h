@@ -16,8 +16,9 @@ class OutgoingRegisterView
 public:
     virtual ~OutgoingRegisterView() = default;
 
-    // 发文号 of every row whose number mentions the year.
-    virtual std::vector<GbkString> numbersOfYear(int year) = 0;
+    // 发文号 of every row whose number mentions the year. A view may leave out
+    // numbers that do not contain `prefix`, since they cannot count for it.
+    virtual std::vector<GbkString> numbersOfYear(int year, const GbkString& prefix) = 0;
     // 标题 of the row with this 发文号; nullopt when there is none.
     virtual std::optional<GbkString> titleOf(const GbkString& number) = 0;
     // Rows whose barcode was made, of the year (or of all years); 0 when the count fails.

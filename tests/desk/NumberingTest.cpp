@@ -20,7 +20,7 @@ public:
     std::vector<std::optional<int>> countedYears;
     std::vector<int> searchedYears;
 
-    std::vector<GbkString> numbersOfYear(int year) override
+    std::vector<GbkString> numbersOfYear(int year, const GbkString&) override
     {
         searchedYears.push_back(year);
         return numbers;
@@ -208,6 +208,31 @@ TEST_F(NumberingOnDatabase, ReadsNumbersTitlesAndBarcodeCounts)
     ASSERT_TRUE(run(RegisterStatements::deleteNumber(table, "法〔2026〕11号"_gbk)));
     EXPECT_EQ(propose(kPrefix, kPrefixes, 2026, CodeNumberLayout{"FY", 2, "2", "3"}, register_).codeNumber, "FY26002");
     EXPECT_TRUE(m_prompter.shown().empty());
+}
+
+TEST_F(NumberingOnDatabase, NumbersReadAsTheRecordsetReadsThem)
+{
+    const GbkString table = RegisterStatements::outgoingTable();
+    const std::vector<GbkString> stored = {"法〔2026〕3号"_gbk,  " 法〔2026〕4号  "_gbk, "法〔2026〕5号　"_gbk,
+                                           "法〔2026〕六号"_gbk, "法〔2026〕7"_gbk,      "甲法〔2026〕8号"_gbk,
+                                           "民〔2026〕9号"_gbk,  "法〔2025〕10号"_gbk};
+    for (const GbkString& number : stored)
+        ASSERT_TRUE(run(RegisterStatements::insertOutgoing(table, outgoingRow(number, "题"_gbk))));
+
+    std::vector<GbkString> expected;
+    AdoRecordset records;
+    ASSERT_TRUE(records.openQuery(RegisterStatements::selectNumbersOfYear(2026)));
+    for (records.moveFirst(); !records.isEof(); records.moveNext()) {
+        if (records.fieldText(0).find(kPrefix) != GbkString::npos)
+            expected.push_back(records.fieldText(0));
+    }
+    ASSERT_EQ(expected.size(), 6u);
+    AdoOutgoingRegister register_;
+    std::vector<GbkString> numbers = register_.numbersOfYear(2026, kPrefix);
+    std::sort(numbers.begin(), numbers.end());
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(numbers, expected);
+    EXPECT_EQ(lastSerial(kPrefix, kPrefixes, numbers), 5);
 }
 
 TEST_F(NumberingOnDatabase, EmptyRegister)

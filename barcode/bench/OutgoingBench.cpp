@@ -1,0 +1,198 @@
+// Times the outgoing registration's two slow roads: 生成条码 up to the picture
+// in the output folder (with the real pdf417 program and a real data.db), and
+// numbering on a register of 100,000 rows. Prints medians; asserts nothing.
+#include "app/SettingsFile.h"
+#include "barcode/BarcodePayload.h"
+#include "barcode/EncoderHandoff.h"
+#include "db/AdoDatabase.h"
+#include "db/RegisterDatabaseFile.h"
+#include "db/RegisterStatements.h"
+#include "desk/AdoOutgoingRegister.h"
+#include "desk/AdoRegisterStore.h"
+#include "desk/DocumentNumbering.h"
+#include "platform/Clock.h"
+#include "platform/FileSystem.h"
+#include "platform/ProcessLauncher.h"
+#include "platform/ProcessList.h"
+#include "platform/Prompter.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <thread>
+#include <vector>
+
+using namespace regdesk;
+using BenchClock = std::chrono::steady_clock;
+
+namespace {
+
+// Any message box would be a failure of the run: print it instead.
+class PrintingPrompter final : public Prompter
+{
+public:
+    Answer ask(QWidget*, const Message& message) override
+    {
+        std::fprintf(stderr, "message: %s\n", message.text.toUtf8().constData());
+        return message.defaultAnswer;
+    }
+    int closeMessages(const QString&) override { return 0; }
+    QString openFileName(QWidget*, const QString&, const QString&, const QString&) override { return {}; }
+    QString saveFileName(QWidget*, const QString&, const QString&, const QString&) override { return {}; }
+};
+
+double milliseconds(BenchClock::duration duration)
+{
+    return std::chrono::duration<double, std::milli>(duration).count();
+}
+
+void printFigures(const char* what, std::vector<double> samples, double goal)
+{
+    std::sort(samples.begin(), samples.end());
+    const double median = samples[samples.size() / 2];
+    std::printf("%-58s median %8.2f ms  min %8.2f  max %8.2f  (%zu runs, goal < %.0f ms)\n", what, median,
+                samples.front(), samples.back(), samples.size(), goal);
+}
+
+DocumentRecord outgoingRow(int serial)
+{
+    DocumentRecord row;
+    row[DocumentRecord::Number] = "法〔2026〕"_gbk + std::to_string(serial) + "号"_gbk;
+    row[DocumentRecord::Title] = "关于某某案件审理情况的通知"_gbk;
+    row[DocumentRecord::Secrecy] = "无"_gbk;
+    row[DocumentRecord::Kind] = "通知"_gbk;
+    row[DocumentRecord::Recipient] = "各庭室"_gbk;
+    row[DocumentRecord::IssuingUnit] = "某某人民法院"_gbk;
+    row[DocumentRecord::Urgency] = "无"_gbk;
+    row[DocumentRecord::DocumentDate] = "20260305";
+    row[DocumentRecord::CodeNumber] = "FY26" + std::to_string(100000 + serial);
+    row[DocumentRecord::CodeUnit] = "某某人民法院办公室"_gbk;
+    row[DocumentRecord::CodeDate] = "20260312";
+    row[DocumentRecord::Version] = "GB0626-2005";
+    row.barcodeMade = "是"_gbk;
+    return row;
+}
+
+// 生成条码 to picture: hand-off, the encoder, pick-up with the save into data.db.
+void benchmarkBarcode(const GbkString& folder, const std::string& encoder, int tickMs, const char* label)
+{
+    PosixProcessLauncher launcher;
+    ProcProcessList processes;
+    SteadyClock clock;
+    AdoRegisterStore store;
+    std::vector<double> samples;
+    for (int run = 0; run < 20; ++run) {
+        const SettingsFile settings(joinPath(folder, "document.ini"));
+        DocumentRecord row = outgoingRow(900000 + run);
+        EncoderHandoff handoff(folder, launcher, processes, clock);
+
+        const auto start = BenchClock::now();
+        handoff.start(BarcodePayload::buildPayload(row), settings);
+        EncoderHandoff::State state = EncoderHandoff::State::Waiting;
+        while ((state = handoff.poll().state) == EncoderHandoff::State::Waiting)
+            std::this_thread::sleep_for(std::chrono::milliseconds(tickMs));
+        if (state != EncoderHandoff::State::Ready) {
+            std::fprintf(stderr, "the encoder gave up (%s)\n", encoder.c_str());
+            return;
+        }
+        const EncoderHandoff::PickUp pickUp =
+            handoff.pickUp(SettingsFile(joinPath(folder, "document.ini")), row[DocumentRecord::Number],
+                           [&] { store.insert(RegisterStatements::outgoingTable(), row, true, false); });
+        const auto end = BenchClock::now();
+        if (!pickUp.pictureWritten) {
+            std::fprintf(stderr, "no picture written\n");
+            return;
+        }
+        samples.push_back(milliseconds(end - start));
+    }
+    printFigures(label, samples, 250);
+}
+
+void benchmarkNumbering(const GbkString& folder)
+{
+    {
+        // 100,000 registrations of 2026 under one prefix, plus some of other years and prefixes.
+        QSqlDatabase database = QSqlDatabase::database(AdoDatabase::activeConnection()->name());
+        database.transaction();
+        QSqlQuery query(database);
+        for (int serial = 1; serial <= 100000; ++serial) {
+            DocumentRecord row = outgoingRow(serial);
+            if (serial % 10 == 0)
+                row[DocumentRecord::Number] = "民〔2026〕"_gbk + std::to_string(serial) + "号"_gbk;
+            if (serial % 7 == 0)
+                row[DocumentRecord::CodeDate] = "20250101";
+            query.exec(QString::fromUtf8(
+                gbkToUtf8(RegisterStatements::insertOutgoing(RegisterStatements::outgoingTable(), row))));
+        }
+        database.commit();
+    }
+    const std::vector<GbkString> prefixes = {"法〔2026〕"_gbk, "民〔2026〕"_gbk};
+    const CodeNumberLayout layout{"FY", 2, "2", "6"};
+    AdoOutgoingRegister register_;
+    std::vector<double> samples;
+    NumberingProposal proposal;
+    for (int run = 0; run < 20; ++run) {
+        const auto start = BenchClock::now();
+        proposal = DocumentNumbering::propose(prefixes[0], prefixes, 2026, layout, register_);
+        samples.push_back(milliseconds(BenchClock::now() - start));
+    }
+    std::printf("(last number %s, code number %s)\n", gbkToUtf8(proposal.lastNumber).c_str(),
+                gbkToUtf8(proposal.codeNumber).c_str());
+    printFigures("numbering on 100,000 rows (choose a prefix)", samples, 100);
+
+    // Where the time goes.
+    std::vector<double> numbers, title, count;
+    for (int run = 0; run < 20; ++run) {
+        auto start = BenchClock::now();
+        register_.numbersOfYear(2026, prefixes[0]);
+        numbers.push_back(milliseconds(BenchClock::now() - start));
+        start = BenchClock::now();
+        register_.titleOf(proposal.lastNumber);
+        title.push_back(milliseconds(BenchClock::now() - start));
+        start = BenchClock::now();
+        register_.countBarcoded(2026);
+        count.push_back(milliseconds(BenchClock::now() - start));
+    }
+    printFigures("  of which: numbers of the year", numbers, 100);
+    printFigures("  of which: title of the last number", title, 100);
+    printFigures("  of which: barcodes made this year", count, 100);
+    static_cast<void>(folder);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication application(argc, argv);
+    const std::string encoder = argc > 1 ? argv[1] : REGDESK_PDF417_PROGRAM;
+    if (!std::filesystem::exists(encoder)) {
+        std::fprintf(stderr, "usage: %s [path of the pdf417 program]\n", argv[0]);
+        return 2;
+    }
+    QTemporaryDir work;
+    const GbkString folder = fromNativePath(work.path().toStdString());
+    std::filesystem::copy_file(encoder, gbkToUtf8(joinPath(folder, "pdf417")));
+    const std::string settings = "[发文设置]\r\n二维码输出位置=" + gbkToUtf8(joinPath(folder, "输出"_gbk)) +
+                                 "\r\n[PDF]\r\nECCPercent=40\r\nAspect=1:2\r\nWidth=100\r\nHeight=40\r\n";
+    writeWholeFile(joinPath(folder, "document.ini"), utf8ToGbk(settings));
+    if (!createRegisterDatabase(QDir(work.path()).filePath(QStringLiteral("data.db"))).isEmpty())
+        return 1;
+
+    PrintingPrompter prompter;
+    AdoDatabase database(prompter);
+    if (!database.openConnection(AdoDatabase::connectionStringFor(folder)))
+        return 1;
+    AdoDatabase::setActiveConnection(database.connection());
+
+    benchmarkBarcode(folder, encoder, 100, "生成条码 to picture, polled every 100 ms (timer 1)");
+    benchmarkBarcode(folder, encoder, 1, "生成条码 to picture, polled every 1 ms (work alone)");
+    benchmarkNumbering(folder);
+    AdoDatabase::setActiveConnection(nullptr);
+    return 0;
+}
