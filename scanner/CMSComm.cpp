@@ -229,6 +229,7 @@ bool CMSComm::openDevice()
     ::ioctl(descriptor, TIOCEXCL);
     ::tcflush(descriptor, TCIOFLUSH);
     m_descriptor = descriptor;
+    ++m_deviceGeneration;
     m_notifier.reset(new QSocketNotifier(descriptor, QSocketNotifier::Read, this));
     connect(m_notifier.get(), &QSocketNotifier::activated, this, &CMSComm::readDevice);
     return true;
@@ -251,7 +252,9 @@ void CMSComm::readDevice()
 {
     if (!deviceOpen())
         return;
+    const quint64 device = m_deviceGeneration;
     const qsizetype before = m_inBuffer.size();
+    bool lost = false;
     std::array<char, 512> chunk;
     while (m_inBuffer.size() < m_inBufferSize) {
         const std::size_t room = std::min<std::size_t>(chunk.size(), m_inBufferSize - m_inBuffer.size());
@@ -262,17 +265,20 @@ void CMSComm::readDevice()
         }
         if (count < 0 && errno == EINTR)
             continue;
-        if (count < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
-            break;
-        // A hang-up (0) or an error: the device has gone. Polling it again
-        // would only repeat the error, so let go of it at once.
-        deviceLost();
-        return;
+        // A hang-up (0) or an error means the device has gone; anything
+        // else is "nothing more for now".
+        lost = count == 0 || (errno != EAGAIN && errno != EWOULDBLOCK);
+        break;
     }
     if (m_inBuffer.size() >= m_inBufferSize && m_notifier)
         m_notifier->setEnabled(false);
+    // The last bytes before a loss are still delivered.
     if (m_inBuffer.size() > before && m_rThreshold > 0 && m_inBuffer.size() >= m_rThreshold)
         raise(comEvReceive);
+    // Reading again would only repeat the error: let go of the device at
+    // once, unless the event above already replaced it.
+    if (lost && deviceOpen() && device == m_deviceGeneration)
+        deviceLost();
 }
 
 void CMSComm::deviceLost()

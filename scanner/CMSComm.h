@@ -124,6 +124,7 @@ private:
 
     QString m_deviceName;
     int m_descriptor = -1;
+    quint64 m_deviceGeneration = 0; // tells a reopened device from the one being read
     // The notifier may be dropped from inside its own signal: delete it later.
     std::unique_ptr<QSocketNotifier, LaterDeleter> m_notifier;
     QByteArray m_inBuffer;
