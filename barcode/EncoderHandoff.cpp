@@ -145,12 +145,16 @@ EncoderHandoff::PickUp EncoderHandoff::pickUp(const SettingsFile& settings, cons
 {
     PickUp result;
     result.folder = settings.getString("发文设置"_gbk, "二维码输出位置"_gbk);
-    ensureFolder(result.folder);
-    GbkString folderWithSeparator = result.folder;
-    if (folderWithSeparator.empty() || folderWithSeparator.back() != kPathSeparator)
-        folderWithSeparator += kPathSeparator;
-    result.outputPath = folderWithSeparator + safePictureName(firstRowNumber) + ".emf";
-    removeFile(result.outputPath);
+    // Without a folder the picture would land in the file system's root: it is
+    // not written then, and the clerk hears so as for any unwritable folder.
+    if (!result.folder.empty()) {
+        ensureFolder(result.folder);
+        GbkString folderWithSeparator = result.folder;
+        if (folderWithSeparator.back() != kPathSeparator)
+            folderWithSeparator += kPathSeparator;
+        result.outputPath = folderWithSeparator + safePictureName(firstRowNumber) + ".emf";
+        removeFile(result.outputPath);
+    }
 
     if (save)
         save();
@@ -160,9 +164,10 @@ EncoderHandoff::PickUp EncoderHandoff::pickUp(const SettingsFile& settings, cons
     const std::optional<std::string> bitmap = readWholeFile(joinPath(m_programDirectory, "TempPdf.bmp"));
     const std::optional<std::string> picture =
         bitmap ? EmfPicture::stretchedBitmap(*bitmap, width, height) : std::nullopt;
-    result.pictureWritten = picture && writeWholeFile(result.outputPath, *picture);
+    result.pictureWritten = picture && !result.outputPath.empty() && writeWholeFile(result.outputPath, *picture);
     if (!result.pictureWritten) {
-        removeFile(result.outputPath); // no half-written picture
+        if (!result.outputPath.empty())
+            removeFile(result.outputPath); // no half-written picture
         result.notices.push_back({"图像转化出错"_gbk, {}});
     }
 

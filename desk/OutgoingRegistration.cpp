@@ -227,7 +227,8 @@ void OutgoingRegistration::pickUpBarcodeImage()
         m_form.reject();
         return;
     }
-    m_opener.openFolder(pickUp.folder);
+    if (!pickUp.folder.empty())
+        m_opener.openFolder(pickUp.folder);
 }
 
 } // namespace regdesk

@@ -225,6 +225,22 @@ TEST_F(EncoderHandoffTest, PictureThatCannotBeWrittenIsReportedAfterTheSave)
         EXPECT_FALSE(fileExists(file(name))) << name;
 }
 
+TEST_F(EncoderHandoffTest, NoOutputFolderSetMeansNoPictureButTheSaveRuns)
+{
+    m_folder.writeSettings("[发文设置]\n二维码输出位置=\n[PDF]\nWidth=10\nHeight=10\n");
+    m_handoff.start("p", settings());
+    bool saved = false;
+    const EncoderHandoff::PickUp pickUp = m_handoff.pickUp(settings(), "A1", [&] { saved = true; });
+    EXPECT_TRUE(saved);
+    EXPECT_FALSE(pickUp.pictureWritten);
+    EXPECT_TRUE(pickUp.outputPath.empty());
+    EXPECT_FALSE(fileExists("/A1.emf"));
+    ASSERT_EQ(pickUp.notices.size(), 1u);
+    EXPECT_EQ(pickUp.notices[0].text, "图像转化出错"_gbk);
+    for (const GbkString& name : EncoderHandoff::exchangeFiles())
+        EXPECT_FALSE(fileExists(file(name))) << name;
+}
+
 TEST_F(EncoderHandoffTest, DamagedEncoderBitmapLeavesNoPicture)
 {
     m_handoff.start("p", settings());
