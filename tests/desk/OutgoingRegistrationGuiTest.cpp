@@ -238,13 +238,13 @@ void OutgoingRegistrationGuiTest::numbersFollowTheRegister()
         QVERIFY(statement.openQuery(RegisterStatements::insertOutgoing(table, record)));
     };
     insert(QStringLiteral("民〔") + yearText() + QStringLiteral("〕9号"), "甲");
-    insert(QStringLiteral("民〔") + yearText() + QStringLiteral("〕10号"), "乙");
+    insert(QStringLiteral("民〔") + yearText() + QStringLiteral("〕10号"), "关于乙的通知");
     insert(QStringLiteral("法〔") + yearText() + QStringLiteral("〕40号"), "丙");
 
     choosePrefix(1);
     QCOMPARE(byId<QLabel>(Dialog::LastNumberLabel)->text(),
              QStringLiteral("民〔") + yearText() + QStringLiteral("〕10号"));
-    QCOMPARE(byId<QLabel>(Dialog::LastTitleLabel)->text(), QStringLiteral("乙"));
+    QCOMPARE(byId<QLabel>(Dialog::LastTitleLabel)->text(), QStringLiteral("关于乙的通知"));
     QCOMPARE(byId<QLineEdit>(Dialog::CodeNumberEdit)->text(),
              QStringLiteral("FY") + QString::number(kYear - 2000) + QStringLiteral("0004"));
     // A number typed by hand gives way to the proposal when the combo is left.
@@ -252,6 +252,13 @@ void OutgoingRegistrationGuiTest::numbersFollowTheRegister()
     leaveNumberCombo();
     QTRY_COMPARE(byId<QComboBox>(Dialog::NumberCombo)->currentText(),
                  QStringLiteral("民〔") + yearText() + QStringLiteral("〕11号"));
+
+    // The title registered under the last number cannot be issued again.
+    byId<QLineEdit>(Dialog::TitleEdit)->setText(QStringLiteral("关于乙的通知"));
+    click(Dialog::ConfirmButton);
+    QCOMPARE(m_prompter->texts(), QStringList{QStringLiteral("无法重复发号！")});
+    QCOMPARE(m_prompter->captions(), QStringList{QStringLiteral("标题重复")});
+    QCOMPARE(m_form->registerList().rowCount(), 0);
 }
 
 void OutgoingRegistrationGuiTest::codeNumberLayouts_data()
