@@ -15,6 +15,7 @@ namespace {
 
 constexpr const char* kInputName = "TxtTemp.txt";
 constexpr const char* kSettingsName = "MakeBarCode.ini";
+constexpr std::size_t kMaxSettingsNameBytes = 255;
 constexpr const char* kOutputNames[] = {"TempPdf.bmp", "TempPdf.emf", "TempPdf.wmf", "TempCode.txt"};
 
 struct BstrFree
@@ -47,7 +48,10 @@ int run(int argc, char** argv)
     for (const char* name : kOutputNames)
         fs::remove(name, error);
 
-    SetConFile((folder / kSettingsName).c_str());
+    // The library keeps 255 bytes of the name; a longer full path falls back to the bare name, which
+    // it looks up in the working folder: the same file.
+    const std::string settingsPath = (folder / kSettingsName).string();
+    SetConFile(settingsPath.size() <= kMaxSettingsNameBytes ? settingsPath.c_str() : kSettingsName);
     const BstrHandle result(Lattix(kInputName));
     if (!result || SysStringByteLen(result.get()) == 0)
         return fail(std::string("cannot encode ") + kInputName +

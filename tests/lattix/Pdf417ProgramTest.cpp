@@ -24,10 +24,10 @@ struct ProgramRun
     std::string stderrText;
 };
 
-ProgramRun runEncoder(const TempFolder& folder, const TempFolder& logs)
+ProgramRun runEncoderIn(const std::filesystem::path& folder, const TempFolder& logs)
 {
-    const std::string command = "cd '" + folder.path().string() + "' && '" PDF417_PROGRAM "' '" +
-                                folder.path().string() + "' >'" + logs.file("out") + "' 2>'" + logs.file("err") + "'";
+    const std::string command = "cd '" + folder.string() + "' && '" PDF417_PROGRAM "' '" + folder.string() + "' >'" +
+                                logs.file("out") + "' 2>'" + logs.file("err") + "'";
     const int raw = std::system(command.c_str());
     ProgramRun run;
     run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
@@ -36,6 +36,11 @@ ProgramRun runEncoder(const TempFolder& folder, const TempFolder& logs)
     run.stdoutText.assign(out.begin(), out.end());
     run.stderrText.assign(err.begin(), err.end());
     return run;
+}
+
+ProgramRun runEncoder(const TempFolder& folder, const TempFolder& logs)
+{
+    return runEncoderIn(folder.path(), logs);
 }
 
 const char* const kOutputs[] = {"TempPdf.bmp", "TempPdf.emf", "TempPdf.wmf", "TempCode.txt"};
@@ -63,6 +68,24 @@ TEST(Pdf417Program, EncodesTxtTempWithMakeBarCodeSettings)
     const std::optional<Bytes> decoded = lattix::test::decodeBitmap(bmp);
     ASSERT_TRUE(decoded.has_value());
     EXPECT_EQ(std::string(decoded->begin(), decoded->end()), payload);
+}
+
+TEST(Pdf417Program, FindsItsSettingsInAFolderWithAPathOfMoreThan255Bytes)
+{
+    TempFolder root;
+    TempFolder logs;
+    std::filesystem::path folder = root.path();
+    for (int level = 0; level < 5; ++level)
+        folder /= std::string(60, static_cast<char>('a' + level));
+    std::filesystem::create_directories(folder);
+    ASSERT_GT((folder / "MakeBarCode.ini").string().size(), 255U);
+    writeText((folder / "TxtTemp.txt").string(), "deep folder");
+    writeText((folder / "MakeBarCode.ini").string(), "[PDF]\r\nCols=4\r\n");
+    const ProgramRun run = runEncoderIn(folder, logs);
+    EXPECT_EQ(run.status, 0) << run.stderrText;
+    const Bytes bmp = readBytes((folder / "TempPdf.bmp").string());
+    ASSERT_GT(bmp.size(), 62U);
+    EXPECT_EQ(bmp[18] | bmp[19] << 8, 17 * 4 + 69);
 }
 
 struct FailureCase
