@@ -206,6 +206,10 @@ TEST(RoundTrip, EveryErrorCorrectionLevelAndPercentDecodes)
         settings.eccLevel = std::to_string(level);
         const std::size_t largest = largestFitting(Kind::Mixture, settings, 11);
         std::uniform_int_distribution<std::size_t> anySize(1, largest);
+        // The largest mixture that fits at this level, made again from the seed it was measured with.
+        std::mt19937 largestRandom(11);
+        expectRoundTrip(makeInput(Kind::Mixture, largest, largestRandom), settings,
+                        "level " + std::to_string(level) + ", largest mixture of " + std::to_string(largest), counts);
         for (int i = 0; i < 8; ++i) {
             const auto kind = static_cast<Kind>(kindPick(random));
             const Bytes input = makeInput(kind, i == 0 ? 1 : anySize(random), random);
