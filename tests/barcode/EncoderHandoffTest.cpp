@@ -229,12 +229,14 @@ TEST_F(EncoderHandoffTest, NoOutputFolderSetMeansNoPictureButTheSaveRuns)
 {
     m_folder.writeSettings("[发文设置]\n二维码输出位置=\n[PDF]\nWidth=10\nHeight=10\n");
     m_handoff.start("p", settings());
+    // A number of its own, so that no other run's file can stand in the root folder.
+    const GbkString number = m_dir.substr(m_dir.rfind('/') + 1);
     bool saved = false;
-    const EncoderHandoff::PickUp pickUp = m_handoff.pickUp(settings(), "A1", [&] { saved = true; });
+    const EncoderHandoff::PickUp pickUp = m_handoff.pickUp(settings(), number, [&] { saved = true; });
     EXPECT_TRUE(saved);
     EXPECT_FALSE(pickUp.pictureWritten);
     EXPECT_TRUE(pickUp.outputPath.empty());
-    EXPECT_FALSE(fileExists("/A1.emf"));
+    EXPECT_FALSE(fileExists("/" + number + ".emf"));
     ASSERT_EQ(pickUp.notices.size(), 1u);
     EXPECT_EQ(pickUp.notices[0].text, "图像转化出错"_gbk);
     for (const GbkString& name : EncoderHandoff::exchangeFiles())
