@@ -9,6 +9,7 @@
 #include "platform/FileSystem.h"
 #include "platform/ProgramLocation.h"
 #include "platform/QtPrompter.h"
+#include "scanner/IncomingScanner.h"
 
 #include <QApplication>
 #include <cstdio>
@@ -59,6 +60,8 @@ int main(int argc, char* argv[])
     RegistrationDialog form(database, prompter);
     DesktopSeams seams;
     OutgoingRegistration outgoing(form, seams.launcher, seams.processes, seams.clock, seams.opener);
+    // Made after the form and gone before it: it drives the form's scanner port hooks and timers.
+    IncomingScanner scanner(form, prompter);
     form.exec();
     return 0;
 }

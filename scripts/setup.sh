@@ -18,9 +18,11 @@ packages=(
     # fonts for the Chinese forms, and a virtual display for machines without one
     fonts-noto-cjk fontconfig xvfb xauth
     # tests: GoogleTest, Google Benchmark, an independent PDF417 decoder and reference encoder
-    libgtest-dev libgmock-dev libbenchmark-dev libzxing-dev zint libzint-dev
+    libgtest-dev libgmock-dev libbenchmark-dev libzxing-dev libpng-dev zint libzint-dev
     # tests: rendering the barcode metafiles, pseudo-terminals, database inspection
-    libreoffice-draw-nogui emf2svg librsvg2-bin socat sqlite3 clang
+    libreoffice-draw-nogui emf2svg librsvg2-bin socat sqlite3
+    # fuzzing the encoder (libFuzzer)
+    clang libclang-rt-14-dev
 )
 
 install_packages() {
