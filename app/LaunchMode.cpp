@@ -64,8 +64,10 @@ StartupPaths resolvePosixStartup(const std::vector<GbkString>& arguments, const 
         commandLine += arguments[i];
     }
     if (holdsDocumentExtension(commandLine)) {
-        for (std::size_t i = 1; i < arguments.size(); ++i)
-            paths.documentPath += " " + withoutQuotes(arguments[i]);
+        for (std::size_t i = 1; i < arguments.size(); ++i) {
+            paths.documentPath += ' ';
+            paths.documentPath += withoutQuotes(arguments[i]);
+        }
     }
     paths.settingsPath = paths.programDirectory + "/" + kSettingsFileName;
     return paths;

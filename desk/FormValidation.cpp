@@ -22,7 +22,10 @@ bool containsText(const GbkString& text, const GbkString& part)
 
 std::string twoDigits(int value)
 {
-    return value > 9 ? std::to_string(value) : "0" + std::to_string(value);
+    std::string text = std::to_string(value);
+    if (value <= 9)
+        text.insert(text.begin(), '0');
+    return text;
 }
 
 DeskNotice missing(const char* utf8Text)

@@ -3,7 +3,6 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <optional>
 
 namespace lattix {
 namespace {
@@ -253,11 +252,12 @@ void SegmentEncoder::encodeText()
 
     Submode latched = afterShift ? m_state.textSubmode : Submode::Alpha;
     Submode current = latched;
-    std::optional<int> pending;
+    // Text values pair up into codewords; -1 means no value is waiting.
+    int pending = -1;
     const auto emit = [&](int value) {
-        if (pending) {
-            m_out.push_back(30 * *pending + value);
-            pending.reset();
+        if (pending >= 0) {
+            m_out.push_back(30 * pending + value);
+            pending = -1;
         } else {
             pending = value;
         }
@@ -303,7 +303,7 @@ void SegmentEncoder::encodeText()
         }
         emit(value);
     }
-    if (pending)
+    if (pending >= 0)
         emit(kSwitchPunctuationShift);
     m_state.textSubmode = latched;
 }
