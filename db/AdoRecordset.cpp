@@ -55,6 +55,18 @@ void AdoRecordset::reportFailure(const QString& description) const
         connection->prompter().ask(nullptr, Prompter::Message{description, QString()});
 }
 
+bool AdoRecordset::execute(QSqlQuery& query, const GbkString& sql, int commandKind)
+{
+    query.setForwardOnly(true);
+    const QString statement =
+        commandKind == kCommandTable ? QStringLiteral("SELECT * FROM ") + toQString(sql) : SqlDialect::toSqlite(sql);
+    if (!query.exec(statement)) {
+        reportFailure(describe(query.lastError()));
+        return false;
+    }
+    return true;
+}
+
 bool AdoRecordset::openQuery(const GbkString& sql, int commandKind)
 {
     close();
@@ -63,13 +75,8 @@ bool AdoRecordset::openQuery(const GbkString& sql, int commandKind)
     if (!connection)
         return false;
     QSqlQuery query(QSqlDatabase::database(connection->name(), false));
-    query.setForwardOnly(true);
-    const QString statement =
-        commandKind == kCommandTable ? QStringLiteral("SELECT * FROM ") + toQString(sql) : SqlDialect::toSqlite(sql);
-    if (!query.exec(statement)) {
-        reportFailure(describe(query.lastError()));
+    if (!execute(query, sql, commandKind))
         return false;
-    }
     m_open = true;
     if (query.isSelect()) {
         const QSqlRecord record = query.record();
@@ -90,6 +97,30 @@ bool AdoRecordset::openQuery(const GbkString& sql, int commandKind)
             close();
             return false;
         }
+    }
+    return true;
+}
+
+bool AdoRecordset::forEachRow(const GbkString& sql, const std::function<void(const std::vector<QVariant>&)>& row)
+{
+    close();
+    m_sourceText = "(" + sql + ") DERIVEDTBL";
+    const auto& connection = AdoDatabase::activeConnection();
+    if (!connection)
+        return false;
+    QSqlQuery query(QSqlDatabase::database(connection->name(), false));
+    if (!execute(query, sql, kCommandText))
+        return false;
+    const int columns = query.record().count();
+    std::vector<QVariant> values(static_cast<std::size_t>(columns));
+    while (query.next()) {
+        for (int i = 0; i < columns; ++i)
+            values[static_cast<std::size_t>(i)] = query.value(i);
+        row(values);
+    }
+    if (query.lastError().isValid()) {
+        reportFailure(describe(query.lastError()));
+        return false;
     }
     return true;
 }

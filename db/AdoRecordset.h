@@ -3,7 +3,10 @@
 #include "platform/Gbk.h"
 
 #include <QVariant>
+#include <functional>
 #include <vector>
+
+class QSqlQuery;
 
 namespace regdesk {
 
@@ -43,6 +46,11 @@ public:
     bool isEof() const;
     void close();
 
+    // Runs a SELECT and hands each row's values to `row` as they are read,
+    // keeping none of them: for scans of a whole register. Failures are
+    // reported as by openQuery. Leaves this recordset closed.
+    bool forEachRow(const GbkString& sql, const std::function<void(const std::vector<QVariant>& values)>& row);
+
     // Writes BlobBuffer::instance() into column 0 of the one row that `sql`
     // selects, replacing its bytes.
     bool writeBlob(const GbkString& sql);
@@ -51,6 +59,8 @@ public:
 
 private:
     void reportFailure(const QString& description) const;
+    // Runs a statement forward only; reports a failure and returns false.
+    bool execute(QSqlQuery& query, const GbkString& sql, int commandKind);
 
     GbkString m_sourceText;
     bool m_open = false;

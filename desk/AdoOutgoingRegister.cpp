@@ -1,36 +1,11 @@
 #include "desk/AdoOutgoingRegister.h"
 
-#include "db/AdoDatabase.h"
 #include "db/AdoRecordset.h"
 #include "db/RegisterStatements.h"
-#include "db/SqlDialect.h"
 #include "platform/GbkQt.h"
-
-#include <QSqlDatabase>
-#include <QSqlQuery>
-#include <functional>
 
 namespace regdesk {
 namespace {
-
-// Runs a SELECT forward only and hands each row to `row`. On failure the
-// statement goes once more through AdoRecordset, which tells the clerk why.
-bool scanRows(const GbkString& sql, const std::function<void(const QSqlQuery&)>& row)
-{
-    const auto& connection = AdoDatabase::activeConnection();
-    if (!connection)
-        return false;
-    QSqlQuery query(QSqlDatabase::database(connection->name(), false));
-    query.setForwardOnly(true);
-    if (!query.exec(SqlDialect::toSqlite(sql))) {
-        AdoRecordset reporter;
-        reporter.openQuery(sql);
-        return false;
-    }
-    while (query.next())
-        row(query);
-    return true;
-}
 
 // As the recordset reads a field: blanks at both ends do not count.
 GbkString trimmedText(GbkString text)
@@ -86,8 +61,9 @@ std::vector<GbkString> AdoOutgoingRegister::numbersOfYear(int year, const GbkStr
     // others are passed over before the costly conversion to GBK.
     const NumberConverter converter(prefix);
     std::vector<GbkString> numbers;
-    scanRows(RegisterStatements::selectNumbersOfYear(year), [&](const QSqlQuery& query) {
-        const QString number = query.value(0).toString();
+    AdoRecordset records;
+    records.forEachRow(RegisterStatements::selectNumbersOfYear(year), [&](const std::vector<QVariant>& values) {
+        const QString number = values[0].toString();
         if (number.contains(converter.prefix()))
             numbers.push_back(trimmedText(converter.toGbk(number)));
     });
@@ -108,7 +84,8 @@ int AdoOutgoingRegister::countBarcoded(std::optional<int> year)
     int rows = 0;
     const GbkString sql =
         year ? RegisterStatements::selectCodeTimesOfYear(*year) : RegisterStatements::selectCodeTimes();
-    if (!scanRows(sql, [&rows](const QSqlQuery&) { ++rows; }))
+    AdoRecordset records;
+    if (!records.forEachRow(sql, [&rows](const std::vector<QVariant>&) { ++rows; }))
         return 0;
     return rows;
 }

@@ -119,6 +119,26 @@ TEST_F(DatabaseTest, MovingAboutAndCounting)
     EXPECT_EQ(m_prompter.shown().size(), 1u); // moving past the end is reported once
 }
 
+TEST_F(DatabaseTest, RowByRowScanSeesEveryRowAndReportsAFailureOnce)
+{
+    for (const char* number : {"1", "2", "3"})
+        ASSERT_TRUE(run(RegisterStatements::insertOutgoing(RegisterStatements::outgoingTable(), record(number))));
+    QStringList seen;
+    AdoRecordset recordset;
+    ASSERT_TRUE(recordset.forEachRow("SELECT 发文号, 标题 FROM 发文登记表 ORDER BY 发文号 DESC"_gbk,
+                                     [&seen](const std::vector<QVariant>& values) {
+                                         ASSERT_EQ(values.size(), 2u);
+                                         seen << values[0].toString();
+                                     }));
+    EXPECT_EQ(seen, (QStringList{QStringLiteral("3"), QStringLiteral("2"), QStringLiteral("1")}));
+    EXPECT_TRUE(m_prompter.shown().empty());
+
+    int calls = 0;
+    EXPECT_FALSE(recordset.forEachRow("SELECT x FROM 没有的表"_gbk, [&calls](const auto&) { ++calls; }));
+    EXPECT_EQ(calls, 0);
+    EXPECT_EQ(m_prompter.shown().size(), 1u);
+}
+
 TEST_F(DatabaseTest, SecondQueryOnOneWrapperReplacesTheFirst)
 {
     ASSERT_TRUE(run(RegisterStatements::insertOutgoing(RegisterStatements::outgoingTable(), record("1"))));
