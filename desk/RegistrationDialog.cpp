@@ -45,8 +45,15 @@ public:
     void hidePopup() override
     {
         QComboBox::hidePopup();
-        if (popupClosed)
-            popupClosed();
+        // A click on an item closes the list before the item becomes current;
+        // report the close once the choice has been applied.
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                if (popupClosed)
+                    popupClosed();
+            },
+            Qt::QueuedConnection);
     }
 };
 

@@ -16,12 +16,14 @@
 #include "platform/FileSystem.h"
 #include "platform/GbkQt.h"
 
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QDateEdit>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTest>
 #include <filesystem>
 
@@ -183,11 +185,23 @@ void OutgoingRegistrationGuiTest::attachRealEncoder()
 
 void OutgoingRegistrationGuiTest::choosePrefix(int index)
 {
+    // As a clerk does it: open the list and click the item. The list closes
+    // before the clicked item becomes current.
     QComboBox* combo = byId<QComboBox>(Dialog::NumberCombo);
     combo->setFocus(Qt::MouseFocusReason);
-    combo->setCurrentIndex(index);
+    QSignalSpy closed(m_form.get(), &Dialog::numberDropDownClosed);
     combo->showPopup();
-    combo->hidePopup();
+    QAbstractItemView* view = combo->view();
+    QTRY_VERIFY(view->isVisible());
+    const QRect item = view->visualRect(combo->model()->index(index, 0));
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, item.center());
+    QTRY_COMPARE(closed.count(), 1);
+    QCOMPARE(combo->currentIndex(), index);
+    // The offscreen platform can leave the form inactive when the list closes.
+    m_form->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_form.get()));
+    combo->setFocus(Qt::MouseFocusReason);
+    QTRY_VERIFY(combo->hasFocus());
 }
 
 void OutgoingRegistrationGuiTest::leaveNumberCombo()

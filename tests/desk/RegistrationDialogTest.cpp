@@ -632,9 +632,15 @@ void RegistrationDialogTest::fieldNotificationsForTheNumberAndTitle()
     number->showPopup();
     QTRY_VERIFY(number->view()->isVisible());
     number->hidePopup();
-    QCOMPARE(events, (QStringList{QStringLiteral("title"), QStringLiteral("dropDown")}));
+    // The close is reported once the event loop has applied the choice.
+    QCOMPARE(events, QStringList{QStringLiteral("title")});
+    QTRY_VERIFY(events.contains(QStringLiteral("dropDown")));
+    // Leaving the combo is reported once. (The offscreen platform may also
+    // deactivate the window when the list closes, which counts as leaving.)
     byId(Dialog::KindEdit)->setFocus();
-    QTRY_COMPARE(events, (QStringList{QStringLiteral("title"), QStringLiteral("dropDown"), QStringLiteral("number")}));
+    QTRY_COMPARE(events.count(QStringLiteral("number")), 1);
+    QCOMPARE(events.size(), 3);
+    QCOMPARE(events.first(), QStringLiteral("title"));
 }
 
 void RegistrationDialogTest::missingDatabaseClosesTheForm()
