@@ -14,7 +14,7 @@ desk="$root/desk-folder"
 packages=(
     # build
     build-essential cmake ninja-build pkg-config
-    qt6-base-dev qt6-base-dev-tools qt6-serialport-dev libqt6sql6-sqlite
+    qt6-base-dev qt6-base-dev-tools qt6-serialport-dev libqt6sql6-sqlite qt6-qpa-plugins
     # fonts for the Chinese forms, and a virtual display for machines without one
     fonts-noto-cjk fontconfig xvfb xauth
     # tests: GoogleTest, Google Benchmark, an independent PDF417 decoder and reference encoder
@@ -38,7 +38,7 @@ install_packages() {
     local sudo=""
     [ "$(id -u)" -eq 0 ] || sudo="sudo"
     $sudo apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}"
 }
 
 build_desk() {
