@@ -1,9 +1,9 @@
 #include "app/SettingsFile.h"
 
 #include "platform/FileSystem.h"
+#include "platform/Text.h"
 
 #include <algorithm>
-#include <climits>
 
 namespace regdesk {
 namespace {
@@ -112,7 +112,7 @@ GbkString SettingsFile::getString(const GbkString& section, const GbkString& key
 
 int SettingsFile::getInteger(const GbkString& section, const GbkString& key) const
 {
-    return settingToInteger(getString(section, key));
+    return parseLeadingInteger(getString(section, key));
 }
 
 int SettingsFile::countEntries(const GbkString& section) const
@@ -159,24 +159,6 @@ std::vector<GbkString> SettingsFile::sectionNames() const
     for (std::size_t i = 0; i < m_sectionStarts.size(); ++i)
         names.push_back(sectionName(i));
     return names;
-}
-
-int settingToInteger(const GbkString& text)
-{
-    std::size_t pos = 0;
-    while (pos < text.size() && (text[pos] == ' ' || text[pos] == '\t'))
-        ++pos;
-    bool negative = false;
-    if (pos < text.size() && (text[pos] == '+' || text[pos] == '-'))
-        negative = text[pos++] == '-';
-    long long value = 0;
-    for (; pos < text.size() && text[pos] >= '0' && text[pos] <= '9'; ++pos) {
-        value = value * 10 + (text[pos] - '0');
-        if (value > static_cast<long long>(INT_MAX) + 1)
-            value = static_cast<long long>(INT_MAX) + 1;
-    }
-    value = negative ? -value : value;
-    return static_cast<int>(std::clamp<long long>(value, INT_MIN, INT_MAX));
 }
 
 } // namespace regdesk

@@ -56,8 +56,4 @@ private:
     std::vector<std::size_t> m_sectionStarts; // position after each header's "["
 };
 
-// Decimal conversion of a setting: leading blanks, optional sign, leading
-// digits; 0 when there are none; clamped to the int range.
-int settingToInteger(const GbkString& text);
-
 } // namespace regdesk

@@ -5,6 +5,7 @@
 #include "db/SqlDialect.h"
 #include "platform/GbkQt.h"
 #include "platform/Prompter.h"
+#include "platform/Text.h"
 
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -20,16 +21,9 @@ QString describe(const QSqlError& error)
     return error.databaseText().isEmpty() ? error.text() : error.databaseText();
 }
 
-GbkString trimmed(GbkString text)
+GbkString trimmed(const GbkString& text)
 {
-    const auto isBlank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
-    std::size_t end = text.size();
-    while (end > 0 && isBlank(text[end - 1]))
-        --end;
-    std::size_t start = 0;
-    while (start < end && isBlank(text[start]))
-        ++start;
-    return text.substr(start, end - start);
+    return GbkString(trimBlanks(text));
 }
 
 GbkString variantText(const QVariant& value)

@@ -3,22 +3,10 @@
 #include "db/AdoRecordset.h"
 #include "db/RegisterStatements.h"
 #include "platform/GbkQt.h"
+#include "platform/Text.h"
 
 namespace regdesk {
 namespace {
-
-// As the recordset reads a field: blanks at both ends do not count.
-GbkString trimmedText(GbkString text)
-{
-    const auto isBlank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
-    std::size_t end = text.size();
-    while (end > 0 && isBlank(text[end - 1]))
-        --end;
-    std::size_t start = 0;
-    while (start < end && isBlank(text[start]))
-        ++start;
-    return text.substr(start, end - start);
-}
 
 // The GBK text of a number, built without the converter for the usual shape
 // prefix + ASCII + "号", which most rows of a register have.
@@ -65,7 +53,7 @@ std::vector<GbkString> AdoOutgoingRegister::numbersOfYear(int year, const GbkStr
     records.forEachRow(RegisterStatements::selectNumbersOfYear(year), [&](const std::vector<QVariant>& values) {
         const QString number = values[0].toString();
         if (number.contains(converter.prefix()))
-            numbers.push_back(trimmedText(converter.toGbk(number)));
+            numbers.push_back(GbkString(trimBlanks(converter.toGbk(number))));
     });
     return numbers;
 }

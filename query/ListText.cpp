@@ -1,6 +1,6 @@
 #include "query/ListText.h"
 
-#include <climits>
+#include "platform/Text.h"
 
 namespace regdesk {
 namespace {
@@ -46,24 +46,7 @@ std::vector<GbkString> splitListItems(std::string_view text)
 
 int parseColumnWidth(std::string_view item)
 {
-    std::size_t pos = 0;
-    while (pos < item.size() && (item[pos] == ' ' || (item[pos] >= '\t' && item[pos] <= '\r')))
-        ++pos;
-    bool negative = false;
-    if (pos < item.size() && (item[pos] == '+' || item[pos] == '-'))
-        negative = item[pos++] == '-';
-    long long value = 0;
-    for (; pos < item.size() && item[pos] >= '0' && item[pos] <= '9'; ++pos) {
-        if (value <= INT_MAX)
-            value = value * 10 + (item[pos] - '0');
-    }
-    if (negative)
-        value = -value;
-    if (value > INT_MAX)
-        return INT_MAX;
-    if (value < INT_MIN)
-        return INT_MIN;
-    return static_cast<int>(value);
+    return parseLeadingInteger(item);
 }
 
 int compareGbkNoCase(std::string_view first, std::string_view second)

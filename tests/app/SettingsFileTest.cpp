@@ -1,5 +1,7 @@
 #include "app/SettingsFile.h"
 
+#include "platform/Text.h"
+
 #include <QTemporaryDir>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -196,7 +198,7 @@ struct IntegerCase
     int expected;
 };
 
-TEST(SettingToInteger, ConvertsLikeTheCRuntime)
+TEST(ParseLeadingInteger, ConvertsLikeTheCRuntime)
 {
     const IntegerCase cases[] = {{"13", 13},
                                  {"-4", -4},
@@ -210,7 +212,7 @@ TEST(SettingToInteger, ConvertsLikeTheCRuntime)
                                  {"-99999999999", INT_MIN},
                                  {"2147483647", 2147483647}};
     for (const IntegerCase& c : cases)
-        EXPECT_EQ(settingToInteger(c.text), c.expected) << '"' << c.text << '"';
+        EXPECT_EQ(parseLeadingInteger(c.text), c.expected) << '"' << c.text << '"';
 }
 
 } // namespace
