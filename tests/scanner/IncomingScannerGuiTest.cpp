@@ -346,6 +346,8 @@ private slots:
         number->showPopup();
         number->hidePopup();
         auto edit = [this](int id) { return qobject_cast<QLineEdit*>(m_form->control(id)); };
+        // The choice is numbered once the closed list has been handled.
+        QTRY_VERIFY(!edit(RegistrationDialog::CodeNumberEdit)->text().isEmpty());
         edit(RegistrationDialog::TitleEdit)->setFocus(Qt::TabFocusReason);
         QTRY_VERIFY(!number->currentText().isEmpty());
         edit(RegistrationDialog::TitleEdit)->setText(QStringLiteral("关于开庭安排的通知"));
