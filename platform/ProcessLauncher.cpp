@@ -1,6 +1,7 @@
 #include "platform/ProcessLauncher.h"
 
 #include "platform/FileSystem.h"
+#include "platform/UniqueFd.h"
 
 #include <cerrno>
 #include <cstring>
@@ -14,29 +15,6 @@ extern char** environ;
 
 namespace regdesk {
 namespace {
-
-// Owns one end of a pipe.
-class FileDescriptor
-{
-public:
-    FileDescriptor() = default;
-    explicit FileDescriptor(int fd) : m_fd(fd) {}
-    ~FileDescriptor() { reset(); }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-
-    int get() const { return m_fd; }
-    int release() { return std::exchange(m_fd, -1); }
-    void reset()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-        m_fd = -1;
-    }
-
-private:
-    int m_fd = -1;
-};
 
 class EndedProcess final : public LaunchedProcess
 {
@@ -101,7 +79,7 @@ private:
     }
 
     pid_t m_pid;
-    FileDescriptor m_errorPipe;
+    UniqueFd m_errorPipe;
     std::string m_errorText;
     bool m_ended = false;
 };
@@ -125,8 +103,8 @@ std::unique_ptr<LaunchedProcess> PosixProcessLauncher::start(const GbkString& pr
     int pipeEnds[2] = {-1, -1};
     if (::pipe2(pipeEnds, O_CLOEXEC) != 0)
         return std::make_unique<EndedProcess>(std::strerror(errno));
-    FileDescriptor readEnd(pipeEnds[0]);
-    FileDescriptor writeEnd(pipeEnds[1]);
+    UniqueFd readEnd(pipeEnds[0]);
+    UniqueFd writeEnd(pipeEnds[1]);
     ::fcntl(readEnd.get(), F_SETFL, O_NONBLOCK);
 
     const std::string nativeProgram = toNativePath(program);
