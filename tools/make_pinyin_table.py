@@ -4,13 +4,13 @@ pinyin syllable, the table behind the initials of a person's name.
 
 The readings come from Unicode's Unihan database (Unihan_Readings.txt, Debian
 package unicode-data, Unicode licence): a character's readings are those of
-kXHC1983 (the Xiandai Hanyu Cidian), or its kMandarin reading when kXHC1983
-has none. The desk's table differs from any dictionary in a few hundred
-places (readings it leaves out, readings it adds, one misspelt syllable of its
-own); those differences are recorded edits in tools/pinyin_table_edits.txt,
-each group with its reason. Every edit must change something, so an edit
-that a newer Unihan makes redundant stops the script instead of passing
-silently.
+kTGHZ2013 (the 2013 standard dictionary), or its kMandarin reading when
+kTGHZ2013 has none. The desk's table differs from any one dictionary in a
+couple of hundred places (readings it leaves out, older readings it keeps,
+one misspelt syllable of its own); those differences are the recorded edits
+of tools/pinyin_table_edits.txt, each group with its reason. Every edit must
+change something, so an edit that a newer Unihan makes redundant stops the
+script instead of passing silently.
 
 A row holds its characters in GB2312 code order, which puts level 1 (B0A1 to
 D7F9) before level 2 (D8A1 to F7FE).
@@ -93,7 +93,7 @@ def plain_syllable(reading):
 
 def read_unihan(path):
     """Character -> readings (toned, in the dictionary's order) for the two fields we use."""
-    fields = {"kXHC1983": {}, "kMandarin": {}}
+    fields = {"kTGHZ2013": {}, "kMandarin": {}}
     with bz2.open(path, "rt", encoding="utf-8") if path.endswith(".bz2") else open(path, encoding="utf-8") as f:
         for line in f:
             if not line.startswith("U+"):
@@ -102,8 +102,8 @@ def read_unihan(path):
             if field not in fields:
                 continue
             character = chr(int(code[2:], 16))
-            if field == "kXHC1983":
-                # "0117.100:chán 0207.100:dān": page and position, then the reading
+            if field == "kTGHZ2013":
+                # "036.140:chán 064.090:dān": page and position, then the reading
                 readings = [entry.split(":", 1)[1] for entry in value.split()]
             else:
                 readings = value.split()
@@ -116,11 +116,11 @@ def base_readings(unihan, characters):
     known = set(SYLLABLES)
     table = {}
     for character, _ in characters:
-        readings = unihan["kXHC1983"].get(character) or unihan["kMandarin"].get(character) or []
+        readings = unihan["kTGHZ2013"].get(character) or unihan["kMandarin"].get(character) or []
         syllables = []
         for reading in readings:
             syllable = plain_syllable(reading)
-            # Readings with no row of their own (zhèi, tēi, hng) are left out.
+            # Readings with no row of their own (hng) are left out.
             if syllable in known and syllable not in syllables:
                 syllables.append(syllable)
         table[character] = syllables
@@ -132,7 +132,7 @@ def read_edits(path):
 
     A group starts with "[title]" and needs "# reason" lines before its first
     edit. An edit is a character followed by operations: "-syl" drops a
-    reading, "+syl" adds one, "=syl,syl" replaces them all."""
+    reading, "+syl" adds one, "=syl,syl" replaces them all; "#" starts a note."""
     groups = []
     with open(path, encoding="utf-8") as f:
         for number, line in enumerate(f, 1):
@@ -147,6 +147,7 @@ def read_edits(path):
                 if groups and not groups[-1][2]:
                     groups[-1][1].append(line[1:].strip())
             else:
+                line = line.split("#", 1)[0]
                 if not groups or not groups[-1][1]:
                     raise GenerationError(f"{path}:{number}: an edit outside a group with a reason")
                 character, *operations = line.split()
