@@ -3,6 +3,7 @@
 #include "app/SettingsFile.h"
 #include "db/AdoDatabase.h"
 #include "db/RegisterDatabaseFile.h"
+#include "people/PinyinIndex.h"
 #include "platform/FileSystem.h"
 
 #include <QDir>
@@ -127,6 +128,14 @@ AdminResult settingsCommand(const std::string& directory)
     return result;
 }
 
+// The initials the personnel import stores for a name, for whoever keeps the sheet.
+AdminResult initialsCommand(const std::string& utf8Text)
+{
+    AdminResult result;
+    result.output = PinyinIndex::initials(utf8ToGbk(utf8Text)) + "\n";
+    return result;
+}
+
 } // namespace
 
 std::string describeSettings(const std::string& settingsPath)
@@ -190,6 +199,8 @@ AdminResult runAdminCommand(const std::vector<std::string>& arguments)
         return initCommand(arguments[1]);
     if (arguments.size() == 2 && arguments[0] == "settings")
         return settingsCommand(arguments[1]);
+    if (arguments.size() == 2 && arguments[0] == "initials")
+        return initialsCommand(arguments[1]);
     AdminResult result;
     result.exitCode = 64;
     result.errors = kUsage;

@@ -113,4 +113,10 @@ TEST(AdminSettings, CleanFileHasNoWarningsAndMissingFileIsEmpty)
     EXPECT_NE(clean.output.find("PDF/Width=60\n"), std::string::npos);
 }
 
+TEST(AdminInitials, PrintsTheInitialsOfAUtf8Name)
+{
+    EXPECT_EQ(runAdminCommand({"initials", "欧阳修"}).output, "OYX\n");
+    EXPECT_EQ(runAdminCommand({"initials", "Li"}).output, "\n");
+}
+
 } // namespace

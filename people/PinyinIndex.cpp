@@ -1,0 +1,83 @@
+#include "people/PinyinIndex.h"
+
+#include "people/PinyinTable.h"
+
+#include <array>
+
+namespace regdesk {
+namespace {
+
+static_assert(pinyin::kSyllableRows.size() == PinyinIndex::kRowCount);
+
+// The rows of one initial are contiguous: the letter follows from the index.
+struct LetterRows
+{
+    char letter;
+    int firstRow;
+};
+
+constexpr std::array<LetterRows, 23> kLetterRows = {{
+    {'A', 0},   {'B', 5},   {'C', 21},  {'D', 55},  {'E', 77},  {'F', 81},  {'G', 90},  {'H', 109},
+    {'J', 128}, {'K', 142}, {'L', 160}, {'M', 186}, {'N', 206}, {'O', 231}, {'P', 233}, {'Q', 250},
+    {'R', 265}, {'S', 279}, {'T', 314}, {'W', 333}, {'X', 342}, {'Y', 356}, {'Z', 371},
+}};
+
+bool isLeadByte(char byte)
+{
+    return static_cast<unsigned char>(byte) >= 0x80;
+}
+
+} // namespace
+
+int PinyinIndex::rowOf(std::string_view character)
+{
+    // Every entry is two bytes: a match must start at an entry, so that the
+    // trailing byte of one character and the lead byte of the next never match.
+    if (character.size() != 2)
+        return -1;
+    for (int row = 0; row < kRowCount; ++row) {
+        const std::string_view characters = charactersOfRow(row);
+        for (std::size_t at = 0; at + 2 <= characters.size(); at += 2) {
+            if (characters.substr(at, 2) == character)
+                return row;
+        }
+    }
+    return -1;
+}
+
+char PinyinIndex::letterOfRow(int row)
+{
+    char letter = kLetterRows.front().letter;
+    for (const LetterRows& rows : kLetterRows) {
+        if (row >= rows.firstRow)
+            letter = rows.letter;
+    }
+    return letter;
+}
+
+std::string_view PinyinIndex::syllableOfRow(int row)
+{
+    return pinyin::kSyllableRows.at(static_cast<std::size_t>(row)).syllable;
+}
+
+std::string_view PinyinIndex::charactersOfRow(int row)
+{
+    return pinyin::kSyllableRows.at(static_cast<std::size_t>(row)).characters;
+}
+
+GbkString PinyinIndex::initials(const GbkString& text)
+{
+    GbkString result;
+    // Step by characters rather than by two bytes, so that a one-byte
+    // character before a Chinese one cannot pair a trailing byte with the
+    // next lead byte (names of two-byte characters walk the same either way).
+    for (std::size_t at = 0; at < text.size(); at += gbkCharLength(text, at)) {
+        if (!isLeadByte(text[at]))
+            continue;
+        const int row = rowOf(std::string_view(text).substr(at, gbkCharLength(text, at)));
+        result += row < 0 ? 'Z' : letterOfRow(row);
+    }
+    return result;
+}
+
+} // namespace regdesk
