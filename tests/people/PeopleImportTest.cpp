@@ -6,6 +6,7 @@
 #include "db/AdoDatabase.h"
 #include "db/AdoRecordset.h"
 #include "db/RegisterStatements.h"
+#include "people/NameCompletion.h"
 #include "platform/FileSystem.h"
 #include "platform/GbkQt.h"
 #include "platform/OfficeConverter.h"
@@ -80,6 +81,13 @@ TEST_F(PeopleImportTest, NamesUpToAnEmptyRowReplaceTheTableWithComputedInitials)
     // Through the dialog, to a file whose name is Chinese.
     m_prompter.willChooseFile(m_folder.filePath(QStringLiteral("人员名单.xls")));
     copy("people-gap.xls", QStringLiteral("人员名单.xls"));
+    // A completion set up before the import, as the form's drafter field is.
+    NameCompletion completion;
+    AdoRecordset source;
+    ASSERT_TRUE(source.openQuery(RegisterStatements::selectPeople()));
+    completion.setSource(source);
+    completion.setDisplayColumn("姓名"_gbk);
+    completion.setAbbreviationSearch(true);
 
     const PeopleImport::Outcome outcome = m_import.run();
 
@@ -90,6 +98,10 @@ TEST_F(PeopleImportTest, NamesUpToAnEmptyRowReplaceTheTableWithComputedInitials)
     EXPECT_EQ(people(), (Rows{{"张三", "ZS"}, {"李四", "LS"}}));
     EXPECT_EQ(m_prompter.texts(), QStringList{QStringLiteral("更新信息2条")});
     EXPECT_EQ(m_prompter.captions(), QStringList{QString()});
+    // It offers the new names at once.
+    const std::optional<CompletionTable> offered = completion.complete("l");
+    ASSERT_TRUE(offered);
+    EXPECT_EQ(offered->rows, (std::vector<std::vector<GbkString>>{{"李四"_gbk, "LS"}}));
 }
 
 TEST_F(PeopleImportTest, NamesToTheLastRowEndWithoutAMessage)
