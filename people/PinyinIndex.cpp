@@ -37,8 +37,8 @@ int PinyinIndex::rowOf(std::string_view character)
         return -1;
     for (int row = 0; row < kRowCount; ++row) {
         const std::string_view characters = charactersOfRow(row);
-        for (std::size_t at = 0; at + 2 <= characters.size(); at += 2) {
-            if (characters.substr(at, 2) == character)
+        for (std::size_t at = 0; at + 1 < characters.size(); at += 2) {
+            if (characters[at] == character[0] && characters[at + 1] == character[1])
                 return row;
         }
     }

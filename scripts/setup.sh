@@ -23,6 +23,8 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev libzxing-dev libpng-dev zint libzint-dev
     # tests: rendering the barcode metafiles, pseudo-terminals, database inspection
     libreoffice-draw-nogui emf2svg librsvg2-bin socat sqlite3
+    # tests: regenerating the pinyin table from Unicode's Unihan readings
+    python3 unicode-data
     # fuzzing the encoder (libFuzzer)
     clang libclang-rt-14-dev
 )
