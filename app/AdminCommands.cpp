@@ -3,8 +3,11 @@
 #include "app/SettingsFile.h"
 #include "db/AdoDatabase.h"
 #include "db/RegisterDatabaseFile.h"
+#include "people/PeopleImport.h"
 #include "people/PinyinIndex.h"
 #include "platform/FileSystem.h"
+#include "platform/OfficeConverter.h"
+#include "platform/Prompter.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -14,7 +17,8 @@
 namespace regdesk {
 namespace {
 
-constexpr const char* kUsage = "usage: regdesk-admin init DIR | regdesk-admin settings DIR\n";
+constexpr const char* kUsage =
+    "usage: regdesk-admin init DIR | regdesk-admin settings DIR | regdesk-admin import-people DIR FILE\n";
 
 // The keys the desk reads by name, section by section.
 const std::vector<std::pair<const char*, const char*>>& knownKeys()
@@ -136,6 +140,53 @@ AdminResult initialsCommand(const std::string& utf8Text)
     return result;
 }
 
+// The boxes of the database layer and of the import, collected as lines of text.
+class CollectingPrompter final : public Prompter
+{
+public:
+    Answer ask(QWidget*, const Message& message) override
+    {
+        lines += message.text.toStdString() + "\n";
+        return message.defaultAnswer;
+    }
+    int closeMessages(const QString&) override { return 0; }
+    QString openFileName(QWidget*, const QString&, const QString&, const QString&) override { return {}; }
+    QString saveFileName(QWidget*, const QString&, const QString&, const QString&) override { return {}; }
+
+    std::string lines;
+};
+
+// The personnel import of the form (更新人员表), from the command line.
+AdminResult importPeopleCommand(const std::string& directory, const std::string& file)
+{
+    AdminResult result;
+    if (!QFileInfo(QString::fromUtf8(directory)).isDir()) {
+        result.exitCode = 2;
+        result.errors = "regdesk-admin: no such folder: " + directory + "\n";
+        return result;
+    }
+    CollectingPrompter prompter;
+    AdoDatabase database(prompter);
+    if (!database.openConnection(AdoDatabase::connectionStringFor(fromNativePath(directory)))) {
+        result.exitCode = 4;
+        result.errors = "regdesk-admin: cannot open the register database: " + prompter.lines;
+        return result;
+    }
+    AdoDatabase::setActiveConnection(database.connection());
+    AdoPeopleTable table;
+    OfficeConverter converter;
+    PeopleImport import(prompter, nullptr, table, &PinyinIndex::initials, converter);
+    const PeopleImport::Outcome outcome = import.importFile(fromNativePath(file));
+    AdoDatabase::setActiveConnection(nullptr);
+    if (outcome.status != PeopleImport::Status::Replaced) {
+        result.exitCode = 1;
+        result.errors = prompter.lines + "regdesk-admin: 人员信息表 is unchanged\n";
+        return result;
+    }
+    result.output = prompter.lines + "人员信息表 now holds " + std::to_string(outcome.imported) + " names\n";
+    return result;
+}
+
 } // namespace
 
 std::string describeSettings(const std::string& settingsPath)
@@ -201,6 +252,8 @@ AdminResult runAdminCommand(const std::vector<std::string>& arguments)
         return settingsCommand(arguments[1]);
     if (arguments.size() == 2 && arguments[0] == "initials")
         return initialsCommand(arguments[1]);
+    if (arguments.size() == 3 && arguments[0] == "import-people")
+        return importPeopleCommand(arguments[1], arguments[2]);
     AdminResult result;
     result.exitCode = 64;
     result.errors = kUsage;

@@ -8,6 +8,7 @@ namespace regdesk {
 // regdesk-admin: the office's command-line companion.
 //   init DIR      create an empty register database in a desk folder
 //   settings DIR  show how the desk reads DIR/document.ini (UTF-8 output)
+//   import-people DIR FILE  replace DIR's personnel table by the names of a sheet
 struct AdminResult
 {
     int exitCode = 0;

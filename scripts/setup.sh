@@ -15,6 +15,8 @@ packages=(
     # build
     build-essential cmake ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools qt6-serialport-dev libqt6sql6-sqlite qt6-qpa-plugins
+    # reading .xls personnel sheets; LibreOffice turns .xlsx and .ods into .xls
+    libfreexl-dev libreoffice-calc-nogui
     # fonts for the Chinese forms, and a virtual display for machines without one
     fonts-noto-cjk fontconfig xvfb xauth
     # tests: GoogleTest, Google Benchmark, an independent PDF417 decoder and reference encoder

@@ -1,5 +1,7 @@
 #include "app/AdminCommands.h"
 
+#include "TempDeskFolder.h"
+#include "TestData.h"
 #include "platform/Gbk.h"
 
 #include <QDir>
@@ -117,6 +119,35 @@ TEST(AdminInitials, PrintsTheInitialsOfAUtf8Name)
 {
     EXPECT_EQ(runAdminCommand({"initials", "欧阳修"}).output, "OYX\n");
     EXPECT_EQ(runAdminCommand({"initials", "Li"}).output, "\n");
+}
+
+// The same import as the form's, with the real initials.
+TEST(AdminImportPeople, ReplacesThePersonnelTableFromASheet)
+{
+    test::TempDeskFolder folder;
+    ASSERT_TRUE(folder.createDatabase());
+    folder.writeFile(QStringLiteral("people.xls"), test::testData("people/people-gap.xls"));
+    const std::string desk = folder.path().toStdString();
+
+    const AdminResult imported = runAdminCommand({"import-people", desk, desk + "/people.xls"});
+
+    ASSERT_EQ(imported.exitCode, 0) << imported.errors;
+    EXPECT_EQ(imported.output, "更新信息2条\n人员信息表 now holds 2 names\n");
+    QStringList rows;
+    {
+        QSqlDatabase database = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("people"));
+        database.setDatabaseName(folder.filePath(QStringLiteral("data.db")));
+        ASSERT_TRUE(database.open());
+        QSqlQuery query(QStringLiteral("SELECT 姓名, 简称 FROM 人员信息表"), database);
+        while (query.next())
+            rows << query.value(0).toString() + QLatin1Char('=') + query.value(1).toString();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("people"));
+    EXPECT_EQ(rows, (QStringList{QStringLiteral("张三=ZS"), QStringLiteral("李四=LS")}));
+
+    const AdminResult rejected = runAdminCommand({"import-people", desk, desk + "/missing.xls"});
+    EXPECT_EQ(rejected.exitCode, 1);
+    EXPECT_EQ(rejected.errors, "Excel 文件有错误！\nregdesk-admin: 人员信息表 is unchanged\n");
 }
 
 } // namespace

@@ -1,0 +1,28 @@
+#include "people/PeopleTable.h"
+
+#include "db/AdoDatabase.h"
+#include "db/AdoRecordset.h"
+#include "db/RegisterStatements.h"
+#include "db/TransactionGuard.h"
+
+namespace regdesk {
+
+bool AdoPeopleTable::replaceAll(const std::vector<Person>& people)
+{
+    const std::shared_ptr<DbConnection> connection = AdoDatabase::activeConnection();
+    if (!connection)
+        return false;
+    TransactionGuard transaction(*connection);
+    if (!transaction.isActive())
+        return false;
+    AdoRecordset statement;
+    if (!statement.openQuery(RegisterStatements::deletePeople()))
+        return false;
+    for (const Person& person : people) {
+        if (!statement.openQuery(RegisterStatements::insertPerson(person.name, person.initials)))
+            return false;
+    }
+    return transaction.commit();
+}
+
+} // namespace regdesk
