@@ -2,9 +2,11 @@
 
 #include "app/SettingsFile.h"
 #include "db/AdoDatabase.h"
+#include "db/DatabaseMaintenance.h"
 #include "db/RegisterDatabaseFile.h"
 #include "platform/FileSystem.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 #include <set>
@@ -13,7 +15,8 @@
 namespace regdesk {
 namespace {
 
-constexpr const char* kUsage = "usage: regdesk-admin init DIR | regdesk-admin settings DIR\n";
+constexpr const char* kUsage = "usage: regdesk-admin init DIR | regdesk-admin settings DIR | regdesk-admin compact DIR "
+                               "| regdesk-admin backup DIR\n";
 
 // The keys the desk reads by name, section by section.
 const std::vector<std::pair<const char*, const char*>>& knownKeys()
@@ -127,6 +130,51 @@ AdminResult settingsCommand(const std::string& directory)
     return result;
 }
 
+// compact and backup: what the form's 压缩库 and 备份库 do, for a scheduled job.
+AdminResult compactCommand(const std::string& directory)
+{
+    AdminResult result;
+    if (!QFileInfo(QString::fromUtf8(directory)).isDir()) {
+        result.exitCode = 2;
+        result.errors = "regdesk-admin: no such folder: " + directory + "\n";
+        return result;
+    }
+    DatabaseMaintenance maintenance(QString::fromUtf8(directory));
+    const QString failure = maintenance.compact();
+    if (!failure.isEmpty()) {
+        result.exitCode = 4;
+        result.errors = "regdesk-admin: " + maintenance.databasePath().toStdString() +
+                        " was not compacted and is unchanged: " + failure.toStdString() + "\n";
+        return result;
+    }
+    result.output = "compacted " + maintenance.databasePath().toStdString() + "\n";
+    return result;
+}
+
+AdminResult backupCommand(const std::string& directory)
+{
+    AdminResult result;
+    if (!QFileInfo(QString::fromUtf8(directory)).isDir()) {
+        result.exitCode = 2;
+        result.errors = "regdesk-admin: no such folder: " + directory + "\n";
+        return result;
+    }
+    DatabaseMaintenance maintenance(QString::fromUtf8(directory));
+    const DatabaseMaintenance::BackupResult backup = maintenance.backUp(QDateTime::currentDateTime());
+    if (!backup.failure.isEmpty()) {
+        result.exitCode = 4;
+        result.errors =
+            "regdesk-admin: no backup was made; the older backups are kept: " + backup.failure.toStdString() + "\n";
+        return result;
+    }
+    result.output = "backed up to " + backup.writtenPath.toStdString() + "\n";
+    for (const QString& name : backup.undeletable) {
+        result.exitCode = 5;
+        result.errors += "regdesk-admin: cannot delete the older backup " + name.toStdString() + "\n";
+    }
+    return result;
+}
+
 } // namespace
 
 std::string describeSettings(const std::string& settingsPath)
@@ -190,6 +238,10 @@ AdminResult runAdminCommand(const std::vector<std::string>& arguments)
         return initCommand(arguments[1]);
     if (arguments.size() == 2 && arguments[0] == "settings")
         return settingsCommand(arguments[1]);
+    if (arguments.size() == 2 && arguments[0] == "compact")
+        return compactCommand(arguments[1]);
+    if (arguments.size() == 2 && arguments[0] == "backup")
+        return backupCommand(arguments[1]);
     AdminResult result;
     result.exitCode = 64;
     result.errors = kUsage;

@@ -8,6 +8,8 @@ namespace regdesk {
 // regdesk-admin: the office's command-line companion.
 //   init DIR      create an empty register database in a desk folder
 //   settings DIR  show how the desk reads DIR/document.ini (UTF-8 output)
+//   compact DIR   compact DIR/data.db in place
+//   backup DIR    write a dated backup of DIR/data.db, then delete the older ones
 struct AdminResult
 {
     int exitCode = 0;
