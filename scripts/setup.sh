@@ -21,6 +21,8 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev libzxing-dev libpng-dev zint libzint-dev
     # tests: rendering the barcode metafiles, pseudo-terminals, database inspection
     libreoffice-draw-nogui emf2svg librsvg2-bin socat sqlite3
+    # regdesk-open: the text of Word, WPS and OpenDocument documents for add-in mode
+    libreoffice-writer-nogui
     # fuzzing the encoder (libFuzzer)
     clang libclang-rt-14-dev
 )
