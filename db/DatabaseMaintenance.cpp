@@ -130,7 +130,7 @@ QString DatabaseMaintenance::compact()
             ids << QString::number(pid);
         return QStringLiteral("数据库正被使用（进程 %1），请先关闭使用它的程序再压缩。").arg(ids.join(u','));
     }
-    return writeCheckedCopy(compactionPath(), database);
+    return writeCheckedCopy(compactionPath(), database, true);
 }
 
 QString DatabaseMaintenance::backupFileName(const QDateTime& stamp)
@@ -159,7 +159,7 @@ DatabaseMaintenance::BackupResult DatabaseMaintenance::backUp(const QDateTime& s
 {
     BackupResult result;
     const QString name = backupFileName(stamp);
-    result.failure = writeCheckedCopy(pathOf(QString::fromUtf8(kBackupWorkFileName)), pathOf(name));
+    result.failure = writeCheckedCopy(pathOf(QString::fromUtf8(kBackupWorkFileName)), pathOf(name), false);
     if (!result.failure.isEmpty())
         return result;
     result.writtenPath = pathOf(name);
@@ -170,7 +170,7 @@ DatabaseMaintenance::BackupResult DatabaseMaintenance::backUp(const QDateTime& s
     return result;
 }
 
-QString DatabaseMaintenance::writeCheckedCopy(const QString& work, const QString& target)
+QString DatabaseMaintenance::writeCheckedCopy(const QString& work, const QString& target, bool replacesDatabase)
 {
     struct stat database
     {
@@ -185,6 +185,16 @@ QString DatabaseMaintenance::writeCheckedCopy(const QString& work, const QString
     // The copy holds the same register: it gets the same permissions.
     if (failure.isEmpty() && ::chmod(native(work).constData(), database.st_mode & 07777) != 0)
         failure = QStringLiteral("无法设置 %1 的权限：%2").arg(work, systemError(errno));
+    // A journal beside data.db would be played into the copy once it has the
+    // name: only a register without one may be replaced.
+    for (const char* suffix : {"-journal", "-wal"}) {
+        struct stat journal
+        {
+        };
+        const QString path = databasePath() + QLatin1String(suffix);
+        if (failure.isEmpty() && replacesDatabase && ::lstat(native(path).constData(), &journal) == 0)
+            failure = QStringLiteral("数据库还有未完成的日志文件 %1，未压缩。").arg(path);
+    }
     if (failure.isEmpty())
         failure = replaceFile(work, target);
     if (!failure.isEmpty())

@@ -60,7 +60,7 @@ protected:
 private:
     QString pathOf(const QString& name) const;
     // Writes, checks and renames a copy of data.db into `target` by way of `work`.
-    QString writeCheckedCopy(const QString& work, const QString& target);
+    QString writeCheckedCopy(const QString& work, const QString& target, bool replacesDatabase);
 
     QString m_directory;
 };

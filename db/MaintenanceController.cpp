@@ -41,7 +41,9 @@ void MaintenanceController::continueBackup()
 {
     m_backupTimer.stop();
     m_database.closeConnection();
-    const QDateTime stamp = m_documentDateTime ? m_documentDateTime() : QDateTime::currentDateTime();
+    QDateTime stamp = m_documentDateTime ? m_documentDateTime() : QDateTime();
+    if (!stamp.isValid())
+        stamp = QDateTime::currentDateTime();
     const DatabaseMaintenance::BackupResult result = m_maintenance.backUp(stamp);
     if (!result.failure.isEmpty()) {
         m_prompter.inform(nullptr, result.failure);

@@ -124,6 +124,15 @@ TEST_F(MaintenanceFolder, CompactionIsRefusedWhileTheRegisterIsOpen)
     EXPECT_EQ(entries(), QStringList{QStringLiteral("data.db")});
 }
 
+TEST_F(MaintenanceFolder, CompactionIsRefusedBesideAJournal)
+{
+    const QByteArray before = contentOf(database());
+    m_folder.writeFile(QStringLiteral("data.db-journal"), "");
+    EXPECT_TRUE(DatabaseMaintenance(m_folder.path()).compact().contains(QStringLiteral("data.db-journal")));
+    EXPECT_EQ(contentOf(database()), before);
+    EXPECT_EQ(entries(), (QStringList{QStringLiteral("data.db"), QStringLiteral("data.db-journal")}));
+}
+
 class InjectedFailure : public MaintenanceFolder, public ::testing::WithParamInterface<FaultyMaintenance::Fault>
 {
 };
