@@ -1,7 +1,6 @@
 #include "FakePrompter.h"
 #include "TempDeskFolder.h"
 #include "db/AdoDatabase.h"
-#include "db/AdoRecordset.h"
 #include "db/DatabaseMaintenance.h"
 #include "db/MaintenanceController.h"
 
@@ -112,7 +111,7 @@ TEST_F(MaintenanceFolder, CompactionReplacesTheRegisterAndRemovesALeftoverTempor
     EXPECT_EQ(execute(database(), {}), 1);
 }
 
-TEST_F(MaintenanceFolder, CompactionIsRefusedWhileTheRegisterIsOpen)
+TEST_F(MaintenanceFolder, CompactionIsRefusedWhileTheRegisterIsOpenOrHasAJournal)
 {
     const QByteArray before = contentOf(database());
     QFile holder(database());
@@ -120,13 +119,8 @@ TEST_F(MaintenanceFolder, CompactionIsRefusedWhileTheRegisterIsOpen)
 
     const QString failure = DatabaseMaintenance(m_folder.path()).compact();
     EXPECT_TRUE(failure.contains(QString::number(QCoreApplication::applicationPid()))) << failure.toStdString();
-    EXPECT_EQ(contentOf(database()), before);
-    EXPECT_EQ(entries(), QStringList{QStringLiteral("data.db")});
-}
-
-TEST_F(MaintenanceFolder, CompactionIsRefusedBesideAJournal)
-{
-    const QByteArray before = contentOf(database());
+    holder.close();
+    // A journal beside the register would be played into the copy that takes its name.
     m_folder.writeFile(QStringLiteral("data.db-journal"), "");
     EXPECT_TRUE(DatabaseMaintenance(m_folder.path()).compact().contains(QStringLiteral("data.db-journal")));
     EXPECT_EQ(contentOf(database()), before);
@@ -177,12 +171,6 @@ protected:
     }
     void TearDown() override { AdoDatabase::setActiveConnection(nullptr); }
 
-    int registeredRows()
-    {
-        AdoRecordset rows;
-        return rows.openQuery("SELECT 发文号 FROM 发文登记表"_gbk) ? rows.recordCount() : -1;
-    }
-
     FakePrompter m_prompter;
     AdoDatabase m_database{m_prompter};
     int m_closed = 0;
@@ -198,8 +186,8 @@ TEST_F(ControllerTest, CompactionReportsAndReconnects)
 {
     m_controller.compactDatabaseFile();
     EXPECT_EQ(m_prompter.texts(), QStringList{QStringLiteral("数据压缩完成！")});
-    EXPECT_EQ(registeredRows(), 1);
-    EXPECT_EQ(m_closed, 0);
+    EXPECT_EQ(AdoDatabase::activeConnection(), m_database.connection());
+    EXPECT_NE(m_database.connection(), nullptr);
 }
 
 TEST_F(ControllerTest, FirstBackupIsAnnouncedAndWrittenOnTimerTwo)
@@ -214,27 +202,20 @@ TEST_F(ControllerTest, FirstBackupIsAnnouncedAndWrittenOnTimerTwo)
     EXPECT_EQ(m_prompter.texts(), (QStringList{QStringLiteral("首次备份"), QStringLiteral("数据库备份完成!")}));
     EXPECT_EQ(entries(), (QStringList{QStringLiteral("2024年3月5日14时7分.bak"), QStringLiteral("data.db")}));
     EXPECT_EQ(execute(m_folder.filePath(QStringLiteral("2024年3月5日14时7分.bak")), {}), 1);
-    EXPECT_EQ(registeredRows(), 1);
+    EXPECT_NE(AdoDatabase::activeConnection(), nullptr);
 }
 
-TEST_F(ControllerTest, TwoOlderBackupsAreReplacedByOne)
+TEST_F(ControllerTest, OlderBackupsGoAfterTheNewOneAndOneThatStaysIsReported)
 {
     m_folder.writeFile(QStringLiteral("旧.bak"), "old");
     m_folder.writeFile(QStringLiteral("2024年3月5日14时7分.bak"), "same minute, older");
-    m_controller.backupDatabaseFile();
-    m_controller.continueBackup();
-    EXPECT_EQ(m_prompter.texts(), QStringList{QStringLiteral("数据库备份完成!")});
-    EXPECT_EQ(entries(), (QStringList{QStringLiteral("2024年3月5日14时7分.bak"), QStringLiteral("data.db")}));
-    EXPECT_EQ(execute(m_folder.filePath(QStringLiteral("2024年3月5日14时7分.bak")), {}), 1);
-}
-
-TEST_F(ControllerTest, AnUndeletableBackupIsReportedAfterTheNewOneIsWritten)
-{
     ASSERT_TRUE(QDir(m_folder.path()).mkpath(QStringLiteral("folder.bak/inside")));
     m_controller.backupDatabaseFile();
     m_controller.continueBackup();
     EXPECT_EQ(m_prompter.texts(), (QStringList{QStringLiteral("DeleteFile BAD"), QStringLiteral("数据库备份完成!")}));
-    EXPECT_TRUE(QFile::exists(m_folder.filePath(QStringLiteral("2024年3月5日14时7分.bak"))));
+    EXPECT_EQ(entries(), (QStringList{QStringLiteral("2024年3月5日14时7分.bak"), QStringLiteral("data.db"),
+                                      QStringLiteral("folder.bak")}));
+    EXPECT_EQ(execute(m_folder.filePath(QStringLiteral("2024年3月5日14时7分.bak")), {}), 1);
 }
 
 TEST_F(ControllerTest, AFailedReconnectClosesTheForm)
