@@ -2,6 +2,7 @@
 
 #include "app/SettingsFile.h"
 #include "db/AdoDatabase.h"
+#include "db/DatabaseMaintenance.h"
 #include "db/RegisterDatabaseFile.h"
 #include "people/PeopleImport.h"
 #include "people/PinyinIndex.h"
@@ -9,6 +10,7 @@
 #include "platform/OfficeConverter.h"
 #include "platform/Prompter.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 #include <set>
@@ -18,7 +20,9 @@ namespace regdesk {
 namespace {
 
 constexpr const char* kUsage =
-    "usage: regdesk-admin init DIR | regdesk-admin settings DIR | regdesk-admin import-people DIR FILE\n";
+    "usage: regdesk-admin init DIR | regdesk-admin settings DIR | regdesk-admin initials TEXT "
+    "| regdesk-admin import-people DIR FILE | regdesk-admin compact DIR "
+    "| regdesk-admin backup DIR\n";
 
 // The keys the desk reads by name, section by section.
 const std::vector<std::pair<const char*, const char*>>& knownKeys()
@@ -187,6 +191,51 @@ AdminResult importPeopleCommand(const std::string& directory, const std::string&
     return result;
 }
 
+// compact and backup: what the form's 压缩库 and 备份库 do, for a scheduled job.
+AdminResult compactCommand(const std::string& directory)
+{
+    AdminResult result;
+    if (!QFileInfo(QString::fromUtf8(directory)).isDir()) {
+        result.exitCode = 2;
+        result.errors = "regdesk-admin: no such folder: " + directory + "\n";
+        return result;
+    }
+    DatabaseMaintenance maintenance(QString::fromUtf8(directory));
+    const QString failure = maintenance.compact();
+    if (!failure.isEmpty()) {
+        result.exitCode = 4;
+        result.errors = "regdesk-admin: " + maintenance.databasePath().toStdString() +
+                        " was not compacted and is unchanged: " + failure.toStdString() + "\n";
+        return result;
+    }
+    result.output = "compacted " + maintenance.databasePath().toStdString() + "\n";
+    return result;
+}
+
+AdminResult backupCommand(const std::string& directory)
+{
+    AdminResult result;
+    if (!QFileInfo(QString::fromUtf8(directory)).isDir()) {
+        result.exitCode = 2;
+        result.errors = "regdesk-admin: no such folder: " + directory + "\n";
+        return result;
+    }
+    DatabaseMaintenance maintenance(QString::fromUtf8(directory));
+    const DatabaseMaintenance::BackupResult backup = maintenance.backUp(QDateTime::currentDateTime());
+    if (!backup.failure.isEmpty()) {
+        result.exitCode = 4;
+        result.errors =
+            "regdesk-admin: no backup was made; the older backups are kept: " + backup.failure.toStdString() + "\n";
+        return result;
+    }
+    result.output = "backed up to " + backup.writtenPath.toStdString() + "\n";
+    for (const QString& name : backup.undeletable) {
+        result.exitCode = 5;
+        result.errors += "regdesk-admin: cannot delete the older backup " + name.toStdString() + "\n";
+    }
+    return result;
+}
+
 } // namespace
 
 std::string describeSettings(const std::string& settingsPath)
@@ -254,6 +303,10 @@ AdminResult runAdminCommand(const std::vector<std::string>& arguments)
         return initialsCommand(arguments[1]);
     if (arguments.size() == 3 && arguments[0] == "import-people")
         return importPeopleCommand(arguments[1], arguments[2]);
+    if (arguments.size() == 2 && arguments[0] == "compact")
+        return compactCommand(arguments[1]);
+    if (arguments.size() == 2 && arguments[0] == "backup")
+        return backupCommand(arguments[1]);
     AdminResult result;
     result.exitCode = 64;
     result.errors = kUsage;

@@ -8,7 +8,10 @@ namespace regdesk {
 // regdesk-admin: the office's command-line companion.
 //   init DIR      create an empty register database in a desk folder
 //   settings DIR  show how the desk reads DIR/document.ini (UTF-8 output)
+//   initials TEXT print the pinyin initials of a UTF-8 text
 //   import-people DIR FILE  replace DIR's personnel table by the names of a sheet
+//   compact DIR   compact DIR/data.db in place
+//   backup DIR    write a dated backup of DIR/data.db, then delete the older ones
 struct AdminResult
 {
     int exitCode = 0;

@@ -94,6 +94,13 @@ bool AdoDatabase::openConnection(const GbkString& connectionString)
     return true;
 }
 
+void AdoDatabase::closeConnection()
+{
+    if (activeConnectionStorage() == m_connection)
+        activeConnectionStorage().reset();
+    m_connection.reset();
+}
+
 void AdoDatabase::setActiveConnection(std::shared_ptr<DbConnection> connection)
 {
     activeConnectionStorage() = std::move(connection);

@@ -49,6 +49,10 @@ public:
     // + the reason (caption "系统提示") and returns false.
     bool openConnection(const GbkString& connectionString);
 
+    // Closes the connection, which also stops being the active connection
+    // (maintenance works on the closed file and then opens it again).
+    void closeConnection();
+
     // The current connection (null if none), for setActiveConnection().
     std::shared_ptr<DbConnection> connection() const { return m_connection; }
 

@@ -25,6 +25,8 @@ packages=(
     libreoffice-draw-nogui emf2svg librsvg2-bin socat sqlite3
     # tests: regenerating the pinyin table from Unicode's Unihan readings
     python3 unicode-data
+    # regdesk-open: the text of Word, WPS and OpenDocument documents for add-in mode
+    libreoffice-writer-nogui
     # fuzzing the encoder (libFuzzer)
     clang libclang-rt-14-dev
 )

@@ -150,4 +150,25 @@ TEST(AdminImportPeople, ReplacesThePersonnelTableFromASheet)
     EXPECT_EQ(rejected.errors, "Excel 文件有错误！\nregdesk-admin: 人员信息表 is unchanged\n");
 }
 
+TEST(AdminMaintenance, BackupReplacesTheOlderBackupsAndCompactKeepsTheRegister)
+{
+    QTemporaryDir dir;
+    ASSERT_EQ(runAdminCommand({"init", dir.path().toStdString()}).exitCode, 0);
+    QFile older(QDir(dir.path()).filePath(QStringLiteral("2020年1月1日0时0分.bak")));
+    ASSERT_TRUE(older.open(QIODevice::WriteOnly));
+    older.close();
+
+    const AdminResult backup = runAdminCommand({"backup", dir.path().toStdString()});
+    ASSERT_EQ(backup.exitCode, 0) << backup.errors;
+    const QStringList backups = QDir(dir.path()).entryList({QStringLiteral("*.bak")}, QDir::Files);
+    ASSERT_EQ(backups.size(), 1);
+    EXPECT_TRUE(backups.front().startsWith(QString::number(QDate::currentDate().year()) + u'年'));
+    EXPECT_EQ(backup.output, "backed up to " + QDir(dir.path()).filePath(backups.front()).toStdString() + "\n");
+
+    const AdminResult compact = runAdminCommand({"compact", dir.path().toStdString()});
+    EXPECT_EQ(compact.exitCode, 0) << compact.errors;
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 2); // data.db and the backup
+    EXPECT_EQ(runAdminCommand({"compact", "/nonexistent/folder"}).exitCode, 2);
+}
+
 } // namespace

@@ -1,0 +1,283 @@
+// regdesk-open DOCUMENT: registers a document in the desk as a word-processor
+// add-in does. It writes the document's text into doctotxt.txt beside the
+// desk (GBK, one paragraph per line, CR LF), starts the desk in add-in mode
+// with the document's path, waits for it and prints the path of the barcode
+// picture when this run registered the document.
+//
+// Exit status: 0 the picture's path was printed; 1 the desk ended without a
+// registration; 64 wrong usage; 66 no such document; 69 the desk could not
+// be started.
+#include "app/LaunchMode.h"
+#include "desk/DocumentTextIntake.h"
+#include "platform/FileSystem.h"
+#include "platform/OfficeConverter.h"
+#include "platform/ProgramLocation.h"
+#include "platform/UniqueFd.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <optional>
+#include <spawn.h>
+#include <string>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace {
+
+using namespace regdesk;
+
+constexpr const char* kPictureListFile = "tempicpos.txt";
+constexpr const char* kDeskProgram = "regdesk";
+// LibreOffice's text export: GBK, one paragraph per line, Windows line ends.
+constexpr const char* kTextTarget = "txt:Text (encoded):GBK,CRLF";
+constexpr std::size_t kMaxPictureListBytes = 64 * 1024;
+
+void warn(const std::string& text)
+{
+    std::fprintf(stderr, "regdesk-open: %s\n", text.c_str());
+}
+
+// A folder of its own under TMPDIR, removed with everything in it.
+class TemporaryFolder
+{
+public:
+    TemporaryFolder()
+    {
+        const char* tmp = std::getenv("TMPDIR");
+        std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/regdesk-open-XXXXXX";
+        if (::mkdtemp(pattern.data()))
+            m_path = pattern;
+    }
+    ~TemporaryFolder()
+    {
+        if (!m_path.empty()) {
+            std::error_code ignored;
+            std::filesystem::remove_all(m_path, ignored);
+        }
+    }
+    TemporaryFolder(const TemporaryFolder&) = delete;
+    TemporaryFolder& operator=(const TemporaryFolder&) = delete;
+
+    const std::string& path() const { return m_path; }
+
+private:
+    std::string m_path;
+};
+
+// Reads at most `limit` bytes of a regular file, never through a link and
+// never blocking on a pipe planted under the name.
+std::optional<std::string> readRegularFile(const std::string& path, std::size_t limit)
+{
+    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    struct stat info
+    {
+    };
+    if (!fd || ::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode))
+        return std::nullopt;
+    std::string bytes;
+    char buffer[65536];
+    while (bytes.size() < limit) {
+        const ssize_t count = ::read(fd.get(), buffer, std::min(sizeof buffer, limit - bytes.size()));
+        if (count < 0 && errno == EINTR)
+            continue;
+        if (count < 0)
+            return std::nullopt;
+        if (count == 0)
+            break;
+        bytes.append(buffer, static_cast<std::size_t>(count));
+    }
+    return bytes;
+}
+
+// Every line ended by CR LF, as the add-ins write the text on Windows.
+std::string withCrLf(const std::string& text)
+{
+    std::string out;
+    out.reserve(text.size() + text.size() / 16);
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\n' && (i == 0 || text[i - 1] != '\r'))
+            out += '\r';
+        out += text[i];
+    }
+    return out;
+}
+
+// Writes a new file and renames it over `path`: a link planted under the
+// name is replaced, not followed, and a full disk leaves no half file.
+bool replaceFileContent(const std::string& folder, const std::string& path, const std::string& bytes,
+                        std::string& reason)
+{
+    std::string work = folder + "/.doctotxt-XXXXXX";
+    UniqueFd fd(::mkostemp(work.data(), O_CLOEXEC));
+    if (!fd) {
+        reason = std::strerror(errno);
+        return false;
+    }
+    std::size_t written = 0;
+    errno = 0;
+    while (written < bytes.size()) {
+        const ssize_t count = ::write(fd.get(), bytes.data() + written, bytes.size() - written);
+        if (count < 0 && errno == EINTR)
+            continue;
+        if (count <= 0)
+            break;
+        written += static_cast<std::size_t>(count);
+    }
+    if (written != bytes.size())
+        reason = std::strerror(errno != 0 ? errno : ENOSPC);
+    else if (::fchmod(fd.get(), 0644) != 0 || ::close(fd.release()) != 0 || ::rename(work.c_str(), path.c_str()) != 0)
+        reason = std::strerror(errno);
+    else
+        return true;
+    ::unlink(work.c_str());
+    return false;
+}
+
+// What the picture list file looked like, to tell whether the desk wrote it.
+struct FileState
+{
+    bool exists = false;
+    ino_t inode = 0;
+    off_t size = 0;
+    timespec modified{};
+    std::string content;
+
+    static FileState of(const std::string& path)
+    {
+        FileState state;
+        struct stat info
+        {
+        };
+        if (::lstat(path.c_str(), &info) != 0)
+            return state;
+        state.exists = true;
+        state.inode = info.st_ino;
+        state.size = info.st_size;
+        state.modified = info.st_mtim;
+        state.content = readRegularFile(path, kMaxPictureListBytes).value_or(std::string());
+        return state;
+    }
+
+    bool sameAs(const FileState& other) const
+    {
+        return exists == other.exists && inode == other.inode && size == other.size &&
+               modified.tv_sec == other.modified.tv_sec && modified.tv_nsec == other.modified.tv_nsec &&
+               content == other.content;
+    }
+};
+
+// Extracts the document's text into doctotxt.txt. A text left there by an
+// earlier run belongs to another document and goes first, so a failed
+// extraction leaves the form with its defaults rather than a stale text.
+void writeDocumentText(const std::string& document, const std::string& deskFolder, const std::string& workFolder)
+{
+    const std::string textPath = deskFolder + "/" + DocumentTextIntake::kFileName;
+    if (::unlink(textPath.c_str()) != 0 && errno != ENOENT)
+        warn("cannot remove the old " + textPath + ": " + std::strerror(errno));
+
+    OfficeConverter converter;
+    const OfficeConverter::Result result =
+        converter.convert(fromNativePath(document), kTextTarget, fromNativePath(workFolder));
+    std::optional<std::string> text;
+    if (result.converted)
+        text = readRegularFile(toNativePath(result.outputPath), DocumentTextIntake::kMaxFileBytes);
+    if (!text) {
+        warn("cannot extract the text of " + document + (result.reason.empty() ? "" : ": " + result.reason) +
+             "; the form starts without it");
+        return;
+    }
+    std::string reason;
+    if (!replaceFileContent(deskFolder, textPath, withCrLf(*text), reason))
+        warn("cannot write " + textPath + ": " + reason + "; the form starts without the text");
+}
+
+// The desk takes an add-in start from ".doc", ".docx" or ".wps" in its
+// command line. Any other document (.odt, .DOC) is handed over as a link
+// whose name adds ".doc", in the private folder.
+std::string pathForTheDesk(const std::string& document, const std::string& workFolder)
+{
+    if (holdsDocumentExtension(fromNativePath(document)))
+        return document;
+    const std::string link = workFolder + "/" + std::filesystem::path(document).filename().string() + ".doc";
+    if (::symlink(document.c_str(), link.c_str()) != 0) {
+        warn("cannot make " + link + ": " + std::strerror(errno));
+        return document;
+    }
+    return link;
+}
+
+// Starts the desk and reaps it; its wait status, or nullopt when it could not start.
+std::optional<int> runDesk(const std::string& desk, const std::string& document)
+{
+    std::string program = desk;
+    std::string argument = document;
+    char* argv[] = {program.data(), argument.data(), nullptr};
+    pid_t pid = 0;
+    const int failure = ::posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv, environ);
+    if (failure != 0) {
+        warn("cannot start " + desk + ": " + std::strerror(failure));
+        return std::nullopt;
+    }
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0) {
+        if (errno != EINTR)
+            return std::nullopt;
+    }
+    return status;
+}
+
+std::string firstLine(const std::string& text)
+{
+    return text.substr(0, text.find_first_of("\r\n"));
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    if (argc != 2) {
+        std::fputs("usage: regdesk-open DOCUMENT\n", stderr);
+        return 64;
+    }
+    std::error_code error;
+    const std::string document = std::filesystem::absolute(argv[1], error).string();
+    struct stat info
+    {
+    };
+    if (error || ::stat(document.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
+        warn(std::string("no such document: ") + argv[1]);
+        return 66;
+    }
+    const std::string deskFolder = std::filesystem::path(runningExecutablePath()).parent_path().string();
+    TemporaryFolder work;
+    if (work.path().empty()) {
+        warn(std::string("cannot create a temporary folder: ") + std::strerror(errno));
+        return 69;
+    }
+
+    writeDocumentText(document, deskFolder, work.path());
+
+    const std::string pictureList = deskFolder + "/" + kPictureListFile;
+    const FileState before = FileState::of(pictureList);
+    const std::optional<int> status = runDesk(deskFolder + "/" + kDeskProgram, pathForTheDesk(document, work.path()));
+    if (!status)
+        return 69;
+    if (!WIFEXITED(*status) || WEXITSTATUS(*status) != 0)
+        warn("the desk ended abnormally (status " + std::to_string(*status) + ")");
+
+    const FileState after = FileState::of(pictureList);
+    if (!after.exists || after.sameAs(before) || firstLine(after.content).empty()) {
+        warn("the desk ended without registering the document");
+        return 1;
+    }
+    // The desk writes the path in GBK; this terminal takes file names as they are on disk.
+    std::printf("%s\n", toNativePath(firstLine(after.content)).c_str());
+    return 0;
+}

@@ -1,0 +1,256 @@
+#include "db/DatabaseMaintenance.h"
+
+#include "db/AdoDatabase.h"
+#include "platform/FileHolders.h"
+#include "platform/UniqueFd.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QUrl>
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+
+namespace regdesk {
+namespace {
+
+QByteArray native(const QString& path)
+{
+    return QFile::encodeName(path);
+}
+
+QString systemError(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+QString sqlFailure(const QSqlError& error)
+{
+    return error.databaseText().isEmpty() ? error.text() : error.databaseText();
+}
+
+// One short-lived connection of its own to a database file; mode "rw" or "ro",
+// never "rwc": a missing file is a failure, not a new empty register.
+class PrivateConnection
+{
+public:
+    PrivateConnection(const QString& path, const char* mode)
+    {
+        static std::atomic<int> counter{0};
+        m_name = QStringLiteral("regdesk-maintenance-%1").arg(++counter);
+        QSqlDatabase database = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
+        QUrl uri = QUrl::fromLocalFile(path);
+        uri.setQuery(QStringLiteral("mode=") + QLatin1String(mode));
+        database.setDatabaseName(uri.toString(QUrl::FullyEncoded));
+        database.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=5000"));
+        if (!database.open())
+            m_failure = sqlFailure(database.lastError());
+    }
+    ~PrivateConnection()
+    {
+        QSqlDatabase::database(m_name, false).close();
+        QSqlDatabase::removeDatabase(m_name);
+    }
+    PrivateConnection(const PrivateConnection&) = delete;
+    PrivateConnection& operator=(const PrivateConnection&) = delete;
+
+    const QString& failure() const { return m_failure; }
+    QSqlDatabase database() const { return QSqlDatabase::database(m_name, false); }
+
+private:
+    QString m_name;
+    QString m_failure;
+};
+
+// Flushes a file, or a folder's entries, to the disk.
+QString syncToDisk(const QString& path, bool isFolder)
+{
+    UniqueFd fd(::open(native(path).constData(), O_RDONLY | O_CLOEXEC | (isFolder ? O_DIRECTORY : 0)));
+    if (!fd || (::fsync(fd.get()) != 0 && errno != EINVAL))
+        return QStringLiteral("无法写入磁盘 %1：%2").arg(path, systemError(errno));
+    return {};
+}
+
+// A file of that name from an interrupted run, or planted there, must not
+// take the place of the copy: remove it (a link goes, not what it points to).
+QString removeLeftover(const QString& path)
+{
+    struct stat info
+    {
+    };
+    if (::lstat(native(path).constData(), &info) != 0)
+        return {};
+    if (::unlink(native(path).constData()) != 0)
+        return QStringLiteral("无法删除遗留的临时文件 %1：%2").arg(path, systemError(errno));
+    return {};
+}
+
+} // namespace
+
+DatabaseMaintenance::DatabaseMaintenance(QString directory) : m_directory(std::move(directory)) {}
+
+DatabaseMaintenance::~DatabaseMaintenance() = default;
+
+QString DatabaseMaintenance::pathOf(const QString& name) const
+{
+    return m_directory + u'/' + name;
+}
+
+QString DatabaseMaintenance::databasePath() const
+{
+    return pathOf(QString::fromUtf8(AdoDatabase::kDatabaseFileName));
+}
+
+QString DatabaseMaintenance::compactionPath() const
+{
+    return pathOf(QString::fromUtf8(kCompactionFileName));
+}
+
+QString DatabaseMaintenance::compact()
+{
+    const QString database = databasePath();
+    struct stat info
+    {
+    };
+    if (::lstat(native(database).constData(), &info) != 0)
+        return QStringLiteral("找不到数据库文件 %1：%2").arg(database, systemError(errno));
+    // Renaming over a link would put a copy in the link's place and leave the
+    // register it points to behind.
+    if (!S_ISREG(info.st_mode))
+        return QStringLiteral("数据库文件 %1 不是普通文件，不能压缩。").arg(database);
+    const std::vector<pid_t> holders = processesHoldingFile(native(database).toStdString());
+    if (!holders.empty()) {
+        QStringList ids;
+        for (const pid_t pid : holders)
+            ids << QString::number(pid);
+        return QStringLiteral("数据库正被使用（进程 %1），请先关闭使用它的程序再压缩。").arg(ids.join(u','));
+    }
+    return writeCheckedCopy(compactionPath(), database, true);
+}
+
+QString DatabaseMaintenance::backupFileName(const QDateTime& stamp)
+{
+    const QDate date = stamp.date();
+    const QTime time = stamp.time();
+    return QStringLiteral("%1年%2月%3日%4时%5分")
+               .arg(date.year())
+               .arg(date.month())
+               .arg(date.day())
+               .arg(time.hour())
+               .arg(time.minute()) +
+           QLatin1String(kBackupSuffix);
+}
+
+QStringList DatabaseMaintenance::backupNames() const
+{
+    // Every entry counts, folders and links too, whoever made it.
+    return QDir(m_directory)
+        .entryList(QStringList{u'*' + QLatin1String(kBackupSuffix)},
+                   QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System | QDir::CaseSensitive,
+                   QDir::Name);
+}
+
+DatabaseMaintenance::BackupResult DatabaseMaintenance::backUp(const QDateTime& stamp)
+{
+    BackupResult result;
+    const QString name = backupFileName(stamp);
+    result.failure = writeCheckedCopy(pathOf(QString::fromUtf8(kBackupWorkFileName)), pathOf(name), false);
+    if (!result.failure.isEmpty())
+        return result;
+    result.writtenPath = pathOf(name);
+    for (const QString& old : backupNames()) {
+        if (old != name && !deleteFile(pathOf(old)))
+            result.undeletable << old;
+    }
+    return result;
+}
+
+QString DatabaseMaintenance::writeCheckedCopy(const QString& work, const QString& target, bool replacesDatabase)
+{
+    struct stat database
+    {
+    };
+    if (::stat(native(databasePath()).constData(), &database) != 0)
+        return QStringLiteral("找不到数据库文件 %1：%2").arg(databasePath(), systemError(errno));
+    if (QString failure = removeLeftover(work); !failure.isEmpty())
+        return failure;
+    QString failure = writeCompactedCopy(databasePath(), work);
+    if (failure.isEmpty())
+        failure = verifyCopy(work);
+    // The copy holds the same register: it gets the same permissions.
+    if (failure.isEmpty() && ::chmod(native(work).constData(), database.st_mode & 07777) != 0)
+        failure = QStringLiteral("无法设置 %1 的权限：%2").arg(work, systemError(errno));
+    // A journal beside data.db would be played into the copy once it has the
+    // name: only a register without one may be replaced.
+    for (const char* suffix : {"-journal", "-wal"}) {
+        struct stat journal
+        {
+        };
+        const QString path = databasePath() + QLatin1String(suffix);
+        if (failure.isEmpty() && replacesDatabase && ::lstat(native(path).constData(), &journal) == 0)
+            failure = QStringLiteral("数据库还有未完成的日志文件 %1，未压缩。").arg(path);
+    }
+    if (failure.isEmpty())
+        failure = replaceFile(work, target);
+    if (!failure.isEmpty())
+        ::unlink(native(work).constData());
+    return failure;
+}
+
+QString DatabaseMaintenance::writeCompactedCopy(const QString& source, const QString& target)
+{
+    QString failure;
+    {
+        const PrivateConnection connection(source, "rw");
+        failure = connection.failure();
+        if (failure.isEmpty()) {
+            QSqlQuery query(connection.database());
+            query.prepare(QStringLiteral("VACUUM INTO ?"));
+            query.addBindValue(target);
+            if (!query.exec())
+                failure = sqlFailure(query.lastError());
+        }
+    }
+    if (!failure.isEmpty())
+        return failure;
+    return syncToDisk(target, false);
+}
+
+QString DatabaseMaintenance::verifyCopy(const QString& path)
+{
+    QStringList findings;
+    {
+        const PrivateConnection connection(path, "ro");
+        if (!connection.failure().isEmpty())
+            return QStringLiteral("压缩后的副本 %1 无法打开：%2").arg(path, connection.failure());
+        QSqlQuery query(connection.database());
+        if (!query.exec(QStringLiteral("PRAGMA integrity_check")))
+            return QStringLiteral("压缩后的副本 %1 无法检查：%2").arg(path, sqlFailure(query.lastError()));
+        while (query.next())
+            findings << query.value(0).toString();
+    }
+    if (findings != QStringList{QStringLiteral("ok")})
+        return QStringLiteral("压缩后的副本 %1 已损坏：%2").arg(path, findings.join(u'\n'));
+    return {};
+}
+
+QString DatabaseMaintenance::replaceFile(const QString& from, const QString& to)
+{
+    if (::rename(native(from).constData(), native(to).constData()) != 0)
+        return QStringLiteral("无法用 %1 替换 %2：%3").arg(from, to, systemError(errno));
+    // The rename has happened; making it durable is best effort.
+    syncToDisk(m_directory, true);
+    return {};
+}
+
+bool DatabaseMaintenance::deleteFile(const QString& path)
+{
+    return ::unlink(native(path).constData()) == 0;
+}
+
+} // namespace regdesk
