@@ -188,6 +188,28 @@ bool isUtf8(std::string_view text)
     return true;
 }
 
+// Cell references such as "sheet1.A1:sheet1.F24" or "$'sheet1'.$A$1" with
+// the sheet's name replaced; references to other sheets stay.
+std::string renamedReferences(std::string_view ranges, std::string_view from, std::string_view to)
+{
+    std::string result;
+    for (std::size_t pos = 0; pos < ranges.size();) {
+        const bool atStart = pos == 0 || ranges[pos - 1] == ' ' || ranges[pos - 1] == ':' || ranges[pos - 1] == '$';
+        const bool quoted = ranges[pos] == '\'';
+        const std::size_t nameStart = pos + (quoted ? 1 : 0);
+        const std::size_t nameEnd = nameStart + from.size();
+        const std::size_t end = nameEnd + (quoted ? 1 : 0);
+        if (atStart && ranges.compare(nameStart, from.size(), from) == 0 && end < ranges.size() && ranges[end] == '.' &&
+            (!quoted || ranges[nameEnd] == '\'')) {
+            result += quoted ? "'" + std::string(to) + "'" : std::string(to);
+            pos = end;
+            continue;
+        }
+        result += ranges[pos++];
+    }
+    return result;
+}
+
 bool asciiEqualNoCase(std::string_view a, std::string_view b)
 {
     const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
@@ -525,6 +547,12 @@ void FlatOdsDocument::renameSheet(int index, std::string_view name)
     if (index < 0 || index >= sheetCount())
         return;
     xmlNode* sheet = m_data->sheets[static_cast<std::size_t>(index)];
+    const std::string ranges = attribute(sheet, kTableNs, "print-ranges");
+    if (!ranges.empty()) {
+        // The sheet's print area names the sheet: it must follow the new name.
+        const std::string renamed = renamedReferences(ranges, sheetName(index), name);
+        xmlSetNsProp(sheet, sheet->ns, xml("print-ranges"), xml(renamed.c_str()));
+    }
     xmlSetNsProp(sheet, sheet->ns, xml("name"), xml(std::string(name).c_str()));
 }
 
@@ -535,8 +563,9 @@ void FlatOdsDocument::dropTemplateLinks()
         for (xmlNode* child = node->children; child; child = child->next) {
             if (child->type != XML_ELEMENT_NODE)
                 continue;
+            const std::string name = attribute(child, kTableNs, "name");
             if ((isElement(child, kTableNs, "named-range") || isElement(child, kTableNs, "named-expression")) &&
-                attribute(child, kTableNs, "name") == "Excel_BuiltIn_Print_Titles")
+                (name == "Excel_BuiltIn_Print_Titles" || name == "Excel_BuiltIn_Print_Area"))
                 stale.push_back(child);
             else if (isElement(child, kConfigNs, "config-item-map-named") &&
                      attribute(child, kConfigNs, "name") == "ScriptConfiguration")

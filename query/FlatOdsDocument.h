@@ -36,12 +36,14 @@ public:
     int findSheet(std::string_view name) const;
     // Inserts `copies` deep copies of the sheet right behind it.
     void copySheet(int index, int copies);
+    // Renames the sheet; its print area follows the new name.
     void renameSheet(int index, std::string_view name);
 
     // Removes what ties the template to its one sheet and would go stale in
-    // the copies: the print-titles range imported from Excel (the rows
-    // repeated on every printed page stay, as the sheets' header rows) and
-    // the map of sheet code names for scripts.
+    // the copies: the print-titles and print-area ranges imported from Excel
+    // (the rows repeated on every printed page stay, as the sheets' header
+    // rows, and so does each sheet's own print area) and the map of sheet
+    // code names for scripts.
     void dropTemplateLinks();
 
     // Writes a string cell (so that "1" or "20240102" stay texts), splitting

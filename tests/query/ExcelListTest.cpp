@@ -161,6 +161,8 @@ TEST_F(ExcelList, SheetsAroundThePageSheetKeepTheirPlaces)
     EXPECT_EQ(list.cell("封面", 1, 1).text, "封面");
     EXPECT_EQ(list.cell("第2页", 5, 1).text, "3");
     EXPECT_EQ(list.cell("第3页", 1, 1).text, "7");
+    EXPECT_EQ(list.value("//table:table[@table:name='第2页']/@table:print-ranges"),
+              "第2页.A1:第2页.F9 $'第2页'.$A$12:.$B$12 封面.A1");
 }
 
 struct Refusal
