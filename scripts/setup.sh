@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what the desk needs on Debian 12, builds it and prepares a desk
-# folder (./desk-folder: the programs, a sample document.ini and an empty
-# register database). Then, by the option given:
+# folder (./desk-folder: the programs, a sample document.ini, the sample list
+# template 收文清单.xlt and an empty register database). Then, by the option given:
 #   --start   starts the registration desk from the desk folder
 #   --test    builds the tests with AddressSanitizer and UBSan and runs them all
 #   (none)    stops after the set-up
@@ -21,6 +21,8 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev libzxing-dev libpng-dev zint libzint-dev
     # tests: rendering the barcode metafiles, pseudo-terminals, database inspection
     libreoffice-draw-nogui emf2svg librsvg2-bin socat sqlite3
+    # the printed list: flat ODS editing, LibreOffice Calc for the conversions, .xls reading in tests
+    libxml2-dev libreoffice-calc-nogui libfreexl-dev
     # fuzzing the encoder (libFuzzer)
     clang libclang-rt-14-dev
 )
@@ -58,6 +60,16 @@ prepare_desk_folder() {
     fi
     if [ ! -e "$desk/data.db" ]; then
         "$desk/regdesk-admin" init "$desk"
+    fi
+    # The sample template of the printed list, made from its flat ODS source;
+    # an office template put in its place is never overwritten.
+    if [ ! -e "$desk/收文清单.xlt" ]; then
+        local profile
+        profile=$(mktemp -d)
+        timeout 120 soffice "-env:UserInstallation=file://$profile" --headless --norestore \
+            --convert-to "xlt:MS Excel 97 Vorlage/Template" --outdir "$desk" "$root/res/收文清单.fods" >/dev/null 2>&1 || true
+        rm -rf "$profile"
+        [ -s "$desk/收文清单.xlt" ] || echo "warning: the list template 收文清单.xlt could not be made (is LibreOffice Calc installed?)"
     fi
 }
 
