@@ -8,10 +8,12 @@
 #include "platform/FileSystem.h"
 #include "query/ExcelListPrinter.h"
 #include "query/ExcelService.h"
+#include "query/QtPrintProgress.h"
 #include "query/RegisterListCtrl.h"
 #include "query/RegisterListRows.h"
 
 #include <QApplication>
+#include <QProgressBar>
 #include <gtest/gtest.h>
 
 namespace regdesk::test {
@@ -26,14 +28,6 @@ std::vector<GbkString> row(const std::string& number, const std::string& title, 
     cells[8] = "20240102";
     return cells;
 }
-
-class NoProgress final : public PrintProgress
-{
-public:
-    void start(int) override {}
-    void setPosition(int) override {}
-    void hide() override {}
-};
 
 TEST(PrintingFromTheList, TheCatalogueReordersTheControlAndTheListPrintsItsSelection)
 {
@@ -61,7 +55,8 @@ TEST(PrintingFromTheList, TheCatalogueReordersTheControlAndTheListPrintsItsSelec
 
     ExcelService service(REGDESK_TEST_DATA "/fake-soffice");
     FakeDesktopOpener opener;
-    NoProgress progress;
+    QProgressBar bar;
+    QtPrintProgress progress(bar);
     ExcelListPrinter printer(service, prompter, opener, joinPath(folder.gbkPath(), "document.ini"), folder.gbkPath());
     ASSERT_TRUE(printer.print(rows, progress));
     const FlatOdsReader printed(readWholeFile(printer.outputPath()).value_or(std::string()));
@@ -69,6 +64,9 @@ TEST(PrintingFromTheList, TheCatalogueReordersTheControlAndTheListPrintsItsSelec
     EXPECT_EQ(printed.cell("第1页", 6, 2).text, "法〔2024〕7号");
     EXPECT_EQ(printed.textProperty(printed.cell("第1页", 6, 2).style, "fo:font-weight"), "bold");
     EXPECT_EQ(printed.cell("第1页", 7, 2).text, "");
+    EXPECT_EQ(bar.value(), 1);
+    EXPECT_EQ(bar.maximum(), 1);
+    EXPECT_TRUE(bar.isHidden());
 }
 
 } // namespace
