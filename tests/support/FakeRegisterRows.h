@@ -27,7 +27,10 @@ public:
     }
 
     int rowCount() const override { return static_cast<int>(m_rows.size()); }
-    GbkString cellText(int row, int column) const override { return cells(row).at(static_cast<std::size_t>(column)); }
+    GbkString cellText(int row, int column) const override
+    {
+        return m_rows.at(static_cast<std::size_t>(row)).cells.at(static_cast<std::size_t>(column));
+    }
     void setCellText(int row, int column, const GbkString& text) override
     {
         m_rows.at(static_cast<std::size_t>(row)).cells.at(static_cast<std::size_t>(column)) = text;
@@ -49,7 +52,6 @@ public:
         });
     }
 
-    const std::vector<GbkString>& cells(int row) const { return m_rows.at(static_cast<std::size_t>(row)).cells; }
     // One column's texts in list order, as UTF-8.
     std::vector<std::string> column(int column) const
     {

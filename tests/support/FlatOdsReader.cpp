@@ -4,7 +4,6 @@
 #include <charconv>
 #include <cstring>
 #include <libxml/parser.h>
-#include <libxml/tree.h>
 #include <libxml/xpath.h>
 #include <libxml/xpathInternals.h>
 
@@ -16,11 +15,6 @@ const xmlChar* xml(const char* text)
     return reinterpret_cast<const xmlChar*>(text);
 }
 
-std::string text(const xmlChar* value)
-{
-    return value ? std::string(reinterpret_cast<const char*>(value)) : std::string();
-}
-
 bool is(const xmlNode* node, const char* name)
 {
     return node->type == XML_ELEMENT_NODE && std::strcmp(reinterpret_cast<const char*>(node->name), name) == 0;
@@ -29,7 +23,7 @@ bool is(const xmlNode* node, const char* name)
 std::string attribute(const xmlNode* node, const char* name)
 {
     xmlChar* value = xmlGetProp(node, xml(name));
-    std::string result = text(value);
+    std::string result = value ? reinterpret_cast<const char*>(value) : "";
     xmlFree(value);
     return result;
 }
@@ -46,189 +40,129 @@ void appendText(const xmlNode* node, std::string& out)
 {
     for (const xmlNode* child = node->children; child; child = child->next) {
         if (child->type == XML_TEXT_NODE)
-            out += text(child->content);
+            out += reinterpret_cast<const char*>(child->content);
         else if (is(child, "s"))
             out += std::string(static_cast<std::size_t>(repeats(child, "c")), ' ');
-        else if (is(child, "tab"))
-            out += '\t';
-        else if (is(child, "line-break"))
-            out += '\n';
+        else if (is(child, "tab") || is(child, "line-break"))
+            out += is(child, "tab") ? '\t' : '\n';
         else if (child->type == XML_ELEMENT_NODE && !is(child, "annotation"))
             appendText(child, out);
     }
 }
 
-struct RowHit
-{
-    const xmlNode* row = nullptr;
-    bool header = false;
-};
-
-void rows(const xmlNode* container, bool header, std::vector<std::pair<RowHit, long long>>& out)
-{
-    for (const xmlNode* child = container->children; child; child = child->next) {
-        if (is(child, "table-row"))
-            out.push_back({RowHit{child, header}, repeats(child, "number-rows-repeated")});
-        else if (is(child, "table-header-rows"))
-            rows(child, true, out);
-        else if (is(child, "table-row-group") || is(child, "table-rows"))
-            rows(child, header, out);
-    }
-}
-
 } // namespace
 
-struct FlatOdsReader::Data
+struct FlatOdsReader::Document
 {
     xmlDoc* doc = nullptr;
-    ~Data() { xmlFreeDoc(doc); }
-
-    const xmlNode* sheet(const std::string& name) const
-    {
-        const std::string path = "//table:table[@table:name='" + name + "']";
-        xmlXPathContext* context = xmlXPathNewContext(doc);
-        xmlXPathRegisterNs(context, xml("table"), xml("urn:oasis:names:tc:opendocument:xmlns:table:1.0"));
-        xmlXPathObject* found = xmlXPathEvalExpression(xml(path.c_str()), context);
-        const xmlNode* node =
-            found && found->nodesetval && found->nodesetval->nodeNr > 0 ? found->nodesetval->nodeTab[0] : nullptr;
-        xmlXPathFreeObject(found);
-        xmlXPathFreeContext(context);
-        return node;
-    }
-
-    RowHit row(const std::string& sheetName, int wanted) const
-    {
-        const xmlNode* table = sheet(sheetName);
-        if (!table || wanted < 1)
-            return {};
-        std::vector<std::pair<RowHit, long long>> all;
-        rows(table, false, all);
-        long long seen = 0;
-        for (const auto& [hit, count] : all) {
-            if (wanted <= seen + count)
-                return hit;
-            seen += count;
-        }
-        return {};
-    }
-
-    // Evaluates with the office prefixes bound; the caller frees the result.
-    xmlXPathObject* evaluate(const std::string& path) const
-    {
-        static const char* const kNamespaces[][2] = {
-            {"office", "urn:oasis:names:tc:opendocument:xmlns:office:1.0"},
-            {"style", "urn:oasis:names:tc:opendocument:xmlns:style:1.0"},
-            {"text", "urn:oasis:names:tc:opendocument:xmlns:text:1.0"},
-            {"table", "urn:oasis:names:tc:opendocument:xmlns:table:1.0"},
-            {"fo", "urn:oasis:names:tc:opendocument:xmlns:xsl-fo-compatible:1.0"},
-            {"config", "urn:oasis:names:tc:opendocument:xmlns:config:1.0"},
-        };
-        xmlXPathContext* context = xmlXPathNewContext(doc);
-        for (const auto& binding : kNamespaces)
-            xmlXPathRegisterNs(context, xml(binding[0]), xml(binding[1]));
-        xmlXPathObject* result = xmlXPathEvalExpression(xml(path.c_str()), context);
-        xmlXPathFreeContext(context);
-        return result;
-    }
+    ~Document() { xmlFreeDoc(doc); }
 };
 
-FlatOdsReader::FlatOdsReader(const std::string& content) : m_data(std::make_unique<Data>())
+FlatOdsReader::FlatOdsReader(const std::string& content) : m_document(std::make_unique<Document>())
 {
-    m_data->doc = xmlReadMemory(content.data(), static_cast<int>(content.size()), "test.fods", nullptr,
-                                XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING);
+    m_document->doc = xmlReadMemory(content.data(), static_cast<int>(content.size()), "test.fods", nullptr,
+                                    XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING);
+    // Walks one sheet's rows in document order, into header rows and groups.
+    const auto readRows = [](auto&& self, const xmlNode* container, bool header, Sheet& sheet) -> void {
+        for (const xmlNode* row = container->children; row; row = row->next) {
+            if (is(row, "table-header-rows") || is(row, "table-row-group") || is(row, "table-rows"))
+                self(self, row, header || is(row, "table-header-rows"), sheet);
+            if (!is(row, "table-row"))
+                continue;
+            const long long rowRepeats = repeats(row, "number-rows-repeated");
+            if (header)
+                sheet.headerRows.emplace_back(sheet.rows + 1, sheet.rows + rowRepeats);
+            long long column = 0;
+            for (const xmlNode* cell = row->children; cell; cell = cell->next) {
+                if (!is(cell, "table-cell") && !is(cell, "covered-table-cell"))
+                    continue;
+                Cell read{{}, attribute(cell, "style-name"), attribute(cell, "value-type")};
+                for (const xmlNode* p = cell->children; p; p = p->next) {
+                    if (is(p, "p")) {
+                        read.text += read.text.empty() ? "" : "\n";
+                        appendText(p, read.text);
+                    }
+                }
+                const long long cellRepeats = repeats(cell, "number-columns-repeated");
+                const bool holdsSomething = !read.text.empty() || !read.style.empty() || !read.valueType.empty();
+                for (long long r = 1; holdsSomething && r <= std::min(rowRepeats, 1000LL); ++r) {
+                    for (long long c = 1; c <= std::min(cellRepeats, 2000LL); ++c)
+                        sheet.cells[{sheet.rows + r, column + c}] = read;
+                }
+                column += cellRepeats;
+            }
+            sheet.rows += rowRepeats;
+        }
+    };
+    const xmlNode* root = m_document->doc ? xmlDocGetRootElement(m_document->doc) : nullptr;
+    for (const xmlNode* part = root ? root->children : nullptr; part; part = part->next) {
+        for (const xmlNode* spreadsheet = is(part, "body") ? part->children : nullptr; spreadsheet;
+             spreadsheet = spreadsheet->next) {
+            for (const xmlNode* table = is(spreadsheet, "spreadsheet") ? spreadsheet->children : nullptr; table;
+                 table = table->next) {
+                if (!is(table, "table"))
+                    continue;
+                m_names.push_back(attribute(table, "name"));
+                readRows(readRows, table, false, m_sheets[m_names.back()]);
+            }
+        }
+    }
 }
 
 FlatOdsReader::~FlatOdsReader() = default;
 
-bool FlatOdsReader::isValid() const
-{
-    return m_data->doc != nullptr;
-}
-
 std::vector<std::string> FlatOdsReader::sheetNames() const
 {
-    std::vector<std::string> names;
-    xmlXPathObject* found = m_data->evaluate("//office:spreadsheet/table:table/@table:name");
-    for (int i = 0; found && found->nodesetval && i < found->nodesetval->nodeNr; ++i) {
-        xmlChar* name = xmlNodeGetContent(found->nodesetval->nodeTab[i]);
-        names.push_back(text(name));
-        xmlFree(name);
-    }
-    xmlXPathFreeObject(found);
-    return names;
+    return m_names;
 }
 
 FlatOdsReader::Cell FlatOdsReader::cell(const std::string& sheet, int row, int column) const
 {
-    const RowHit hit = m_data->row(sheet, row);
-    if (!hit.row || column < 1)
+    const auto found = m_sheets.find(sheet);
+    if (found == m_sheets.end())
         return {};
-    long long seen = 0;
-    for (const xmlNode* child = hit.row->children; child; child = child->next) {
-        if (!is(child, "table-cell") && !is(child, "covered-table-cell"))
-            continue;
-        const long long count = repeats(child, "number-columns-repeated");
-        if (column <= seen + count) {
-            Cell found{{}, attribute(child, "style-name"), attribute(child, "value-type")};
-            bool firstParagraph = true;
-            for (const xmlNode* p = child->children; p; p = p->next) {
-                if (!is(p, "p"))
-                    continue;
-                if (!firstParagraph)
-                    found.text += '\n';
-                appendText(p, found.text);
-                firstParagraph = false;
-            }
-            return found;
-        }
-        seen += count;
-    }
-    return {};
+    const auto cell = found->second.cells.find({row, column});
+    return cell == found->second.cells.end() ? Cell{} : cell->second;
 }
 
 long long FlatOdsReader::rowCount(const std::string& sheet) const
 {
-    const xmlNode* table = m_data->sheet(sheet);
-    if (!table)
-        return 0;
-    std::vector<std::pair<RowHit, long long>> all;
-    rows(table, false, all);
-    long long total = 0;
-    for (const auto& entry : all)
-        total += entry.second;
-    return total;
+    const auto found = m_sheets.find(sheet);
+    return found == m_sheets.end() ? 0 : found->second.rows;
 }
 
 bool FlatOdsReader::isHeaderRow(const std::string& sheet, int row) const
 {
-    return m_data->row(sheet, row).header;
+    const auto found = m_sheets.find(sheet);
+    return found != m_sheets.end() &&
+           std::any_of(found->second.headerRows.begin(), found->second.headerRows.end(),
+                       [row](const auto& range) { return row >= range.first && row <= range.second; });
 }
 
-std::string FlatOdsReader::value(const std::string& xpath) const
+std::vector<std::string> FlatOdsReader::find(const std::string& xpath) const
 {
-    xmlXPathObject* found = m_data->evaluate(xpath);
-    std::string result;
-    if (found && found->nodesetval && found->nodesetval->nodeNr > 0) {
-        xmlChar* content = xmlNodeGetContent(found->nodesetval->nodeTab[0]);
-        result = text(content);
+    static const char* const kNamespaces[][2] = {
+        {"office", "urn:oasis:names:tc:opendocument:xmlns:office:1.0"},
+        {"style", "urn:oasis:names:tc:opendocument:xmlns:style:1.0"},
+        {"table", "urn:oasis:names:tc:opendocument:xmlns:table:1.0"},
+        {"fo", "urn:oasis:names:tc:opendocument:xmlns:xsl-fo-compatible:1.0"},
+        {"config", "urn:oasis:names:tc:opendocument:xmlns:config:1.0"},
+    };
+    std::vector<std::string> texts;
+    if (!m_document->doc)
+        return texts;
+    xmlXPathContext* context = xmlXPathNewContext(m_document->doc);
+    for (const auto& binding : kNamespaces)
+        xmlXPathRegisterNs(context, xml(binding[0]), xml(binding[1]));
+    xmlXPathObject* found = xmlXPathEvalExpression(xml(xpath.c_str()), context);
+    for (int i = 0; found && found->nodesetval && i < found->nodesetval->nodeNr; ++i) {
+        xmlChar* content = xmlNodeGetContent(found->nodesetval->nodeTab[i]);
+        texts.emplace_back(content ? reinterpret_cast<const char*>(content) : "");
         xmlFree(content);
     }
     xmlXPathFreeObject(found);
-    return result;
-}
-
-int FlatOdsReader::count(const std::string& xpath) const
-{
-    xmlXPathObject* found = m_data->evaluate(xpath);
-    const int result = found && found->nodesetval ? found->nodesetval->nodeNr : 0;
-    xmlXPathFreeObject(found);
-    return result;
-}
-
-std::string FlatOdsReader::textProperty(const std::string& style, const std::string& property) const
-{
-    return value("//style:style[@style:family='table-cell' and @style:name='" + style + "']/style:text-properties/@" +
-                 property);
+    xmlXPathFreeContext(context);
+    return texts;
 }
 
 } // namespace regdesk::test

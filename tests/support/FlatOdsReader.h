@@ -1,7 +1,9 @@
 #pragma once
 
+#include <map>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace regdesk::test {
@@ -14,30 +16,45 @@ class FlatOdsReader
 public:
     struct Cell
     {
-        std::string text;  // paragraphs joined by "\n", text:s as blanks
-        std::string style; // the cell's own table:style-name
+        std::string text; // paragraphs joined by "\n", text:s as blanks
+        std::string style;
         std::string valueType;
     };
 
     explicit FlatOdsReader(const std::string& xml);
     ~FlatOdsReader();
 
-    bool isValid() const;
     std::vector<std::string> sheetNames() const;
-    // Row and column from 1; an empty cell past the file's rows or cells.
+    // Row and column from 1.
     Cell cell(const std::string& sheet, int row, int column) const;
-    // All rows of the sheet, repeats counted.
     long long rowCount(const std::string& sheet) const;
     bool isHeaderRow(const std::string& sheet, int row) const;
-    // An attribute found by XPath ("//style:style[@style:name='x']/@style:parent-style-name").
-    std::string value(const std::string& xpath) const;
-    int count(const std::string& xpath) const;
-    // A text property of an automatic or common cell style, such as "fo:font-weight".
-    std::string textProperty(const std::string& style, const std::string& property) const;
+    // The texts of the nodes an XPath finds, office prefixes bound.
+    std::vector<std::string> find(const std::string& xpath) const;
+    std::string value(const std::string& xpath) const
+    {
+        const std::vector<std::string> found = find(xpath);
+        return found.empty() ? std::string() : found.front();
+    }
+    int count(const std::string& xpath) const { return static_cast<int>(find(xpath).size()); }
+    // A text property of a cell style, such as "fo:font-weight".
+    std::string textProperty(const std::string& style, const std::string& property) const
+    {
+        return value("//style:style[@style:name='" + style + "']/style:text-properties/@" + property);
+    }
 
 private:
-    struct Data;
-    std::unique_ptr<Data> m_data;
+    struct Sheet
+    {
+        long long rows = 0;
+        std::vector<std::pair<long long, long long>> headerRows; // first, last
+        std::map<std::pair<long long, long long>, Cell> cells;   // cells that hold anything
+    };
+    struct Document;
+
+    std::unique_ptr<Document> m_document;
+    std::vector<std::string> m_names;
+    std::map<std::string, Sheet> m_sheets;
 };
 
 } // namespace regdesk::test
