@@ -11,6 +11,7 @@
 #include <QFileInfo>
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <freexl.h>
 #include <gtest/gtest.h>
 #include <map>
@@ -163,6 +164,17 @@ TEST_F(ExcelList, SheetsAroundThePageSheetKeepTheirPlaces)
     EXPECT_EQ(list.cell("第3页", 1, 1).text, "7");
     EXPECT_EQ(list.value("//table:table[@table:name='第2页']/@table:print-ranges"),
               "第2页.A1:第2页.F9 $'第2页'.$A$12:.$B$12 封面.A1");
+}
+
+TEST_F(ExcelList, ASheetInFrontNamedLikeAPageIsRefused)
+{
+    std::string workbook = fixture("sheets.fods");
+    workbook.replace(workbook.find("table:name=\"封面\""), std::strlen("table:name=\"封面\""), "table:name=\"第2页\"");
+    m_folder.writeFile(QStringLiteral("收文清单.xlt"), workbook);
+    addRows(1);
+    EXPECT_FALSE(print());
+    ASSERT_EQ(m_prompter.texts().size(), 1);
+    EXPECT_TRUE(m_prompter.texts()[0].contains(QStringLiteral("named 第2页 like a page")));
 }
 
 struct Refusal
