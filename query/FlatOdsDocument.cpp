@@ -201,7 +201,11 @@ std::string renamedReferences(std::string_view ranges, std::string_view from, st
         const std::size_t end = nameEnd + (quoted ? 1 : 0);
         if (atStart && ranges.compare(nameStart, from.size(), from) == 0 && end < ranges.size() && ranges[end] == '.' &&
             (!quoted || ranges[nameEnd] == '\'')) {
-            result += quoted ? "'" + std::string(to) + "'" : std::string(to);
+            if (quoted)
+                result += '\'';
+            result += to;
+            if (quoted)
+                result += '\'';
             pos = end;
             continue;
         }
