@@ -13,4 +13,9 @@ bool QtDesktopOpener::openFolder(const GbkString& path)
     return QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromUtf8(toNativePath(path))));
 }
 
+bool QtDesktopOpener::openFile(const GbkString& path)
+{
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromUtf8(toNativePath(path))));
+}
+
 } // namespace regdesk

@@ -5,11 +5,13 @@
 #   regdesk_list_bench      filling and sorting the register list with 100,000 rows
 #   regdesk_outgoing_bench  生成条码 to the picture, and numbering on 100,000 rows
 #   regdesk_people_bench    the personnel import of 5,000 names, completion per keystroke
+#   regdesk_excel_list_bench the printed Excel list of 20, 200 and 1,000 rows (LibreOffice)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build="$root/build/bench"
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DREGDESK_TESTS=OFF -DREGDESK_BENCHMARKS=ON >/dev/null
-cmake --build "$build" -j "$(nproc)" --target lattix_bench regdesk_list_bench regdesk_outgoing_bench regdesk_people_bench pdf417
+cmake --build "$build" -j "$(nproc)" --target lattix_bench regdesk_list_bench regdesk_outgoing_bench regdesk_people_bench \
+    regdesk_excel_list_bench pdf417
 export QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen}
 echo "== Lattix encoding against libzint"
 "$build/lattix/bench/lattix_bench"
@@ -19,3 +21,5 @@ echo "== Outgoing registration"
 "$build/barcode/bench/regdesk_outgoing_bench"
 echo "== Personnel import and name completion, 5,000 names"
 "$build/people/regdesk_people_bench"
+echo "== Printed Excel list"
+"$build/query/regdesk_excel_list_bench"

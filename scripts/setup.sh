@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what the desk needs on Debian 12, builds it and prepares a desk
-# folder (./desk-folder: the programs, a sample document.ini and an empty
-# register database). Then, by the option given:
+# folder (./desk-folder: the programs, a sample document.ini, the sample list
+# template 收文清单.xlt and an empty register database). Then, by the option given:
 #   --start   starts the registration desk from the desk folder
 #   --test    builds the tests with AddressSanitizer and UBSan and runs them all
 #   (none)    stops after the set-up
@@ -15,7 +15,7 @@ packages=(
     # build
     build-essential cmake ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools qt6-serialport-dev libqt6sql6-sqlite qt6-qpa-plugins
-    # reading .xls personnel sheets; LibreOffice turns .xlsx and .ods into .xls
+    # reading .xls sheets; LibreOffice Calc turns .xlsx and .ods into .xls and converts the printed list
     libfreexl-dev libreoffice-calc-nogui
     # fonts for the Chinese forms, and a virtual display for machines without one
     fonts-noto-cjk fontconfig xvfb xauth
@@ -27,6 +27,8 @@ packages=(
     python3 unicode-data
     # regdesk-open: the text of Word, WPS and OpenDocument documents for add-in mode
     libreoffice-writer-nogui
+    # the printed list: flat ODS editing (LibreOffice Calc converts, as above)
+    libxml2-dev
     # fuzzing the encoder (libFuzzer)
     clang libclang-rt-14-dev
 )
@@ -64,6 +66,16 @@ prepare_desk_folder() {
     fi
     if [ ! -e "$desk/data.db" ]; then
         "$desk/regdesk-admin" init "$desk"
+    fi
+    # The sample template of the printed list, made from its flat ODS source;
+    # an office template put in its place is never overwritten.
+    if [ ! -e "$desk/收文清单.xlt" ]; then
+        local profile
+        profile=$(mktemp -d)
+        timeout 120 soffice "-env:UserInstallation=file://$profile" --headless --norestore \
+            --convert-to "xlt:MS Excel 97 Vorlage/Template" --outdir "$desk" "$root/res/收文清单.fods" >/dev/null 2>&1 || true
+        rm -rf "$profile"
+        [ -s "$desk/收文清单.xlt" ] || echo "warning: the list template 收文清单.xlt could not be made (is LibreOffice Calc installed?)"
     fi
 }
 

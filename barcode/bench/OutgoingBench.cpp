@@ -126,6 +126,7 @@ class QuietOpener final : public DesktopOpener
 {
 public:
     bool openFolder(const GbkString&) override { return true; }
+    bool openFile(const GbkString&) override { return true; }
 };
 
 // Through the form itself: a click on 生成条码, then the event loop until the

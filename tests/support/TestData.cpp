@@ -7,7 +7,7 @@ namespace regdesk::test {
 
 std::string testData(const std::string& relativePath)
 {
-    std::ifstream file(std::string(REGDESK_TEST_DATA_DIR) + "/" + relativePath, std::ios::binary);
+    std::ifstream file(std::string(REGDESK_TEST_DATA) + "/" + relativePath, std::ios::binary);
     std::ostringstream bytes;
     bytes << file.rdbuf();
     return bytes.str();
