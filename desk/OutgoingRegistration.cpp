@@ -93,7 +93,9 @@ bool OutgoingRegistration::confirmRegistration()
     if (!result.row)
         return false;
     rows.append(*result.row);
-    rows.selectOnly(rows.rowCount() - 1);
+    const int row = rows.rowCount() - 1;
+    rows.selectOnly(row);
+    emit rowConfirmed(row);
     return true;
 }
 

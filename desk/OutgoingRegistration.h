@@ -45,6 +45,11 @@ public:
     bool isEncoderTimerActive() const { return m_encoderTimer.isActive(); }
     EncoderHandoff& handoff() { return m_handoff; }
 
+signals:
+    // 发文信息确认 added `row` to the form's list (the add-in form goes on to
+    // the barcode at once).
+    void rowConfirmed(int row);
+
 private:
     void showAll(const std::vector<DeskNotice>& notices, QWidget* owner);
 

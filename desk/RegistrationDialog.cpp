@@ -304,10 +304,12 @@ void RegistrationDialog::initialise(FormStart& start)
     for (std::size_t i = 0; i < m_numberPrefixes.size(); ++i)
         m_number->insertItem(static_cast<int>(i), toQString(m_numberPrefixes[i]));
     m_number->setCurrentIndex(-1);
+    // The units go ahead of the empty item, which stays the one shown.
     m_recipient->clear();
-    for (std::size_t i = 0; i < start.recipientUnits.size(); ++i)
-        m_recipient->insertItem(static_cast<int>(i), toQString(start.recipientUnits[i]));
+    for (const GbkString& unit : start.recipientUnits)
+        m_recipient->addItem(toQString(unit));
     m_recipient->addItem(QString());
+    m_recipient->setCurrentIndex(m_recipient->count() - 1);
 }
 
 void RegistrationDialog::showMode(RegistrationMode mode, const RegistrationFormLogic::OutgoingDefaults& defaults)

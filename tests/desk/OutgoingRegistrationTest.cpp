@@ -265,7 +265,10 @@ void OutgoingRegistrationTest::leavingTheTitleFillsTheKind()
 void OutgoingRegistrationTest::confirmationAddsTheSelectedRow()
 {
     m_view->form.document = sampleOutgoingRow("法〔2026〕1号"_gbk);
+    QSignalSpy confirmed(m_outgoing.get(), &OutgoingRegistration::rowConfirmed);
     emit m_view->events().confirmRequested();
+    QCOMPARE(confirmed.count(), 1);
+    QCOMPARE(confirmed[0][0].toInt(), 0);
     QVERIFY(m_prompter.shown().empty());
     QCOMPARE(m_view->list.rowCount(), 1);
     QCOMPARE(m_view->list.rows[0].record.fields, m_view->form.document.fields);

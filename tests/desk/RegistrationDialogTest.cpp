@@ -142,6 +142,7 @@ void RegistrationDialogTest::startsInIncomingModeWithWhatItIsGiven()
     QCOMPARE(recipients->count(), 3);
     QCOMPARE(recipients->itemText(1), QStringLiteral("各派出法庭"));
     QCOMPARE(recipients->itemText(2), QString());
+    QCOMPARE(recipients->currentText(), QString());
     auto* numbers = byId<QComboBox>(Dialog::NumberCombo);
     QCOMPARE(numbers->count(), 2);
     QCOMPARE(numbers->itemText(1), QStringLiteral("中法办〔2026〕"));
