@@ -8,6 +8,7 @@
 #include "db/AdoDatabase.h"
 #include "db/RegisterDatabaseFile.h"
 #include "db/RegisterStatements.h"
+#include "desk/DeskStartup.h"
 #include "desk/DocumentNumbering.h"
 #include "desk/ModeSwitch.h"
 #include "desk/OutgoingRegistration.h"
@@ -143,6 +144,8 @@ void benchmarkThroughTheForm(Prompter& prompter, const GbkString& output)
     SqlOutgoingRegister register_;
     RegistrationSaver saver(form, prompter, store);
     OutgoingRegistration outgoing(form, prompter, register_, saver, launcher, processes, clock, opener);
+    FormStart start;
+    form.initialise(start);
     ModeSwitch(form, prompter).showMode(RegistrationMode::Outgoing);
     form.show();
     QApplication::processEvents();
