@@ -3,13 +3,17 @@
 // the program ends when that form closes.
 #include "app/AppPaths.h"
 #include "db/AdoDatabase.h"
-#include "desk/OutgoingRegistration.h"
+#include "desk/DeskStartup.h"
+#include "desk/RegistrationDesk.h"
 #include "desk/RegistrationDialog.h"
+#include "platform/Clock.h"
 #include "platform/DeskFonts.h"
 #include "platform/FileSystem.h"
+#include "platform/ProcessLauncher.h"
+#include "platform/ProcessList.h"
 #include "platform/ProgramLocation.h"
+#include "platform/QtDesktopOpener.h"
 #include "platform/QtPrompter.h"
-#include "scanner/IncomingScanner.h"
 
 #include <QApplication>
 #include <cstdio>
@@ -46,8 +50,7 @@ int main(int argc, char* argv[])
         arguments.push_back(fromNativePath(argv[i]));
     const StartupPaths paths = resolvePosixStartup(arguments, fromNativePath(runningExecutablePath()));
     AppPaths::set(paths);
-    // Windows registers MSCOMM32.OCX and the two word-processor add-ins here;
-    // on this platform the serial port and add-ins need no registration.
+    // The serial port and the word-processor add-ins need no registration here.
 
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Regdesk"));
@@ -57,11 +60,21 @@ int main(int argc, char* argv[])
     AdoDatabase database(prompter);
     if (paths.isAddinStart())
         std::fputs("regdesk: the compact add-in form is not part of this build; showing the full form.\n", stderr);
-    RegistrationDialog form(database, prompter);
-    DesktopSeams seams;
-    OutgoingRegistration outgoing(form, seams.launcher, seams.processes, seams.clock, seams.opener);
-    // Made after the form and gone before it: it drives the form's scanner port hooks and timers.
-    IncomingScanner scanner(form, prompter);
+    RegistrationDialog form;
+    DeskStartup startup(database, prompter);
+    // Without its database the form closes before it is ever shown.
+    if (!startup.connect(&form))
+        return 0;
+
+    PosixProcessLauncher launcher;
+    ProcProcessList processes;
+    SteadyClock clock;
+    QtDesktopOpener opener;
+    RegistrationDesk desk(form, prompter, {launcher, processes, clock, opener});
+    desk.incoming().start();
+    FormStart start = startup.formStart(form.documentDate().year());
+    form.initialise(start);
     form.exec();
+    AdoDatabase::setActiveConnection(nullptr);
     return 0;
 }

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "desk/DeskNotice.h"
 #include "platform/Clock.h"
+#include "platform/DeskNotice.h"
 #include "platform/Gbk.h"
 
 #include <chrono>

@@ -2,40 +2,43 @@
 
 #include "db/AdoDatabase.h"
 
+#include <memory>
+
 namespace regdesk {
 
-// The statements run while the guard lives form one unit: they take effect
-// at commit(), and are rolled back when the guard goes without it.
+// One transaction on a connection: begun when the guard is made, rolled back
+// when it leaves scope uncommitted, so an early return or a failed statement
+// never leaves half of a change behind.
 class TransactionGuard
 {
 public:
-    explicit TransactionGuard(DbConnection& connection)
-        : m_connection(connection), m_active(connection.beginTransaction())
+    explicit TransactionGuard(std::shared_ptr<DbConnection> connection)
+        : m_connection(std::move(connection)), m_open(m_connection && m_connection->beginTransaction())
     {}
     ~TransactionGuard()
     {
-        if (m_active)
-            m_connection.rollbackTransaction();
+        if (m_open)
+            m_connection->rollbackTransaction();
     }
     TransactionGuard(const TransactionGuard&) = delete;
     TransactionGuard& operator=(const TransactionGuard&) = delete;
 
-    // False when the transaction could not be begun.
-    bool isActive() const { return m_active; }
+    // False when there was no connection or the transaction could not begin.
+    bool isOpen() const { return m_open; }
 
-    // False when there was nothing to commit or the commit failed (the
-    // destructor then rolls back).
+    // Makes the statements since the start take effect. False when that
+    // fails; the guard then still rolls back on leaving scope.
     bool commit()
     {
-        if (!m_active || !m_connection.commitTransaction())
+        if (!m_open || !m_connection->commitTransaction())
             return false;
-        m_active = false;
+        m_open = false;
         return true;
     }
 
 private:
-    DbConnection& m_connection;
-    bool m_active = false;
+    std::shared_ptr<DbConnection> m_connection;
+    bool m_open;
 };
 
 } // namespace regdesk

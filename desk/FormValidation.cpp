@@ -75,62 +75,45 @@ GbkString formatDate(const CalendarDate& date)
     return std::to_string(date.year) + twoDigits(date.month) + twoDigits(date.day);
 }
 
-ConfirmationResult confirm(const OutgoingFields& fields, bool listHasRow)
+ConfirmationResult confirm(const FormRecord& form, bool listHasRow)
 {
     ConfirmationResult result;
     auto stop = [&result](DeskNotice notice) {
         result.notices.push_back(std::move(notice));
         return result;
     };
+    const DocumentRecord& fields = form.document;
+    const GbkString& secrecy = fields[DocumentRecord::Secrecy];
+    const GbkString& title = fields[DocumentRecord::Title];
+    const GbkString& kind = fields[DocumentRecord::Kind];
 
     if (listHasRow)
         return stop({"现有登记未完成"_gbk, "表内内容未保存"_gbk});
-    if (fields.number.empty())
+    if (fields[DocumentRecord::Number].empty())
         return stop(missing("发文号不得为空"));
-    if (!containsText(fields.secrecy, "绝"_gbk)) {
-        if (fields.title.empty())
+    if (!containsText(secrecy, "绝"_gbk)) {
+        if (title.empty())
             result.notices.push_back({"标题为空？"_gbk, "缺乏主要内容"_gbk});
-        if (fields.title == fields.lastTitle)
+        if (title == form.lastTitle)
             return stop({"无法重复发号！"_gbk, "标题重复"_gbk});
-    } else if (!fields.title.empty()) {
+    } else if (!title.empty()) {
         return stop({"标题不得显示！"_gbk, "绝密"_gbk});
     }
-    if (fields.issuingUnit.empty())
+    if (fields[DocumentRecord::IssuingUnit].empty())
         return stop(missing("发文单位不得为空"));
-    if ((fields.kind == "请示"_gbk || fields.kind == "报告"_gbk) && containsText(fields.recipient, "各"_gbk))
+    if ((kind == "请示"_gbk || kind == "报告"_gbk) && containsText(fields[DocumentRecord::Recipient], "各"_gbk))
         result.notices.push_back(missing("主送单位可能错误"));
-    if (fields.codeUnit.empty())
+    if (fields[DocumentRecord::CodeUnit].empty())
         return stop(missing("制码单位不得为空"));
-    if (fields.secrecy.empty())
+    if (secrecy.empty())
         return stop(missing("密级不得为空"));
-    if (fields.urgency.empty())
+    if (fields[DocumentRecord::Urgency].empty())
         return stop(missing("紧急程度不得为空"));
-    if (fields.codeNumber.empty())
+    if (fields[DocumentRecord::CodeNumber].empty())
         return stop(missing("编码号不得为空"));
 
-    result.row = makeListRow(fields);
+    result.row = DocumentRecord{fields.fields, {}, {}};
     return result;
-}
-
-DocumentRecord makeListRow(const OutgoingFields& fields)
-{
-    DocumentRecord row;
-    row[DocumentRecord::Number] = fields.number;
-    row[DocumentRecord::Title] = fields.title;
-    row[DocumentRecord::Secrecy] = fields.secrecy;
-    row[DocumentRecord::Kind] = fields.kind;
-    row[DocumentRecord::Recipient] = fields.recipient;
-    row[DocumentRecord::Level] = fields.level;
-    row[DocumentRecord::IssuingUnit] = fields.issuingUnit;
-    row[DocumentRecord::Urgency] = fields.urgency;
-    row[DocumentRecord::DocumentDate] = formatDate(fields.documentDate);
-    row[DocumentRecord::CodeNumber] = fields.codeNumber;
-    row[DocumentRecord::CodeUnit] = fields.codeUnit;
-    row[DocumentRecord::CodeDate] = formatDate(fields.codeDate);
-    row[DocumentRecord::Version] = fields.version;
-    if (!fields.writer.empty())
-        row[DocumentRecord::Remarks] = "拟稿人："_gbk + fields.writer;
-    return row;
 }
 
 } // namespace FormValidation

@@ -1,7 +1,8 @@
 #pragma once
 
 #include "db/DocumentRecord.h"
-#include "desk/DeskNotice.h"
+#include "desk/FormRecord.h"
+#include "platform/DeskNotice.h"
 #include "platform/Gbk.h"
 
 #include <optional>
@@ -16,26 +17,6 @@ struct CalendarDate
     int year = 0;
     int month = 0;
     int day = 0;
-};
-
-// The form's fields as the confirmation reads them.
-struct OutgoingFields
-{
-    GbkString number;          // 发文号 combo
-    GbkString title;           // 标题
-    GbkString secrecy;         // 密级 combo
-    GbkString issuingUnit;     // 发文单位
-    GbkString kind;            // 公文种类
-    GbkString recipient;       // 主送单位 combo
-    GbkString codeUnit;        // 制码单位
-    GbkString urgency;         // 紧急程度 combo
-    GbkString codeNumber;      // 条码编号
-    GbkString level;           // 发布层次
-    GbkString writer;          // 拟稿人
-    GbkString version;         // 版本 label
-    CalendarDate documentDate; // 成文时期
-    CalendarDate codeDate;     // 制码日期
-    GbkString lastTitle;       // static 1297: title under the last issued number
 };
 
 struct ConfirmationResult
@@ -59,11 +40,9 @@ DeskNotice titleErrorNotice();
 // Eight digits: the year, then month and day with two digits each.
 GbkString formatDate(const CalendarDate& date);
 
-// The checks of 发文信息确认, in their order.
-ConfirmationResult confirm(const OutgoingFields& fields, bool listHasRow);
-
-// The list row made of the fields (columns 0..13; the rest empty).
-DocumentRecord makeListRow(const OutgoingFields& fields);
+// The checks of 发文信息确认, in their order; the new row is the form's
+// document, with nothing in 条码已打 and no file to attach.
+ConfirmationResult confirm(const FormRecord& form, bool listHasRow);
 
 } // namespace FormValidation
 } // namespace regdesk

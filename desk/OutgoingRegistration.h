@@ -1,60 +1,65 @@
 #pragma once
 
 #include "barcode/EncoderHandoff.h"
-#include "desk/PrompterNoticeBoard.h"
-#include "platform/Clock.h"
-#include "platform/ProcessLauncher.h"
-#include "platform/ProcessList.h"
-#include "platform/QtDesktopOpener.h"
+#include "platform/DeskNotice.h"
 
 #include <QObject>
+#include <QTimer>
 
 namespace regdesk {
 
+class Clock;
 class DesktopOpener;
-class RegistrationDialog;
+class OutgoingRegisterView;
+class ProcessLauncher;
+class ProcessList;
+class Prompter;
+class RegistrationSaver;
+class RegistrationView;
 
-// The outgoing work of the registration form: numbering on the number combo,
-// the title check, 发文信息确认, 生成条码 with the pick-up on timer 1, and 保存
-// (both modes). It listens to the form's signals; the form keeps no state of it.
+// The outgoing work of a registration form: numbering on the number box, the
+// title check, 发文信息确认, and 生成条码 with the pick-up of the picture on
+// timer 1, which saves through the form's saver.
 class OutgoingRegistration final : public QObject
 {
     Q_OBJECT
 
 public:
+    static constexpr int kEncoderTimer = 1; // the form's timer id for the encoder hand-off
     static constexpr int kEncoderTickMs = 100;
 
-    OutgoingRegistration(RegistrationDialog& form, ProcessLauncher& launcher, const ProcessList& processes,
+    OutgoingRegistration(RegistrationView& view, Prompter& prompter, OutgoingRegisterView& register_,
+                         RegistrationSaver& saver, ProcessLauncher& launcher, const ProcessList& processes,
                          const Clock& clock, DesktopOpener& opener);
 
-    // Handlers, public so that tests can drive them as the form's events would.
-    void chooseNumberPrefix();  // drop-down of 1242 closed
-    void proposeNextNumber();   // 1242 lost the focus
-    void checkTitle();          // 1238 lost the focus
-    void confirmRegistration(); // 1308 发文信息确认
-    void startBarcode();        // 1256 生成条码
-    void saveRegistrations();   // 1025 保存
-    void pickUpBarcodeImage();  // a tick of timer 1
+    // The handlers of the form's events.
+    void chooseNumberPrefix(); // drop-down of 1242 closed
+    void proposeNextNumber();  // 1242 lost the focus
+    void checkTitle();         // 1238 lost the focus
+    // 1308: true when the checks passed and the row was added.
+    bool confirmRegistration();
+    void startBarcode();       // 1256
+    void pickUpBarcodeImage(); // a tick of timer 1
 
+    // Timer 1 runs from 生成条码 until the picture has been picked up.
+    bool isEncoderTimerActive() const { return m_encoderTimer.isActive(); }
     EncoderHandoff& handoff() { return m_handoff; }
+
+signals:
+    // 发文信息确认 added `row` to the form's list (the add-in form goes on to
+    // the barcode at once).
+    void rowConfirmed(int row);
 
 private:
     void showAll(const std::vector<DeskNotice>& notices, QWidget* owner);
-    void setCodeNumber(const GbkString& text);
 
-    RegistrationDialog& m_form;
+    RegistrationView& m_view;
+    Prompter& m_prompter;
+    OutgoingRegisterView& m_register;
+    RegistrationSaver& m_saver;
     DesktopOpener& m_opener;
-    PrompterNoticeBoard m_notices;
     EncoderHandoff m_handoff;
-};
-
-// The real seams for the running program, owned in one place.
-struct DesktopSeams
-{
-    PosixProcessLauncher launcher;
-    ProcProcessList processes;
-    SteadyClock clock;
-    QtDesktopOpener opener;
+    QTimer m_encoderTimer;
 };
 
 } // namespace regdesk

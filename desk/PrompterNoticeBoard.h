@@ -1,6 +1,6 @@
 #pragma once
 
-#include "desk/DeskNotice.h"
+#include "platform/DeskNotice.h"
 
 class QWidget;
 

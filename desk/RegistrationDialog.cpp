@@ -1,16 +1,13 @@
 #include "desk/RegistrationDialog.h"
 
-#include "app/AppPaths.h"
-#include "app/SettingsFile.h"
-#include "db/AdoDatabase.h"
-#include "db/AdoRecordset.h"
-#include "db/RegisterStatements.h"
 #include "desk/ControlLookup.h"
+#include "desk/DeskStartup.h"
 #include "desk/FieldEdit.h"
+#include "desk/FormValidation.h"
+#include "desk/ListCtrlRows.h"
 #include "desk/RegistrationFormLogic.h"
 #include "people/CompletionEdit.h"
 #include "platform/GbkQt.h"
-#include "platform/Prompter.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -21,7 +18,6 @@
 #include <QLabel>
 #include <QMetaObject>
 #include <QPushButton>
-#include <QTimerEvent>
 #include <QVBoxLayout>
 
 // Resources of a static library are registered by hand, at global scope.
@@ -61,6 +57,9 @@ QComboBox* makeCombo(QWidget* parent, const QStringList& items)
 {
     auto* combo = new DeskComboBox(parent);
     combo->setEditable(true);
+    // What the clerk types stays as typed: an inline completion would turn
+    // "特" into "特急", and a value that begins an item could not be entered.
+    combo->setCompleter(nullptr);
     // Typed text is a value, never a new item of the list.
     combo->setInsertPolicy(QComboBox::NoInsert);
     combo->addItems(items);
@@ -90,16 +89,29 @@ QString visibleCaption(QString caption)
     return caption.remove(QLatin1Char('&'));
 }
 
+// A static that shows a value: a screen reader reads its accessible name
+// only, so the value goes into the description too.
+void showValue(QLabel* label, const QString& text)
+{
+    label->setText(text);
+    label->setAccessibleDescription(text);
+}
+
+CalendarDate calendarDate(const QDate& date)
+{
+    return {date.year(), date.month(), date.day()};
+}
+
 } // namespace
 
-RegistrationDialog::RegistrationDialog(AdoDatabase& database, Prompter& prompter, QWidget* parent)
-    : QDialog(parent), m_database(database), m_prompter(prompter)
+RegistrationDialog::RegistrationDialog(QWidget* parent) : QDialog(parent)
 {
     registerDeskResources();
-    setWindowTitle(QStringLiteral("收文登记"));
     m_incomingIcon = QIcon(QStringLiteral(":/regdesk/icons/290.png"));
     m_outgoingIcon = QIcon(QStringLiteral(":/regdesk/icons/292.png"));
     buildControls();
+    showMode(RegistrationMode::Incoming, {});
+    setWindowIcon(m_incomingIcon);
     qApp->installEventFilter(this);
 }
 
@@ -108,7 +120,7 @@ RegistrationDialog::~RegistrationDialog()
     qApp->removeEventFilter(this);
     // Hiding the children while the dialog goes away must announce nothing.
     static_cast<DeskComboBox*>(m_number)->popupClosed = nullptr;
-    blockSignals(true);
+    m_events.blockSignals(true);
 }
 
 void RegistrationDialog::buildControls()
@@ -224,6 +236,7 @@ void RegistrationDialog::buildControls()
 
     m_list = new RegisterListCtrl(this);
     describe(m_list, RegisterList, "registerList", QStringLiteral("登记表"));
+    m_rows = std::make_unique<ListCtrlRows>(*m_list);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(12, 12, 12, 12);
@@ -235,21 +248,25 @@ void RegistrationDialog::buildControls()
     resize(1120, 640);
 
     // Buttons whose work lives elsewhere only announce the click.
-    connect(m_buttons[ConfirmButton], &QPushButton::clicked, this, &RegistrationDialog::confirmRequested);
-    connect(m_buttons[BarcodeButton], &QPushButton::clicked, this, &RegistrationDialog::makeBarcodeRequested);
-    connect(m_buttons[SaveButton], &QPushButton::clicked, this, &RegistrationDialog::saveRequested);
-    connect(m_buttons[PrintTitlesButton], &QPushButton::clicked, this, &RegistrationDialog::printTitlesRequested);
-    connect(m_buttons[QueryButton], &QPushButton::clicked, this, &RegistrationDialog::queryRequested);
-    connect(m_buttons[CompactButton], &QPushButton::clicked, this, &RegistrationDialog::compactRequested);
-    connect(m_buttons[BackupButton], &QPushButton::clicked, this, &RegistrationDialog::backupRequested);
-    connect(m_buttons[ImportPeopleButton], &QPushButton::clicked, this, &RegistrationDialog::importPeopleRequested);
-    connect(m_buttons[ModeButton], &QPushButton::clicked, this, &RegistrationDialog::switchMode);
+    const std::pair<int, void (RegistrationEvents::*)()> announced[] = {
+        {ConfirmButton, &RegistrationEvents::confirmRequested},
+        {BarcodeButton, &RegistrationEvents::makeBarcodeRequested},
+        {SaveButton, &RegistrationEvents::saveRequested},
+        {ModeButton, &RegistrationEvents::modeSwitchRequested},
+        {PrintTitlesButton, &RegistrationEvents::printTitlesRequested},
+        {QueryButton, &RegistrationEvents::queryRequested},
+        {CompactButton, &RegistrationEvents::compactRequested},
+        {BackupButton, &RegistrationEvents::backupRequested},
+        {ImportPeopleButton, &RegistrationEvents::importPeopleRequested},
+    };
+    for (const auto& [id, signal] : announced)
+        connect(m_buttons[id], &QPushButton::clicked, &m_events, signal);
     connect(m_buttons[CellEditButton], &QPushButton::clicked, this, [this] { setCellEditing(!m_cellEditing); });
 
     connect(m_list, &RegisterListCtrl::headerClicked, this,
             [this](int column) { m_list->sortByColumn(column, m_sortOrder.nextAscending()); });
-    connect(m_list, &RegisterListCtrl::rowDoubleClicked, this, &RegistrationDialog::listRowDoubleClicked);
-    static_cast<DeskComboBox*>(m_number)->popupClosed = [this] { emit numberDropDownClosed(); };
+    connect(m_list, &RegisterListCtrl::rowDoubleClicked, &m_events, &RegistrationEvents::rowDoubleClicked);
+    static_cast<DeskComboBox*>(m_number)->popupClosed = [this] { emit m_events.numberDropDownClosed(); };
 }
 
 QPushButton* RegistrationDialog::makeButton(const QString& caption, int id, const char* name)
@@ -260,101 +277,54 @@ QPushButton* RegistrationDialog::makeButton(const QString& caption, int id, cons
     return button;
 }
 
-QPushButton& RegistrationDialog::button(ControlId id) const
-{
-    return *m_buttons.at(id);
-}
-
 QWidget* RegistrationDialog::control(int id) const
 {
     return findControl(this, id);
 }
 
-bool RegistrationDialog::initialise()
+void RegistrationDialog::initialise(FormStart& start)
 {
-    if (!m_database.openConnection(AdoDatabase::connectionStringFor(AppPaths::programDirectory()))) {
-        m_prompter.ask(this,
-                       Prompter::Message{QStringLiteral("连接服务器失败，请重新配置！"), QStringLiteral("系统提示")});
-        return false;
-    }
-    AdoDatabase::setActiveConnection(m_database.connection());
-
-    openScannerPort();
-
     if (m_list->columnCount() == 0) {
-        m_list->setupColumns(listHeaderString());
-        m_list->setColumnWidths(listWidthString());
+        m_list->setupColumns(RegistrationFormLogic::listHeaderString());
+        m_list->setColumnWidths(RegistrationFormLogic::listWidthString());
     }
     setCellEditing(false);
     m_list->removeAllRows();
 
-    applyMode(false);
+    showMode(RegistrationMode::Incoming, {});
     setWindowIcon(m_incomingIcon);
 
-    AdoRecordset people;
-    people.openQuery(RegisterStatements::selectPeople());
     m_drafter->createDropDown(this);
     m_drafter->setAbbreviationSearch(true);
-    m_drafter->setSource(people);
+    m_drafter->setSource(start.people);
     m_drafter->setDisplayColumn("姓名"_gbk);
 
-    const SettingsFile settings(AppPaths::settingsPath());
-    m_numberPrefixes = RegistrationFormLogic::numberPrefixes(settings, m_documentDate->date().year());
+    m_numberPrefixes = start.numberPrefixes;
+    m_number->clear();
     for (std::size_t i = 0; i < m_numberPrefixes.size(); ++i)
         m_number->insertItem(static_cast<int>(i), toQString(m_numberPrefixes[i]));
     m_number->setCurrentIndex(-1);
-    const std::vector<GbkString> units = recipientUnits(settings);
-    for (std::size_t i = 0; i < units.size(); ++i)
-        m_recipient->insertItem(static_cast<int>(i), toQString(units[i]));
-    return true;
+    // The units go ahead of the empty item, which stays the one shown.
+    m_recipient->clear();
+    for (const GbkString& unit : start.recipientUnits)
+        m_recipient->addItem(toQString(unit));
+    m_recipient->addItem(QString());
+    m_recipient->setCurrentIndex(m_recipient->count() - 1);
 }
 
-void RegistrationDialog::showEvent(QShowEvent* event)
+void RegistrationDialog::showMode(RegistrationMode mode, const RegistrationFormLogic::OutgoingDefaults& defaults)
 {
-    QDialog::showEvent(event);
-    if (m_initialised)
-        return;
-    m_initialised = true;
-    if (!initialise())
-        QMetaObject::invokeMethod(this, &QDialog::reject, Qt::QueuedConnection);
-}
-
-bool RegistrationDialog::isOutgoingMode() const
-{
-    return fromQString(windowTitle()) == modeTitle(Mode::Outgoing);
-}
-
-void RegistrationDialog::switchMode()
-{
-    if (switchNeedsConfirmation(m_list->rowCount())) {
-        const Prompter::Answer answer = m_prompter.ask(
-            this, Prompter::Message{QStringLiteral("是否仍要继续"), QStringLiteral("现有登记未完成"),
-                                    Prompter::Buttons::YesNo, Prompter::Icon::Question, Prompter::Answer::No});
-        if (answer != Prompter::Answer::Yes)
-            return;
-        m_list->removeAllRows();
-    }
-    const bool outgoing = modeAfterSwitch(fromQString(windowTitle())) == Mode::Outgoing;
-    applyMode(outgoing);
-    if (outgoing)
-        closeScannerPort();
-    else
-        openScannerPort();
-    emit modeChanged(outgoing);
-}
-
-void RegistrationDialog::applyMode(bool outgoing)
-{
-    const Mode mode = outgoing ? Mode::Outgoing : Mode::Incoming;
+    m_mode = mode;
+    const bool outgoing = mode == RegistrationMode::Outgoing;
     setWindowIcon(outgoing ? m_outgoingIcon : m_incomingIcon);
-    setWindowTitle(toQString(modeTitle(mode)));
+    setWindowTitle(toQString(RegistrationFormLogic::modeTitle(mode)));
     QPushButton* modeButton = m_buttons[ModeButton];
-    modeButton->setText(toQString(modeButtonCaption(mode)));
+    modeButton->setText(toQString(RegistrationFormLogic::modeButtonCaption(mode)));
     modeButton->setAccessibleName(modeButton->text());
-    setOutgoingFields(outgoing);
+    setOutgoingFields(outgoing, defaults);
 }
 
-void RegistrationDialog::setOutgoingFields(bool on)
+void RegistrationDialog::setOutgoingFields(bool on, const RegistrationFormLogic::OutgoingDefaults& defaults)
 {
     const std::initializer_list<QWidget*> outgoingControls = {m_buttons[ConfirmButton],
                                                               m_version,
@@ -373,15 +343,12 @@ void RegistrationDialog::setOutgoingFields(bool on)
                                                               m_codeDate};
     for (QWidget* control : outgoingControls)
         control->setEnabled(on);
-    if (!on) {
-        m_lastNumber->clear();
-        m_lastTitle->clear();
-    }
+    if (!on)
+        showLastNumber({}, {});
     m_codeNumber->clear();
     if (!on)
         return;
     m_version->setText(QString::fromLatin1(kVersionText));
-    const OutgoingDefaults defaults = outgoingDefaults(SettingsFile(AppPaths::settingsPath()));
     m_codeUnit->setText(toQString(defaults.codeUnit));
     m_issuingUnit->setText(toQString(defaults.issuingUnit));
     m_title->setText(toQString(defaults.title));
@@ -402,115 +369,75 @@ void RegistrationDialog::setCellEditing(bool on)
     QPushButton* toggle = m_buttons[CellEditButton];
     toggle->setText(on ? QStringLiteral("关闭修改") : QStringLiteral("局部修改"));
     toggle->setAccessibleName(toggle->text());
-    m_editHint->setText(on ? QStringLiteral("表内单元格可修改") : QString());
+    showValue(m_editHint, on ? QStringLiteral("表内单元格可修改") : QString());
 }
 
-RegistrationFields RegistrationDialog::fields() const
+FormRecord RegistrationDialog::currentRecord() const
 {
-    RegistrationFields fields;
-    fields.number = fromQString(m_number->currentText());
-    fields.title = fromQString(m_title->text());
-    fields.drafter = fromQString(m_drafter->text());
-    fields.kind = fromQString(m_kind->text());
-    fields.recipient = fromQString(m_recipient->currentText());
-    fields.issuingUnit = fromQString(m_issuingUnit->text());
-    fields.level = fromQString(m_level->text());
-    fields.urgency = fromQString(m_urgency->currentText());
-    fields.secrecy = fromQString(m_secrecy->currentText());
-    fields.codeUnit = fromQString(m_codeUnit->text());
-    fields.version = fromQString(m_version->text());
-    fields.codeNumber = fromQString(m_codeNumber->text());
-    fields.documentDate = m_documentDate->date();
-    fields.codeDate = m_codeDate->date();
-    fields.lastNumber = fromQString(m_lastNumber->text());
-    fields.lastTitle = fromQString(m_lastTitle->text());
-    return fields;
+    FormRecord form;
+    DocumentRecord& document = form.document;
+    document[DocumentRecord::Number] = fromQString(m_number->currentText());
+    document[DocumentRecord::Title] = fromQString(m_title->text());
+    document[DocumentRecord::Secrecy] = fromQString(m_secrecy->currentText());
+    document[DocumentRecord::Kind] = fromQString(m_kind->text());
+    document[DocumentRecord::Recipient] = fromQString(m_recipient->currentText());
+    document[DocumentRecord::Level] = fromQString(m_level->text());
+    document[DocumentRecord::IssuingUnit] = fromQString(m_issuingUnit->text());
+    document[DocumentRecord::Urgency] = fromQString(m_urgency->currentText());
+    document[DocumentRecord::DocumentDate] = FormValidation::formatDate(calendarDate(m_documentDate->date()));
+    document[DocumentRecord::CodeNumber] = fromQString(m_codeNumber->text());
+    document[DocumentRecord::CodeUnit] = fromQString(m_codeUnit->text());
+    document[DocumentRecord::CodeDate] = FormValidation::formatDate(calendarDate(m_codeDate->date()));
+    document[DocumentRecord::Version] = fromQString(m_version->text());
+    document[DocumentRecord::Remarks] = RegistrationFormLogic::remarksOfDrafter(fromQString(m_drafter->text()));
+    form.lastNumber = fromQString(m_lastNumber->text());
+    form.lastTitle = fromQString(m_lastTitle->text());
+    return form;
 }
 
-void RegistrationDialog::setFields(const RegistrationFields& fields)
+QDate RegistrationDialog::documentDate() const
 {
-    m_number->setEditText(toQString(fields.number));
-    m_title->setText(toQString(fields.title));
-    m_drafter->setText(toQString(fields.drafter));
-    m_kind->setText(toQString(fields.kind));
-    m_recipient->setEditText(toQString(fields.recipient));
-    m_issuingUnit->setText(toQString(fields.issuingUnit));
-    m_level->setText(toQString(fields.level));
-    m_urgency->setEditText(toQString(fields.urgency));
-    m_secrecy->setEditText(toQString(fields.secrecy));
-    m_codeUnit->setText(toQString(fields.codeUnit));
-    m_version->setText(toQString(fields.version));
-    m_codeNumber->setText(toQString(fields.codeNumber));
-    if (fields.documentDate.isValid())
-        m_documentDate->setDate(fields.documentDate);
-    if (fields.codeDate.isValid())
-        m_codeDate->setDate(fields.codeDate);
-    m_lastNumber->setText(toQString(fields.lastNumber));
-    m_lastTitle->setText(toQString(fields.lastTitle));
+    return m_documentDate->date();
 }
 
-void RegistrationDialog::openScannerPort()
+std::optional<GbkString> RegistrationDialog::chosenNumberPrefix() const
 {
-    if (m_scannerPort.open)
-        m_scannerPortOpen = m_scannerPort.open();
+    const int index = m_number->currentIndex();
+    if (index < 0)
+        return std::nullopt;
+    return fromQString(m_number->itemText(index));
 }
 
-void RegistrationDialog::closeScannerPort()
+void RegistrationDialog::proposeNumber(const GbkString& number)
 {
-    if (!m_scannerPortOpen)
-        return;
-    if (m_scannerPort.close)
-        m_scannerPort.close();
-    m_scannerPortOpen = false;
+    m_number->setEditText(toQString(number));
+}
+
+void RegistrationDialog::showLastNumber(const GbkString& number, const GbkString& title)
+{
+    showValue(m_lastNumber, toQString(number));
+    showValue(m_lastTitle, toQString(title));
+}
+
+void RegistrationDialog::setCodeNumber(const GbkString& codeNumber)
+{
+    m_codeNumber->setText(toQString(codeNumber));
+}
+
+void RegistrationDialog::setKind(const GbkString& kind)
+{
+    m_kind->setText(toQString(kind));
+}
+
+RegisterRows& RegistrationDialog::rows()
+{
+    return *m_rows;
 }
 
 void RegistrationDialog::reject()
 {
-    closeScannerPort();
+    emit m_events.closing();
     QDialog::reject();
-}
-
-void RegistrationDialog::startDeskTimer(int id, int intervalMs)
-{
-    m_deskTimers[id].start(intervalMs, this);
-}
-
-void RegistrationDialog::stopDeskTimer(int id)
-{
-    if (const auto found = m_deskTimers.find(id); found != m_deskTimers.end())
-        found->second.stop();
-}
-
-bool RegistrationDialog::isDeskTimerActive(int id) const
-{
-    const auto found = m_deskTimers.find(id);
-    return found != m_deskTimers.end() && found->second.isActive();
-}
-
-void RegistrationDialog::setTimerHandler(int id, std::function<void()> handler)
-{
-    m_timerHandlers[id] = std::move(handler);
-}
-
-void RegistrationDialog::onTimer(int id)
-{
-    // Timer 1 belongs to the barcode hand-off, 2 to the backup, 3 and 4 to the
-    // serial port notices, 9 to the compact form; each keeps running until its
-    // handler stops it.
-    const auto handler = m_timerHandlers.find(id);
-    if (handler != m_timerHandlers.end() && handler->second)
-        handler->second();
-}
-
-void RegistrationDialog::timerEvent(QTimerEvent* event)
-{
-    for (const auto& [id, timer] : m_deskTimers) {
-        if (timer.timerId() == event->timerId()) {
-            onTimer(id);
-            return;
-        }
-    }
-    QDialog::timerEvent(event);
 }
 
 void RegistrationDialog::keyPressEvent(QKeyEvent* event)
@@ -565,8 +492,9 @@ bool RegistrationDialog::eventFilter(QObject* watched, QEvent* event)
     }
     case QEvent::MouseButtonDblClick: {
         const auto* mouse = static_cast<QMouseEvent*>(event);
-        // A double click travels up through the parents: act on it once.
-        if (belongsToForm(watched) && static_cast<qint64>(mouse->timestamp()) != m_lastDoubleClick) {
+        // A double click travels up through the parents: act on it once. While
+        // cells are edited it belongs to the list alone.
+        if (!m_cellEditing && belongsToForm(watched) && static_cast<qint64>(mouse->timestamp()) != m_lastDoubleClick) {
             m_lastDoubleClick = static_cast<qint64>(mouse->timestamp());
             m_drafter->handleFormDoubleClick(m_drafter->hasFocus());
         }
@@ -578,9 +506,9 @@ bool RegistrationDialog::eventFilter(QObject* watched, QEvent* event)
         if (reason == Qt::PopupFocusReason || QApplication::activePopupWidget())
             break;
         if (watched == m_title)
-            emit titleFocusLost();
+            emit m_events.titleFocusLost();
         else if (watched == m_number)
-            emit numberFocusLost();
+            emit m_events.numberFocusLost();
         break;
     }
     default:

@@ -71,19 +71,24 @@ GbkString cleanPastedText(std::string_view text)
     return cleaned;
 }
 
-GbkString modeTitle(Mode mode)
+GbkString remarksOfDrafter(const GbkString& name)
 {
-    return mode == Mode::Incoming ? "收文登记"_gbk : "发文登记"_gbk;
+    return name.empty() ? GbkString() : "拟稿人："_gbk + name;
 }
 
-GbkString modeButtonCaption(Mode mode)
+GbkString modeTitle(RegistrationMode mode)
 {
-    return modeTitle(mode == Mode::Incoming ? Mode::Outgoing : Mode::Incoming);
+    return mode == RegistrationMode::Incoming ? "收文登记"_gbk : "发文登记"_gbk;
 }
 
-Mode modeAfterSwitch(const GbkString& currentTitle)
+GbkString modeButtonCaption(RegistrationMode mode)
 {
-    return currentTitle != modeTitle(Mode::Incoming) ? Mode::Incoming : Mode::Outgoing;
+    return modeTitle(otherMode(mode));
+}
+
+RegistrationMode otherMode(RegistrationMode mode)
+{
+    return mode == RegistrationMode::Incoming ? RegistrationMode::Outgoing : RegistrationMode::Incoming;
 }
 
 GbkString listHeaderString()

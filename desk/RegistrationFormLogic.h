@@ -1,6 +1,7 @@
 #pragma once
 
 #include "db/DocumentRecord.h"
+#include "desk/FormRecord.h"
 #include "platform/Gbk.h"
 
 #include <string_view>
@@ -38,17 +39,15 @@ OutgoingDefaults outgoingDefaults(const SettingsFile& settings);
 // of the next character is left alone.
 GbkString cleanPastedText(std::string_view text);
 
-// The form's mode is its window title.
-enum class Mode
-{
-    Incoming, // 收文登记
-    Outgoing, // 发文登记
-};
-GbkString modeTitle(Mode mode);
+// What the drafter field (1257) puts into 备注: "拟稿人：" and the name, or
+// nothing when no name is given.
+GbkString remarksOfDrafter(const GbkString& name);
+
+// The window title that shows the mode: "收文登记" or "发文登记".
+GbkString modeTitle(RegistrationMode mode);
 // The caption of the mode button names the mode it switches to.
-GbkString modeButtonCaption(Mode mode);
-// A title other than "收文登记" switches to incoming, "收文登记" to outgoing.
-Mode modeAfterSwitch(const GbkString& currentTitle);
+GbkString modeButtonCaption(RegistrationMode mode);
+RegistrationMode otherMode(RegistrationMode mode);
 // Rows still in the list are only dropped after the clerk agrees.
 inline bool switchNeedsConfirmation(int pendingRows)
 {

@@ -4,24 +4,15 @@
 
 namespace regdesk::RegistrationSaving {
 
-std::optional<RegisterMode> modeOfTitle(const GbkString& title)
-{
-    if (title == "收文登记"_gbk)
-        return RegisterMode::Incoming;
-    if (title == "发文登记"_gbk)
-        return RegisterMode::Outgoing;
-    return std::nullopt;
-}
-
 GbkString attachmentType(const GbkString& path)
 {
     const std::size_t dot = path.rfind('.');
     return dot == GbkString::npos ? path : path.substr(dot + 1);
 }
 
-SaveOutcome saveSelectedRows(RegisterMode mode, PendingRows& rows, RegisterStore& store, NoticeBoard& notices)
+SaveOutcome saveSelectedRows(RegistrationMode mode, PendingRows& rows, RegisterStore& store, NoticeBoard& notices)
 {
-    const bool outgoing = mode == RegisterMode::Outgoing;
+    const bool outgoing = mode == RegistrationMode::Outgoing;
     const GbkString table = outgoing ? RegisterStatements::outgoingTable() : RegisterStatements::incomingTable();
 
     if (!rows.firstSelectedRow()) {

@@ -1,7 +1,8 @@
 #pragma once
 
 #include "db/DocumentRecord.h"
-#include "desk/DeskNotice.h"
+#include "desk/FormRecord.h"
+#include "platform/DeskNotice.h"
 #include "platform/Gbk.h"
 
 #include <optional>
@@ -37,12 +38,6 @@ public:
     virtual void attachFile(const GbkString& table, const GbkString& number, const GbkString& path) = 0;
 };
 
-enum class RegisterMode
-{
-    Incoming, // 收文登记
-    Outgoing, // 发文登记
-};
-
 enum class SaveOutcome
 {
     NothingSelected, // "请先选定行" was shown
@@ -52,16 +47,13 @@ enum class SaveOutcome
 
 namespace RegistrationSaving {
 
-// The mode named by the form's title; nullopt for any other title.
-std::optional<RegisterMode> modeOfTitle(const GbkString& title);
-
 // The extension of a file to attach: the text after its last "."; the whole
 // path when there is none.
 GbkString attachmentType(const GbkString& path);
 
 // Saves the selected rows into the register of `mode`, asking on `notices`.
 // A row whose insert fails stays in the list, unselected.
-SaveOutcome saveSelectedRows(RegisterMode mode, PendingRows& rows, RegisterStore& store, NoticeBoard& notices);
+SaveOutcome saveSelectedRows(RegistrationMode mode, PendingRows& rows, RegisterStore& store, NoticeBoard& notices);
 
 } // namespace RegistrationSaving
 } // namespace regdesk

@@ -22,13 +22,8 @@ ScreenRect placeCompletionPopup(const ScreenRect& edit, const ScreenRect& owner,
         if (popup.right >= screenWidth - 100)
             popup.right = screenWidth - 100;
     }
-    ScreenRect screen{popup.left + clientLeft, popup.top + clientTop, popup.right + clientLeft,
+    return ScreenRect{popup.left + clientLeft, popup.top + clientTop, popup.right + clientLeft,
                       popup.bottom + clientTop};
-    if (screen.top < edit.bottom) {
-        screen.bottom += edit.bottom - screen.top;
-        screen.top = edit.bottom;
-    }
-    return screen;
 }
 
 } // namespace regdesk

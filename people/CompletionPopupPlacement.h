@@ -17,8 +17,8 @@ struct ScreenRect
 // The drop-down is 120 pixels high and `extent` wide; it opens below the edit,
 // growing to the right, or to the left when the edit sits in the owner's right
 // half. The offsets of 40 and 4 pixels make up for a Windows caption and
-// border; where the frame is thinner (or absent) the drop-down is kept from
-// covering the edit it completes.
+// border; under a thinner frame the drop-down overlaps the edit's lower edge
+// by the difference.
 ScreenRect placeCompletionPopup(const ScreenRect& edit, const ScreenRect& owner, int clientLeft, int clientTop,
                                 int extent, int screenWidth);
 

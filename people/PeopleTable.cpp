@@ -9,11 +9,8 @@ namespace regdesk {
 
 bool AdoPeopleTable::replaceAll(const std::vector<Person>& people)
 {
-    const std::shared_ptr<DbConnection> connection = AdoDatabase::activeConnection();
-    if (!connection)
-        return false;
-    TransactionGuard transaction(*connection);
-    if (!transaction.isActive())
+    TransactionGuard transaction(AdoDatabase::activeConnection());
+    if (!transaction.isOpen())
         return false;
     AdoRecordset statement;
     if (!statement.openQuery(RegisterStatements::deletePeople()))

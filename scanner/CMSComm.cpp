@@ -168,7 +168,7 @@ bool CMSComm::setSettings(const QString& settings)
         return false;
     m_settings = settings;
     if (deviceOpen())
-        applySettings(m_descriptor, *line);
+        applySettings(m_device.get(), *line);
     return true;
 }
 
@@ -216,21 +216,19 @@ bool CMSComm::openDevice()
     if (m_deviceName.isEmpty())
         return false;
     const QByteArray path = m_deviceName.toLocal8Bit();
-    const int descriptor = ::open(path.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (descriptor < 0)
+    UniqueFd device(::open(path.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+    if (!device)
         return false;
     const std::optional<LineSettings> line = parseSettings(m_settings);
-    if (!::isatty(descriptor) || !line || !applySettings(descriptor, *line)) {
-        ::close(descriptor);
+    if (!::isatty(device.get()) || !line || !applySettings(device.get(), *line))
         return false;
-    }
     // Keep other programs off the scanner while the desk listens, and start
     // from an empty line as a freshly opened port does.
-    ::ioctl(descriptor, TIOCEXCL);
-    ::tcflush(descriptor, TCIOFLUSH);
-    m_descriptor = descriptor;
+    ::ioctl(device.get(), TIOCEXCL);
+    ::tcflush(device.get(), TCIOFLUSH);
+    m_device = std::move(device);
     ++m_deviceGeneration;
-    m_notifier.reset(new QSocketNotifier(descriptor, QSocketNotifier::Read, this));
+    m_notifier.reset(new QSocketNotifier(m_device.get(), QSocketNotifier::Read, this));
     connect(m_notifier.get(), &QSocketNotifier::activated, this, &CMSComm::readDevice);
     return true;
 }
@@ -242,10 +240,7 @@ void CMSComm::closeDevice()
         m_notifier->disconnect(this);
         m_notifier.reset();
     }
-    if (m_descriptor >= 0) {
-        ::close(m_descriptor);
-        m_descriptor = -1;
-    }
+    m_device.reset();
 }
 
 void CMSComm::readDevice()
@@ -258,7 +253,7 @@ void CMSComm::readDevice()
     std::array<char, 512> chunk;
     while (m_inBuffer.size() < m_inBufferSize) {
         const std::size_t room = std::min<std::size_t>(chunk.size(), m_inBufferSize - m_inBuffer.size());
-        const ssize_t count = ::read(m_descriptor, chunk.data(), room);
+        const ssize_t count = ::read(m_device.get(), chunk.data(), room);
         if (count > 0) {
             m_inBuffer.append(chunk.data(), count);
             continue;
@@ -307,7 +302,7 @@ bool CMSComm::currentDsr() const
 {
     if (!m_modemLines)
         return true;
-    return m_modemLines->dataSetReady(m_descriptor).value_or(true);
+    return m_modemLines->dataSetReady(m_device.get()).value_or(true);
 }
 
 void CMSComm::raise(short event)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/UniqueFd.h"
+
 #include <QByteArray>
 #include <QObject>
 #include <QString>
@@ -91,7 +93,7 @@ public:
     bool dsrHolding() const;
 
     // Diagnostics beyond the control's members.
-    bool deviceOpen() const { return m_descriptor >= 0; }
+    bool deviceOpen() const { return m_device.isValid(); }
     QString deviceName() const { return m_deviceName; }
     int inBufferCount() const { return static_cast<int>(m_inBuffer.size()); }
 
@@ -123,7 +125,7 @@ private:
     short m_commEvent = 0;
 
     QString m_deviceName;
-    int m_descriptor = -1;
+    UniqueFd m_device;
     quint64 m_deviceGeneration = 0; // tells a reopened device from the one being read
     // The notifier may be dropped from inside its own signal: delete it later.
     std::unique_ptr<QSocketNotifier, LaterDeleter> m_notifier;

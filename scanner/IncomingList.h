@@ -18,4 +18,20 @@ public:
     virtual void appendRecord(const DocumentRecord& record) = 0;
 };
 
+// What a scan needs of 收文登记表.
+class IncomingRegister
+{
+public:
+    virtual ~IncomingRegister() = default;
+
+    virtual bool isRegistered(const GbkString& number) = 0;
+};
+
+// 收文登记表 on the active connection.
+class SqlIncomingRegister final : public IncomingRegister
+{
+public:
+    bool isRegistered(const GbkString& number) override;
+};
+
 } // namespace regdesk

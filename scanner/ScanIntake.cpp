@@ -11,10 +11,17 @@
 
 namespace regdesk {
 
+bool SqlIncomingRegister::isRegistered(const GbkString& number)
+{
+    AdoRecordset recordset;
+    recordset.openQuery(RegisterStatements::selectIncomingNumber(number));
+    return recordset.recordCount() > 0;
+}
+
 ScanIntake::ScanIntake(ReceiveText& receiveText, CMSComm& port, Prompter& prompter, QWidget* owner, IncomingList& list,
-                       std::function<QDate()> documentDate)
+                       IncomingRegister& register_, std::function<QDate()> documentDate)
     : m_receiveText(receiveText), m_port(port), m_prompter(prompter), m_owner(owner), m_list(list),
-      m_documentDate(std::move(documentDate))
+      m_register(register_), m_documentDate(std::move(documentDate))
 {}
 
 bool ScanIntake::takeScan()
@@ -28,7 +35,7 @@ bool ScanIntake::takeScan()
         if (m_list.numberAt(row) == number)
             accepted = confirm(QStringLiteral("发文号%1的文件已扫描，请确认是否继续?"), number);
     }
-    if (accepted && isRegistered(number))
+    if (accepted && m_register.isRegistered(number))
         accepted = confirm(QStringLiteral("发文号%1的文件已登记，请确认是否继续?"), number);
     if (accepted) {
         const QDate date = m_documentDate ? m_documentDate() : QDate::currentDate();
@@ -39,15 +46,6 @@ bool ScanIntake::takeScan()
     m_port.setInputLen(0);
     m_port.input();
     return accepted;
-}
-
-bool ScanIntake::isRegistered(const GbkString& number) const
-{
-    AdoRecordset recordset;
-    recordset.openQuery(RegisterStatements::selectIncomingNumber(number));
-    const bool found = recordset.recordCount() > 0;
-    recordset.close();
-    return found;
 }
 
 bool ScanIntake::confirm(const QString& format, const GbkString& number)

@@ -11,6 +11,7 @@ namespace regdesk {
 
 class CMSComm;
 class IncomingList;
+class IncomingRegister;
 class Prompter;
 class ReceiveText;
 
@@ -22,13 +23,12 @@ class ScanIntake
 public:
     // `documentDate` reads the form's 成文时期 date, which goes into the remarks.
     ScanIntake(ReceiveText& receiveText, CMSComm& port, Prompter& prompter, QWidget* owner, IncomingList& list,
-               std::function<QDate()> documentDate);
+               IncomingRegister& register_, std::function<QDate()> documentDate);
 
     // Handles one scan-complete event. True when a row was appended.
     bool takeScan();
 
 private:
-    bool isRegistered(const GbkString& number) const;
     bool confirm(const QString& format, const GbkString& number);
 
     ReceiveText& m_receiveText;
@@ -36,6 +36,7 @@ private:
     Prompter& m_prompter;
     QWidget* m_owner;
     IncomingList& m_list;
+    IncomingRegister& m_register;
     std::function<QDate()> m_documentDate;
 };
 

@@ -16,39 +16,15 @@ QString noticeCaption()
 
 } // namespace
 
-// Two plain timers standing in for the form's window timers 3 and 4.
-class ScannerPort::OwnTimers final : public NoticeTimers
-{
-public:
-    explicit OwnTimers(ScannerPort& owner)
-    {
-        for (const int id : {kFailureNoticeTimer, kRecoveryNoticeTimer})
-            QObject::connect(&m_timers[id], &QTimer::timeout, &owner, [&owner, id] { owner.closeNotice(id); });
-    }
-    void start(int id, int intervalMs) override { m_timers[id].start(intervalMs); }
-    void stop(int id) override { m_timers[id].stop(); }
-    bool isActive(int id) const override
-    {
-        const auto found = m_timers.find(id);
-        return found != m_timers.end() && found->second.isActive();
-    }
-
-private:
-    std::map<int, QTimer> m_timers;
-};
-
 ScannerPort::ScannerPort(CMSComm& port, Prompter& prompter, QWidget* owner)
-    : m_port(port), m_prompter(prompter), m_owner(owner), m_ownTimers(std::make_unique<OwnTimers>(*this))
+    : m_port(port), m_prompter(prompter), m_owner(owner)
 {
     connect(&m_port, &CMSComm::OnComm, this, &ScannerPort::portEvent);
+    for (const int id : {kFailureNoticeTimer, kRecoveryNoticeTimer})
+        connect(&noticeTimer(id), &QTimer::timeout, this, [this, id] { closeNotice(id); });
 }
 
 ScannerPort::~ScannerPort() = default;
-
-void ScannerPort::setNoticeTimers(NoticeTimers* timers)
-{
-    m_timers = timers;
-}
 
 void ScannerPort::openPort()
 {
@@ -109,29 +85,28 @@ void ScannerPort::closeNotice(int timerId)
 {
     if (timerId != kFailureNoticeTimer && timerId != kRecoveryNoticeTimer)
         return;
-    timers().stop(timerId);
+    noticeTimer(timerId).stop();
     m_prompter.closeMessages(noticeCaption());
 }
 
 int ScannerPort::noticeTimerInterval(int timerId) const
 {
-    const auto interval = m_noticeIntervals.find(timerId);
-    if (interval == m_noticeIntervals.end() || !timers().isActive(timerId))
-        return 0;
-    return interval->second;
+    const QTimer* timer = timerId == kFailureNoticeTimer    ? &m_failureNoticeTimer
+                          : timerId == kRecoveryNoticeTimer ? &m_recoveryNoticeTimer
+                                                            : nullptr;
+    return timer && timer->isActive() ? timer->interval() : 0;
 }
 
 void ScannerPort::showNotice(int timerId, int interval, const QString& text)
 {
     // The timer starts first: the box is modal and the timer is what closes it.
-    m_noticeIntervals[timerId] = interval;
-    timers().start(timerId, interval);
+    noticeTimer(timerId).start(interval);
     m_prompter.ask(m_owner, Prompter::Message{text, noticeCaption()});
 }
 
-NoticeTimers& ScannerPort::timers() const
+QTimer& ScannerPort::noticeTimer(int timerId)
 {
-    return m_timers ? *m_timers : *m_ownTimers;
+    return timerId == kFailureNoticeTimer ? m_failureNoticeTimer : m_recoveryNoticeTimer;
 }
 
 } // namespace regdesk

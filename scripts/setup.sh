@@ -3,7 +3,8 @@
 # folder (./desk-folder: the programs, a sample document.ini, the sample list
 # template 收文清单.xlt and an empty register database). Then, by the option given:
 #   --start   starts the registration desk from the desk folder
-#   --test    builds the tests with AddressSanitizer and UBSan and runs them all
+#   --test    checks the source format, builds the tests with AddressSanitizer
+#             and UBSan and runs them all
 #   (none)    stops after the set-up
 set -euo pipefail
 
@@ -29,8 +30,8 @@ packages=(
     libreoffice-writer-nogui
     # the printed list: flat ODS editing (LibreOffice Calc converts, as above)
     libxml2-dev
-    # fuzzing the encoder (libFuzzer)
-    clang libclang-rt-14-dev
+    # fuzzing the encoder (libFuzzer); the source format check
+    clang libclang-rt-14-dev clang-format
 )
 
 install_packages() {
@@ -94,6 +95,8 @@ run_tests() {
     echo "== building the tests with AddressSanitizer and UBSan (build/asan)"
     cmake -S "$root" -B "$root/build/asan" -G Ninja -DCMAKE_BUILD_TYPE=Debug \
         -DREGDESK_SANITIZE=ON -DREGDESK_WERROR=ON -DREGDESK_TESTS=ON -DREGDESK_BENCHMARKS=ON >/dev/null
+    echo "== checking the source format (clang-format)"
+    cmake --build "$root/build/asan" --target format-check
     cmake --build "$root/build/asan" -j "$(nproc)"
     echo "== running the tests"
     export ASAN_OPTIONS="detect_leaks=1:abort_on_error=0:suppressions=$root/tests/asan.supp"

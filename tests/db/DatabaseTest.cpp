@@ -1,10 +1,12 @@
 #include "FakePrompter.h"
 #include "TempDeskFolder.h"
+#include "TestDatabase.h"
 #include "db/AdoDatabase.h"
 #include "db/AdoRecordset.h"
 #include "db/BlobBuffer.h"
 #include "db/RegisterStatements.h"
 #include "db/SqlDialect.h"
+#include "db/TransactionGuard.h"
 
 #include <QFile>
 #include <gtest/gtest.h>
@@ -12,25 +14,16 @@
 using namespace regdesk;
 using regdesk::test::FakePrompter;
 using regdesk::test::TempDeskFolder;
+using regdesk::test::TestDatabase;
 
 namespace {
 
 class DatabaseTest : public ::testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(m_folder.createDatabase());
-        ASSERT_TRUE(m_database.openConnection(AdoDatabase::connectionStringFor(m_folder.gbkPath())));
-        AdoDatabase::setActiveConnection(m_database.connection());
-    }
-    void TearDown() override { AdoDatabase::setActiveConnection(nullptr); }
+    void SetUp() override { ASSERT_TRUE(m_db.isOpen()); }
 
-    bool run(const GbkString& sql)
-    {
-        AdoRecordset recordset;
-        return recordset.openQuery(sql);
-    }
+    static bool run(const GbkString& sql) { return TestDatabase::run(sql); }
 
     static DocumentRecord record(const GbkString& number)
     {
@@ -44,9 +37,8 @@ protected:
         return row;
     }
 
-    TempDeskFolder m_folder;
-    FakePrompter m_prompter;
-    AdoDatabase m_database{m_prompter};
+    TestDatabase m_db;
+    FakePrompter& m_prompter = m_db.prompter();
 };
 
 TEST(Connection, MissingDatabaseFailsWithTheErrorBoxAndCreatesNoFile)
@@ -255,17 +247,28 @@ TEST_F(DatabaseTest, BlobsRoundTripAndZeroBytesLeaveTheBuffer)
     EXPECT_FALSE(recordset.writeBlob(RegisterStatements::selectFileData(table, "none")));
 }
 
-TEST_F(DatabaseTest, RolledBackTransactionLeavesTheOldRow)
+TEST_F(DatabaseTest, TransactionGuardRollsBackUnlessCommitted)
 {
     const GbkString table = RegisterStatements::outgoingTable();
     ASSERT_TRUE(run(RegisterStatements::insertOutgoing(table, record("A"))));
-    auto connection = AdoDatabase::activeConnection();
-    ASSERT_TRUE(connection->beginTransaction());
-    ASSERT_TRUE(run(RegisterStatements::deleteNumber(table, "A")));
-    ASSERT_TRUE(connection->rollbackTransaction());
-    AdoRecordset recordset;
-    ASSERT_TRUE(recordset.openQuery(RegisterStatements::selectNumber(table, "A")));
-    EXPECT_EQ(recordset.recordCount(), 1);
+    const auto rowsOfA = [&table] {
+        AdoRecordset recordset;
+        return recordset.openQuery(RegisterStatements::selectNumber(table, "A")) ? recordset.recordCount() : -1;
+    };
+    {
+        TransactionGuard transaction(AdoDatabase::activeConnection());
+        ASSERT_TRUE(transaction.isOpen());
+        ASSERT_TRUE(run(RegisterStatements::deleteNumber(table, "A")));
+        EXPECT_EQ(rowsOfA(), 0);
+    } // left without commit()
+    EXPECT_EQ(rowsOfA(), 1);
+    {
+        TransactionGuard transaction(AdoDatabase::activeConnection());
+        ASSERT_TRUE(run(RegisterStatements::deleteNumber(table, "A")));
+        EXPECT_TRUE(transaction.commit());
+    }
+    EXPECT_EQ(rowsOfA(), 0);
+    EXPECT_FALSE(TransactionGuard(nullptr).isOpen());
 }
 
 TEST(SqlText, ValuesHaveTheirQuotesDoubled)

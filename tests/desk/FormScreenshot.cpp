@@ -4,17 +4,18 @@
 //     xvfb-run -a -s '-screen 0 1366x768x24' regdesk_form_screenshot <output folder>
 //
 // Not a test: it checks nothing.
-#include "FakePrompter.h"
-#include "TempDeskFolder.h"
-#include "db/AdoDatabase.h"
-#include "db/AdoRecordset.h"
-#include "db/RegisterStatements.h"
+#include "TestDatabase.h"
+#include "desk/ControlLookup.h"
+#include "desk/DeskStartup.h"
 #include "desk/RegistrationDialog.h"
 #include "desk/RegistrationFormLogic.h"
+#include "people/CompletionEdit.h"
 #include "platform/DeskFonts.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
+#include <QLineEdit>
 #include <QPixmap>
 #include <QScreen>
 #include <QTest>
@@ -67,16 +68,17 @@ int main(int argc, char* argv[])
     installDeskFonts();
     const QString output = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QDir::currentPath();
 
-    test::TempDeskFolder folder;
-    folder.useAsProgramDirectory();
-    if (!folder.createDatabase())
+    test::TestDatabase db;
+    if (!db.isOpen())
         return 1;
-    folder.writeSettings("[发文设置]\n制码单位=市中级人民法院\n发文单位=办公室\n标题=关于\n\n"
-                         "[发文型式]\n1=中法发\n2=中法办\n3=中法函\n\n"
-                         "[主送单位]\n1=各庭室\n2=各基层法院\n3=市委政法委\n\n");
-    test::FakePrompter prompter;
-    AdoDatabase database(prompter);
-    RegistrationDialog form(database, prompter);
+    db.folder().writeSettings("[发文设置]\n制码单位=市中级人民法院\n发文单位=办公室\n标题=关于\n\n"
+                              "[发文型式]\n1=中法发\n2=中法办\n3=中法函\n\n"
+                              "[主送单位]\n1=各庭室\n2=各基层法院\n3=市委政法委\n\n");
+    for (const auto& [name, initials] : {std::pair{"张三", "ZS"}, {"张伟", "ZW"}, {"张晓明", "ZXM"}, {"赵树森", "ZSS"}})
+        test::TestDatabase::insertPerson(name, initials);
+    RegistrationDialog form;
+    FormStart start = DeskStartup(db.database(), db.prompter()).formStart(2026);
+    form.initialise(start);
     form.show();
     QTest::qWait(200);
 
@@ -90,26 +92,24 @@ int main(int argc, char* argv[])
     const bool incomingSaved = save(form, QDir(output).filePath(QStringLiteral("registration-incoming.png")));
 
     form.registerList().removeAllRows();
-    form.switchMode();
-    RegistrationFields fields = form.fields();
-    fields.number = "中法发〔2026〕13号"_gbk;
-    fields.title = "关于印发2027年度审判工作要点的通知"_gbk;
-    fields.kind = "通知"_gbk;
-    fields.level = "市级"_gbk;
-    fields.drafter = "张三"_gbk;
-    fields.codeNumber = "ZF2026013";
-    fields.lastNumber = "中法发〔2026〕12号"_gbk;
-    fields.lastTitle = "关于表彰2026年度先进集体和先进个人的决定"_gbk;
-    form.setFields(fields);
+    form.showMode(RegistrationMode::Outgoing, {"市中级人民法院"_gbk, "办公室"_gbk, {}});
+    const auto setText = [&form](int id, const char* text) {
+        if (auto* edit = findControl<QLineEdit>(&form, id))
+            edit->setText(QString::fromUtf8(text));
+        else if (auto* combo = findControl<QComboBox>(&form, id))
+            combo->setEditText(QString::fromUtf8(text));
+    };
+    setText(RegistrationDialog::NumberCombo, "中法发〔2026〕13号");
+    setText(RegistrationDialog::TitleEdit, "关于印发2027年度审判工作要点的通知");
+    setText(RegistrationDialog::KindEdit, "通知");
+    setText(RegistrationDialog::LevelEdit, "市级");
+    setText(RegistrationDialog::DrafterEdit, "张三");
+    form.setCodeNumber("ZF2026013");
+    form.showLastNumber("中法发〔2026〕12号"_gbk, "关于表彰2026年度先进集体和先进个人的决定"_gbk);
     form.registerList().listModel().appendRow(RegistrationFormLogic::toListRow(
         sampleRecord("中法发〔2026〕12号", "关于表彰2026年度先进集体和先进个人的决定", "无", "20261207", "ZF2026012")));
     const bool outgoingSaved = save(form, QDir(output).filePath(QStringLiteral("registration-outgoing.png")));
 
-    for (const auto& [name, initials] :
-         {std::pair{"张三", "ZS"}, {"张伟", "ZW"}, {"张晓明", "ZXM"}, {"赵树森", "ZSS"}}) {
-        AdoRecordset insert;
-        insert.openQuery(RegisterStatements::insertPerson(utf8ToGbk(name), utf8ToGbk(initials)));
-    }
     form.drafterEdit().setFocus();
     form.drafterEdit().clear();
     QTest::keyClicks(&form.drafterEdit(), QStringLiteral("z"));

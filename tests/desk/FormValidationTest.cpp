@@ -60,23 +60,25 @@ TEST(DateText, YearThenTwoDigitMonthAndDay)
     EXPECT_EQ(formatDate({999, 1, 1}), "9990101");
 }
 
-OutgoingFields completeFields()
+using F = DocumentRecord;
+
+FormRecord completeFields()
 {
-    OutgoingFields f;
-    f.number = "法〔2026〕1号"_gbk;
-    f.title = "关于开庭的通知"_gbk;
-    f.secrecy = "无"_gbk;
-    f.issuingUnit = "某某法院"_gbk;
-    f.kind = "通知"_gbk;
-    f.recipient = "各庭室"_gbk;
-    f.codeUnit = "某某法院办公室"_gbk;
-    f.urgency = "无"_gbk;
-    f.codeNumber = "FY260001";
-    f.level = "公开"_gbk;
-    f.writer = "张三"_gbk;
-    f.version = "GB0626-2005";
-    f.documentDate = {2026, 3, 5};
-    f.codeDate = {2026, 3, 12};
+    FormRecord f;
+    f.document[F::Number] = "法〔2026〕1号"_gbk;
+    f.document[F::Title] = "关于开庭的通知"_gbk;
+    f.document[F::Secrecy] = "无"_gbk;
+    f.document[F::IssuingUnit] = "某某法院"_gbk;
+    f.document[F::Kind] = "通知"_gbk;
+    f.document[F::Recipient] = "各庭室"_gbk;
+    f.document[F::CodeUnit] = "某某法院办公室"_gbk;
+    f.document[F::Urgency] = "无"_gbk;
+    f.document[F::CodeNumber] = "FY260001";
+    f.document[F::Level] = "公开"_gbk;
+    f.document[F::Remarks] = "拟稿人：张三"_gbk;
+    f.document[F::Version] = "GB0626-2005";
+    f.document[F::DocumentDate] = "20260305";
+    f.document[F::CodeDate] = "20260312";
     f.lastTitle = "上一份的标题"_gbk;
     return f;
 }
@@ -84,7 +86,7 @@ OutgoingFields completeFields()
 struct ConfirmCase
 {
     const char* name;
-    std::function<void(OutgoingFields&)> change;
+    std::function<void(FormRecord&)> change;
     bool listHasRow;
     std::vector<std::pair<const char*, const char*>> notices; // text, caption
     bool accepted;
@@ -97,7 +99,7 @@ class ConfirmationCheck : public ::testing::TestWithParam<ConfirmCase>
 TEST_P(ConfirmationCheck, StopsAndWarnsInOrder)
 {
     const ConfirmCase& c = GetParam();
-    OutgoingFields fields = completeFields();
+    FormRecord fields = completeFields();
     if (c.change)
         c.change(fields);
     const ConfirmationResult result = confirm(fields, c.listHasRow);
@@ -112,123 +114,116 @@ TEST_P(ConfirmationCheck, StopsAndWarnsInOrder)
 
 INSTANTIATE_TEST_SUITE_P(
     Steps, ConfirmationCheck,
-    ::testing::Values(
-        ConfirmCase{"AllFilled", {}, false, {}, true},
-        ConfirmCase{"RowPending", {}, true, {{"现有登记未完成", "表内内容未保存"}}, false},
-        ConfirmCase{"RowPendingBeforeEmptyNumber",
-                    [](auto& f) { f.number.clear(); },
-                    true,
-                    {{"现有登记未完成", "表内内容未保存"}},
-                    false},
-        ConfirmCase{
-            "NumberEmpty", [](auto& f) { f.number.clear(); }, false, {{"发文号不得为空", "缺乏必要内容"}}, false},
-        ConfirmCase{"TitleEmptyWarnsThenPasses",
-                    [](auto& f) { f.title.clear(); },
-                    false,
-                    {{"标题为空？", "缺乏主要内容"}},
-                    true},
-        ConfirmCase{"TitleEmptyAndNoLastTitleStops",
-                    [](auto& f) {
-                        f.title.clear();
-                        f.lastTitle.clear();
-                    },
-                    false,
-                    {{"标题为空？", "缺乏主要内容"}, {"无法重复发号！", "标题重复"}},
-                    false},
-        ConfirmCase{"TitleRepeatsLastTitle",
-                    [](auto& f) { f.title = f.lastTitle; },
-                    false,
-                    {{"无法重复发号！", "标题重复"}},
-                    false},
-        ConfirmCase{
-            "TopSecretWithTitle", [](auto& f) { f.secrecy = "绝密"_gbk; }, false, {{"标题不得显示！", "绝密"}}, false},
-        ConfirmCase{"TopSecretWithoutTitle",
-                    [](auto& f) {
-                        f.secrecy = "绝密"_gbk;
-                        f.title.clear();
-                        f.lastTitle.clear();
-                    },
-                    false,
-                    {},
-                    true},
-        ConfirmCase{"IssuingUnitEmpty",
-                    [](auto& f) { f.issuingUnit.clear(); },
-                    false,
-                    {{"发文单位不得为空", "缺乏必要内容"}},
-                    false},
-        ConfirmCase{"RequestToEveryoneWarns",
-                    [](auto& f) { f.kind = "请示"_gbk; },
-                    false,
-                    {{"主送单位可能错误", "缺乏必要内容"}},
-                    true},
-        ConfirmCase{"ReportToEveryoneWarns",
-                    [](auto& f) { f.kind = "报告"_gbk; },
-                    false,
-                    {{"主送单位可能错误", "缺乏必要内容"}},
-                    true},
-        ConfirmCase{"RequestToOneUnitQuiet",
-                    [](auto& f) {
-                        f.kind = "请示"_gbk;
-                        f.recipient = "上级法院"_gbk;
-                    },
-                    false,
-                    {},
-                    true},
-        ConfirmCase{"WarningThenCodeUnitEmpty",
-                    [](auto& f) {
-                        f.kind = "请示"_gbk;
-                        f.codeUnit.clear();
-                    },
-                    false,
-                    {{"主送单位可能错误", "缺乏必要内容"}, {"制码单位不得为空", "缺乏必要内容"}},
-                    false},
-        ConfirmCase{
-            "SecrecyEmpty", [](auto& f) { f.secrecy.clear(); }, false, {{"密级不得为空", "缺乏必要内容"}}, false},
-        ConfirmCase{
-            "UrgencyEmpty", [](auto& f) { f.urgency.clear(); }, false, {{"紧急程度不得为空", "缺乏必要内容"}}, false},
-        ConfirmCase{"CodeNumberEmpty",
-                    [](auto& f) { f.codeNumber.clear(); },
-                    false,
-                    {{"编码号不得为空", "缺乏必要内容"}},
-                    false},
-        ConfirmCase{"IssuingUnitCheckedBeforeCodeUnit",
-                    [](auto& f) {
-                        f.issuingUnit.clear();
-                        f.codeUnit.clear();
-                    },
-                    false,
-                    {{"发文单位不得为空", "缺乏必要内容"}},
-                    false}),
+    ::testing::Values(ConfirmCase{"AllFilled", {}, false, {}, true},
+                      ConfirmCase{"RowPending", {}, true, {{"现有登记未完成", "表内内容未保存"}}, false},
+                      ConfirmCase{"RowPendingBeforeEmptyNumber",
+                                  [](auto& f) { f.document[F::Number].clear(); },
+                                  true,
+                                  {{"现有登记未完成", "表内内容未保存"}},
+                                  false},
+                      ConfirmCase{"NumberEmpty",
+                                  [](auto& f) { f.document[F::Number].clear(); },
+                                  false,
+                                  {{"发文号不得为空", "缺乏必要内容"}},
+                                  false},
+                      ConfirmCase{"TitleEmptyWarnsThenPasses",
+                                  [](auto& f) { f.document[F::Title].clear(); },
+                                  false,
+                                  {{"标题为空？", "缺乏主要内容"}},
+                                  true},
+                      ConfirmCase{"TitleEmptyAndNoLastTitleStops",
+                                  [](auto& f) {
+                                      f.document[F::Title].clear();
+                                      f.lastTitle.clear();
+                                  },
+                                  false,
+                                  {{"标题为空？", "缺乏主要内容"}, {"无法重复发号！", "标题重复"}},
+                                  false},
+                      ConfirmCase{"TitleRepeatsLastTitle",
+                                  [](auto& f) { f.document[F::Title] = f.lastTitle; },
+                                  false,
+                                  {{"无法重复发号！", "标题重复"}},
+                                  false},
+                      ConfirmCase{"TopSecretWithTitle",
+                                  [](auto& f) { f.document[F::Secrecy] = "绝密"_gbk; },
+                                  false,
+                                  {{"标题不得显示！", "绝密"}},
+                                  false},
+                      ConfirmCase{"TopSecretWithoutTitle",
+                                  [](auto& f) {
+                                      f.document[F::Secrecy] = "绝密"_gbk;
+                                      f.document[F::Title].clear();
+                                      f.lastTitle.clear();
+                                  },
+                                  false,
+                                  {},
+                                  true},
+                      ConfirmCase{"IssuingUnitEmpty",
+                                  [](auto& f) { f.document[F::IssuingUnit].clear(); },
+                                  false,
+                                  {{"发文单位不得为空", "缺乏必要内容"}},
+                                  false},
+                      ConfirmCase{"RequestToEveryoneWarns",
+                                  [](auto& f) { f.document[F::Kind] = "请示"_gbk; },
+                                  false,
+                                  {{"主送单位可能错误", "缺乏必要内容"}},
+                                  true},
+                      ConfirmCase{"ReportToEveryoneWarns",
+                                  [](auto& f) { f.document[F::Kind] = "报告"_gbk; },
+                                  false,
+                                  {{"主送单位可能错误", "缺乏必要内容"}},
+                                  true},
+                      ConfirmCase{"RequestToOneUnitQuiet",
+                                  [](auto& f) {
+                                      f.document[F::Kind] = "请示"_gbk;
+                                      f.document[F::Recipient] = "上级法院"_gbk;
+                                  },
+                                  false,
+                                  {},
+                                  true},
+                      ConfirmCase{"WarningThenCodeUnitEmpty",
+                                  [](auto& f) {
+                                      f.document[F::Kind] = "请示"_gbk;
+                                      f.document[F::CodeUnit].clear();
+                                  },
+                                  false,
+                                  {{"主送单位可能错误", "缺乏必要内容"}, {"制码单位不得为空", "缺乏必要内容"}},
+                                  false},
+                      ConfirmCase{"SecrecyEmpty",
+                                  [](auto& f) { f.document[F::Secrecy].clear(); },
+                                  false,
+                                  {{"密级不得为空", "缺乏必要内容"}},
+                                  false},
+                      ConfirmCase{"UrgencyEmpty",
+                                  [](auto& f) { f.document[F::Urgency].clear(); },
+                                  false,
+                                  {{"紧急程度不得为空", "缺乏必要内容"}},
+                                  false},
+                      ConfirmCase{"CodeNumberEmpty",
+                                  [](auto& f) { f.document[F::CodeNumber].clear(); },
+                                  false,
+                                  {{"编码号不得为空", "缺乏必要内容"}},
+                                  false},
+                      ConfirmCase{"IssuingUnitCheckedBeforeCodeUnit",
+                                  [](auto& f) {
+                                      f.document[F::IssuingUnit].clear();
+                                      f.document[F::CodeUnit].clear();
+                                  },
+                                  false,
+                                  {{"发文单位不得为空", "缺乏必要内容"}},
+                                  false}),
     [](const auto& paramInfo) { return std::string(paramInfo.param.name); });
 
-TEST(ListRow, HoldsTheFieldsInColumnOrder)
+TEST(ConfirmedRow, IsTheFormsDocumentWithoutBarcodeOrFile)
 {
-    const ConfirmationResult result = confirm(completeFields(), false);
+    FormRecord form = completeFields();
+    form.document.barcodeMade = "是"_gbk;
+    form.document.attachmentPath = "/tmp/a.doc";
+    const ConfirmationResult result = confirm(form, false);
     ASSERT_TRUE(result.row);
-    const DocumentRecord& row = *result.row;
-    EXPECT_EQ(row[DocumentRecord::Number], "法〔2026〕1号"_gbk);
-    EXPECT_EQ(row[DocumentRecord::Title], "关于开庭的通知"_gbk);
-    EXPECT_EQ(row[DocumentRecord::Secrecy], "无"_gbk);
-    EXPECT_EQ(row[DocumentRecord::Kind], "通知"_gbk);
-    EXPECT_EQ(row[DocumentRecord::Recipient], "各庭室"_gbk);
-    EXPECT_EQ(row[DocumentRecord::Level], "公开"_gbk);
-    EXPECT_EQ(row[DocumentRecord::IssuingUnit], "某某法院"_gbk);
-    EXPECT_EQ(row[DocumentRecord::Urgency], "无"_gbk);
-    EXPECT_EQ(row[DocumentRecord::DocumentDate], "20260305");
-    EXPECT_EQ(row[DocumentRecord::CodeNumber], "FY260001");
-    EXPECT_EQ(row[DocumentRecord::CodeUnit], "某某法院办公室"_gbk);
-    EXPECT_EQ(row[DocumentRecord::CodeDate], "20260312");
-    EXPECT_EQ(row[DocumentRecord::Version], "GB0626-2005");
-    EXPECT_EQ(row[DocumentRecord::Remarks], "拟稿人：张三"_gbk);
-    EXPECT_TRUE(row.barcodeMade.empty());
-    EXPECT_TRUE(row.attachmentPath.empty());
-}
-
-TEST(ListRow, NoWriterLeavesRemarksEmpty)
-{
-    OutgoingFields fields = completeFields();
-    fields.writer.clear();
-    EXPECT_TRUE(makeListRow(fields)[DocumentRecord::Remarks].empty());
+    EXPECT_EQ(result.row->fields, form.document.fields);
+    EXPECT_TRUE(result.row->barcodeMade.empty());
+    EXPECT_TRUE(result.row->attachmentPath.empty());
 }
 
 } // namespace

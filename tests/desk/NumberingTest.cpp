@@ -1,7 +1,11 @@
-#include "OutgoingDeskDatabase.h"
+#include "FakeRegisters.h"
+#include "TestDatabase.h"
+#include "TestRecords.h"
 #include "app/SettingsFile.h"
-#include "desk/AdoOutgoingRegister.h"
+#include "db/AdoRecordset.h"
+#include "db/RegisterStatements.h"
 #include "desk/DocumentNumbering.h"
+#include "desk/SqlOutgoingRegister.h"
 
 #include <gtest/gtest.h>
 
@@ -9,33 +13,6 @@ namespace regdesk::test {
 namespace {
 
 using namespace DocumentNumbering;
-
-// The register as numbering sees it, without a database.
-class FakeOutgoingRegister final : public OutgoingRegisterView
-{
-public:
-    std::vector<GbkString> numbers;
-    std::map<GbkString, GbkString> titles;
-    int barcoded = 0;
-    std::vector<std::optional<int>> countedYears;
-    std::vector<int> searchedYears;
-
-    std::vector<GbkString> numbersOfYear(int year, const GbkString&) override
-    {
-        searchedYears.push_back(year);
-        return numbers;
-    }
-    std::optional<GbkString> titleOf(const GbkString& number) override
-    {
-        const auto found = titles.find(number);
-        return found == titles.end() ? std::nullopt : std::optional<GbkString>(found->second);
-    }
-    int countBarcoded(std::optional<int> year) override
-    {
-        countedYears.push_back(year);
-        return barcoded;
-    }
-};
 
 const GbkString kPrefix = "法〔2026〕"_gbk;
 const std::vector<GbkString> kPrefixes = {"民〔2026〕"_gbk, kPrefix};
@@ -181,8 +158,18 @@ TEST(Proposal, ShowsTheTitleOfTheLastNumber)
 }
 
 // The same questions asked of a real register file.
-class NumberingOnDatabase : public OutgoingDeskDatabase
+class NumberingOnDatabase : public ::testing::Test
 {
+protected:
+    void SetUp() override { ASSERT_TRUE(m_db.isOpen()); }
+    static bool run(const GbkString& sql) { return TestDatabase::run(sql); }
+    static DocumentRecord outgoingRow(const GbkString& number, const GbkString& title,
+                                      const GbkString& codeDate = "20260105", const GbkString& barcodeMade = "是"_gbk)
+    {
+        return registerRow(number, title, codeDate, barcodeMade);
+    }
+
+    TestDatabase m_db;
 };
 
 TEST_F(NumberingOnDatabase, ReadsNumbersTitlesAndBarcodeCounts)
@@ -195,7 +182,7 @@ TEST_F(NumberingOnDatabase, ReadsNumbersTitlesAndBarcodeCounts)
     ASSERT_TRUE(
         run(RegisterStatements::insertOutgoing(table, outgoingRow("民〔2026〕8号"_gbk, "丁"_gbk, "20260107", {}))));
 
-    AdoOutgoingRegister register_;
+    SqlOutgoingRegister register_;
     const NumberingProposal proposal =
         propose(kPrefix, kPrefixes, 2026, CodeNumberLayout{"FY", 2, "2", "3"}, register_);
     EXPECT_EQ(proposal.lastNumber, "法〔2026〕11号"_gbk);
@@ -207,7 +194,7 @@ TEST_F(NumberingOnDatabase, ReadsNumbersTitlesAndBarcodeCounts)
     // Deleting a registration lowers the count again.
     ASSERT_TRUE(run(RegisterStatements::deleteNumber(table, "法〔2026〕11号"_gbk)));
     EXPECT_EQ(propose(kPrefix, kPrefixes, 2026, CodeNumberLayout{"FY", 2, "2", "3"}, register_).codeNumber, "FY26002");
-    EXPECT_TRUE(m_prompter.shown().empty());
+    EXPECT_TRUE(m_db.prompter().shown().empty());
 }
 
 TEST_F(NumberingOnDatabase, NumbersReadAsTheRecordsetReadsThem)
@@ -227,7 +214,7 @@ TEST_F(NumberingOnDatabase, NumbersReadAsTheRecordsetReadsThem)
             expected.push_back(records.fieldText(0));
     }
     ASSERT_EQ(expected.size(), 6u);
-    AdoOutgoingRegister register_;
+    SqlOutgoingRegister register_;
     std::vector<GbkString> numbers = register_.numbersOfYear(2026, kPrefix);
     std::sort(numbers.begin(), numbers.end());
     std::sort(expected.begin(), expected.end());
@@ -237,7 +224,7 @@ TEST_F(NumberingOnDatabase, NumbersReadAsTheRecordsetReadsThem)
 
 TEST_F(NumberingOnDatabase, EmptyRegister)
 {
-    AdoOutgoingRegister register_;
+    SqlOutgoingRegister register_;
     const NumberingProposal proposal =
         propose(kPrefix, kPrefixes, 2026, CodeNumberLayout{"FY", 2, "4", "4"}, register_);
     EXPECT_EQ(proposal.lastNumber, "法〔2026〕0号"_gbk);

@@ -1,12 +1,11 @@
 #include "desk/RegistrationDialog.h"
 
-#include "FakePrompter.h"
-#include "TempDeskFolder.h"
-#include "db/AdoDatabase.h"
-#include "db/AdoRecordset.h"
-#include "db/RegisterStatements.h"
+#include "TestDatabase.h"
+#include "TestRecords.h"
 #include "desk/ControlLookup.h"
+#include "desk/DeskStartup.h"
 #include "desk/FieldEdit.h"
+#include "desk/RegisterRows.h"
 #include "people/CompletionEdit.h"
 #include "platform/GbkQt.h"
 
@@ -19,10 +18,12 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTest>
 
 using namespace regdesk;
 using Dialog = RegistrationDialog;
+using F = DocumentRecord;
 
 namespace {
 
@@ -32,6 +33,15 @@ const QList<int> kOutgoingControls = {Dialog::ConfirmButton,   Dialog::VersionLa
                                       Dialog::LevelEdit,       Dialog::CodeUnitEdit,       Dialog::DrafterEdit,
                                       Dialog::NumberCombo,     Dialog::RecipientCombo,     Dialog::UrgencyCombo,
                                       Dialog::SecrecyCombo,    Dialog::DocumentDatePicker, Dialog::CodeDatePicker};
+
+const char* const kSettings = "[发文型式]\n1=中法发\n2=中法办\n\n[主送单位]\n1=各庭室\n2=各派出法庭\n\n";
+
+// What a screen reader reads of a control.
+QString accessibleText(QWidget* control, QAccessible::Text text)
+{
+    QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(control);
+    return accessible ? accessible->text(text) : QStringLiteral("(not accessible)");
+}
 
 } // namespace
 
@@ -43,15 +53,16 @@ private slots:
     void init();
     void cleanup();
 
-    void startsInIncomingModeWithTheFieldsOff();
+    void startsInIncomingModeWithWhatItIsGiven();
     void controlsCarryIdsNamesAndAccessibleNames_data();
     void controlsCarryIdsNamesAndAccessibleNames();
-    void outgoingWithAnEmptySettingsFile();
-    void outgoingFillsTheDefaultsFromTheSettings();
-    void twelveNumberTypesOfferTenPrefixes();
-    void switchingBackClearsTheCodeNumberAndLastNumber();
-    void switchAsksWhileRowsArePending_data();
-    void switchAsksWhileRowsArePending();
+    void valueStaticsAreReadByAScreenReader();
+    void showModeTurnsTheOutgoingFieldsOnAndOff();
+    void viewCallsReachTheFields();
+    void buttonsListAndFieldsAnnounceTheClerksActions();
+    void listRowsAsControllersSeeThem();
+    void combosKeepWhatTheClerkTypes_data();
+    void combosKeepWhatTheClerkTypes();
     void deleteRemovesSelectedRowsOnlyWhileCellEditingIsOff_data();
     void deleteRemovesSelectedRowsOnlyWhileCellEditingIsOff();
     void escapeClosesOnlyWhileCellEditingIsOn();
@@ -60,16 +71,11 @@ private slots:
     void pasteIntoTheTitleIsCleaned();
     void headerClicksAlternateTheDirection();
     void cellEditingSwitch();
-    void scannerPortFollowsTheMode();
-    void timersDispatchByTheirIds();
     void drafterCompletesFromThePersonnelTable();
-    void pendingButtonsAnnounceTheirClicks();
-    void fieldsRoundTrip();
-    void fieldNotificationsForTheNumberAndTitle();
-    void missingDatabaseClosesTheForm();
+    void doubleClickWhileCellsAreEditedLeavesTheCompletionAlone();
 
 private:
-    void openForm(const std::string& settings = {});
+    void openForm(const std::string& settings = kSettings);
     template <typename T = QWidget> T* byId(int id) const
     {
         T* control = findControl<T>(m_form.get(), id);
@@ -78,40 +84,33 @@ private:
         return control;
     }
     void addRows(int count);
-    void switchToOutgoing();
+    void showOutgoing() { m_form->showMode(RegistrationMode::Outgoing, {}); }
 
-    std::unique_ptr<test::FakePrompter> m_prompter;
-    std::unique_ptr<test::TempDeskFolder> m_folder;
-    std::unique_ptr<AdoDatabase> m_database;
+    std::unique_ptr<test::TestDatabase> m_db;
     std::unique_ptr<Dialog> m_form;
 };
 
 void RegistrationDialogTest::init()
 {
-    m_prompter = std::make_unique<test::FakePrompter>();
-    m_folder = std::make_unique<test::TempDeskFolder>();
-    m_folder->useAsProgramDirectory();
-    m_database = std::make_unique<AdoDatabase>(*m_prompter);
+    m_db = std::make_unique<test::TestDatabase>();
+    QVERIFY(m_db->isOpen());
 }
 
 void RegistrationDialogTest::cleanup()
 {
     m_form.reset();
-    AdoDatabase::setActiveConnection(nullptr);
-    m_database.reset();
-    m_folder.reset();
-    m_prompter.reset();
+    m_db.reset();
 }
 
 void RegistrationDialogTest::openForm(const std::string& settings)
 {
-    QVERIFY(m_folder->createDatabase());
-    m_folder->writeSettings(settings);
-    m_form = std::make_unique<Dialog>(*m_database, *m_prompter);
+    m_db->folder().writeSettings(settings);
+    m_form = std::make_unique<Dialog>();
+    FormStart start = DeskStartup(m_db->database(), m_db->prompter()).formStart(2026);
+    m_form->initialise(start);
     m_form->show();
     m_form->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(m_form.get()));
-    QVERIFY(m_prompter->shown().empty());
 }
 
 void RegistrationDialogTest::addRows(int count)
@@ -120,17 +119,11 @@ void RegistrationDialogTest::addRows(int count)
         m_form->registerList().listModel().appendRow({"N" + std::to_string(i), "T" + std::to_string(i)});
 }
 
-void RegistrationDialogTest::switchToOutgoing()
-{
-    QTest::mouseClick(byId<QPushButton>(Dialog::ModeButton), Qt::LeftButton);
-    QVERIFY(m_form->isOutgoingMode());
-}
-
-void RegistrationDialogTest::startsInIncomingModeWithTheFieldsOff()
+void RegistrationDialogTest::startsInIncomingModeWithWhatItIsGiven()
 {
     openForm();
     QCOMPARE(m_form->windowTitle(), QStringLiteral("收文登记"));
-    QVERIFY(!m_form->isOutgoingMode());
+    QCOMPARE(m_form->mode(), RegistrationMode::Incoming);
     QCOMPARE(byId<QPushButton>(Dialog::ModeButton)->text(), QStringLiteral("发文登记"));
     for (int id : kOutgoingControls)
         QVERIFY2(!byId(id)->isEnabled(), qPrintable(QString::number(id)));
@@ -142,15 +135,29 @@ void RegistrationDialogTest::startsInIncomingModeWithTheFieldsOff()
     QCOMPARE(m_form->registerList().columnCount(), 17);
     QCOMPARE(m_form->registerList().rowCount(), 0);
     QCOMPARE(m_form->registerList().columnWidth(1), 350);
-    QVERIFY(!m_form->windowIcon().isNull());
     QCOMPARE(m_form->windowIcon().cacheKey(), m_form->incomingIcon().cacheKey());
     QCOMPARE(byId<QComboBox>(Dialog::UrgencyCombo)->count(), 3);
     QCOMPARE(byId<QComboBox>(Dialog::SecrecyCombo)->count(), 4);
-    QCOMPARE(byId<QComboBox>(Dialog::RecipientCombo)->count(), 1);
-    QVERIFY(byId<QComboBox>(Dialog::NumberCombo)->isEditable());
-    QCOMPARE(byId<QDateEdit>(Dialog::DocumentDatePicker)->date(), QDate::currentDate());
-}
+    auto* recipients = byId<QComboBox>(Dialog::RecipientCombo);
+    QCOMPARE(recipients->count(), 3);
+    QCOMPARE(recipients->itemText(1), QStringLiteral("各派出法庭"));
+    QCOMPARE(recipients->itemText(2), QString());
+    QCOMPARE(recipients->currentText(), QString());
+    auto* numbers = byId<QComboBox>(Dialog::NumberCombo);
+    QCOMPARE(numbers->count(), 2);
+    QCOMPARE(numbers->itemText(1), QStringLiteral("中法办〔2026〕"));
+    QCOMPARE(numbers->currentIndex(), -1);
+    QCOMPARE(m_form->numberPrefixes(), (std::vector<GbkString>{"中法发〔2026〕"_gbk, "中法办〔2026〕"_gbk}));
+    QCOMPARE(m_form->documentDate(), QDate::currentDate());
 
+    // Given again (after the database was reopened), the items are replaced.
+    FormStart again;
+    again.numberPrefixes = {"甲〔2026〕"_gbk};
+    m_form->initialise(again);
+    QCOMPARE(numbers->count(), 1);
+    QCOMPARE(recipients->count(), 1);
+    QCOMPARE(m_form->registerList().columnCount(), 17);
+}
 void RegistrationDialogTest::controlsCarryIdsNamesAndAccessibleNames_data()
 {
     QTest::addColumn<int>("id");
@@ -201,107 +208,6 @@ void RegistrationDialogTest::controlsCarryIdsNamesAndAccessibleNames()
     QCOMPARE(accessible->text(QAccessible::Name), accessibleName);
 }
 
-void RegistrationDialogTest::outgoingWithAnEmptySettingsFile()
-{
-    openForm();
-    switchToOutgoing();
-    QCOMPARE(m_form->windowTitle(), QStringLiteral("发文登记"));
-    QCOMPARE(byId<QPushButton>(Dialog::ModeButton)->text(), QStringLiteral("收文登记"));
-    QCOMPARE(m_form->windowIcon().cacheKey(), m_form->outgoingIcon().cacheKey());
-    for (int id : kOutgoingControls)
-        QVERIFY2(byId(id)->isEnabled(), qPrintable(QString::number(id)));
-    const RegistrationFields fields = m_form->fields();
-    QCOMPARE(fields.title, GbkString());
-    QCOMPARE(fields.issuingUnit, GbkString());
-    QCOMPARE(fields.codeUnit, GbkString());
-    QCOMPARE(fields.number, GbkString());
-    QCOMPARE(fields.secrecy, "无"_gbk);
-    QCOMPARE(fields.urgency, "无"_gbk);
-    QCOMPARE(fields.recipient, GbkString());
-    QCOMPARE(byId<QComboBox>(Dialog::RecipientCombo)->currentIndex(), 0);
-    QCOMPARE(byId<QComboBox>(Dialog::NumberCombo)->count(), 0);
-    QTRY_VERIFY(byId(Dialog::TitleEdit)->hasFocus());
-}
-
-void RegistrationDialogTest::outgoingFillsTheDefaultsFromTheSettings()
-{
-    openForm("[发文设置]\n制码单位=市中级法院\n发文单位=办公室\n标题=关于\n\n[主送单位]\n1=各庭室\n2=各派出法庭\n\n");
-    QCOMPARE(byId<QComboBox>(Dialog::RecipientCombo)->count(), 3);
-    QCOMPARE(byId<QComboBox>(Dialog::RecipientCombo)->itemText(2), QString());
-    switchToOutgoing();
-    const RegistrationFields fields = m_form->fields();
-    QCOMPARE(fields.codeUnit, "市中级法院"_gbk);
-    QCOMPARE(fields.issuingUnit, "办公室"_gbk);
-    QCOMPARE(fields.title, "关于"_gbk);
-    QCOMPARE(fields.recipient, "各庭室"_gbk);
-    QCOMPARE(fields.version, "GB0626-2005"_gbk);
-}
-
-void RegistrationDialogTest::twelveNumberTypesOfferTenPrefixes()
-{
-    std::string settings = "[发文型式]\n";
-    for (int i = 1; i <= 12; ++i)
-        settings += std::to_string(i) + "=甲" + std::to_string(i) + "\n";
-    openForm(settings + "\n");
-    const auto* combo = byId<QComboBox>(Dialog::NumberCombo);
-    QCOMPARE(combo->count(), 10);
-    QCOMPARE(m_form->numberPrefixes().size(), std::size_t(10));
-    const QString year = QString::number(QDate::currentDate().year());
-    QCOMPARE(combo->itemText(0), QStringLiteral("甲1〔") + year + QStringLiteral("〕"));
-    QCOMPARE(combo->itemText(9), QStringLiteral("甲10〔") + year + QStringLiteral("〕"));
-    QCOMPARE(toQString(m_form->numberPrefixes()[9]), combo->itemText(9));
-}
-
-void RegistrationDialogTest::switchingBackClearsTheCodeNumberAndLastNumber()
-{
-    openForm();
-    switchToOutgoing();
-    RegistrationFields fields = m_form->fields();
-    fields.codeNumber = "HZ2026001";
-    fields.lastNumber = "甲〔2026〕3号"_gbk;
-    fields.lastTitle = "关于某事的通知"_gbk;
-    m_form->setFields(fields);
-    QTest::mouseClick(byId<QPushButton>(Dialog::ModeButton), Qt::LeftButton);
-    QVERIFY(!m_form->isOutgoingMode());
-    fields = m_form->fields();
-    QCOMPARE(fields.codeNumber, GbkString());
-    QCOMPARE(fields.lastNumber, GbkString());
-    QCOMPARE(fields.lastTitle, GbkString());
-}
-
-void RegistrationDialogTest::switchAsksWhileRowsArePending_data()
-{
-    QTest::addColumn<bool>("answerYes");
-    QTest::newRow("No keeps the rows and the mode") << false;
-    QTest::newRow("Yes drops the rows and switches") << true;
-}
-
-void RegistrationDialogTest::switchAsksWhileRowsArePending()
-{
-    QFETCH(bool, answerYes);
-    openForm();
-    addRows(2);
-    m_prompter->willAnswer(answerYes ? Prompter::Answer::Yes : Prompter::Answer::No);
-    QTest::mouseClick(byId<QPushButton>(Dialog::ModeButton), Qt::LeftButton);
-
-    QCOMPARE(m_prompter->shown().size(), std::size_t(1));
-    const Prompter::Message& question = m_prompter->shown().front().message;
-    QCOMPARE(question.text, QStringLiteral("是否仍要继续"));
-    QCOMPARE(question.caption, QStringLiteral("现有登记未完成"));
-    QVERIFY(question.buttons == Prompter::Buttons::YesNo);
-    QVERIFY(question.icon == Prompter::Icon::Question);
-    QVERIFY(question.defaultAnswer == Prompter::Answer::No);
-    QCOMPARE(m_form->isOutgoingMode(), answerYes);
-    QCOMPARE(m_form->registerList().rowCount(), answerYes ? 0 : 2);
-
-    // With the list empty the next switch asks nothing.
-    if (answerYes) {
-        QTest::mouseClick(byId<QPushButton>(Dialog::ModeButton), Qt::LeftButton);
-        QCOMPARE(m_prompter->shown().size(), std::size_t(1));
-        QVERIFY(!m_form->isOutgoingMode());
-    }
-}
-
 void RegistrationDialogTest::deleteRemovesSelectedRowsOnlyWhileCellEditingIsOff_data()
 {
     QTest::addColumn<bool>("cellEditing");
@@ -315,7 +221,7 @@ void RegistrationDialogTest::deleteRemovesSelectedRowsOnlyWhileCellEditingIsOff(
     QFETCH(bool, cellEditing);
     QFETCH(int, rowsLeft);
     openForm();
-    switchToOutgoing();
+    showOutgoing();
     addRows(4);
     m_form->registerList().selectRow(1);
     m_form->registerList().selectRow(2, true);
@@ -338,19 +244,13 @@ void RegistrationDialogTest::deleteRemovesSelectedRowsOnlyWhileCellEditingIsOff(
 
 void RegistrationDialogTest::escapeClosesOnlyWhileCellEditingIsOn()
 {
-    int portClosed = 0;
-    QVERIFY(m_folder->createDatabase());
-    m_form = std::make_unique<Dialog>(*m_database, *m_prompter);
-    m_form->setScannerPortHooks({[] { return true; }, [&portClosed] { ++portClosed; }});
-    m_form->show();
-    m_form->activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(m_form.get()));
-
+    openForm();
+    QSignalSpy closing(&m_form->events(), &RegistrationEvents::closing);
     QWidget* button = byId(Dialog::QueryButton);
     button->setFocus();
     QTest::keyClick(button, Qt::Key_Escape);
     QVERIFY(m_form->isVisible());
-    QCOMPARE(portClosed, 0);
+    QCOMPARE(closing.count(), 0);
 
     QTest::mouseClick(byId<QPushButton>(Dialog::CellEditButton), Qt::LeftButton);
     QVERIFY(m_form->isCellEditingEnabled());
@@ -361,13 +261,13 @@ void RegistrationDialogTest::escapeClosesOnlyWhileCellEditingIsOn()
     QTest::keyClick(m_form->registerList().cellEditor(), Qt::Key_Escape);
     QTRY_VERIFY(!m_form->isVisible());
     QCOMPARE(m_form->result(), int(QDialog::Rejected));
-    QCOMPARE(portClosed, 1);
+    QCOMPARE(closing.count(), 1);
 }
 
 void RegistrationDialogTest::enterMovesOnAndNeverCloses()
 {
     openForm();
-    switchToOutgoing();
+    showOutgoing();
     QWidget* title = byId(Dialog::TitleEdit);
     QTRY_VERIFY(title->hasFocus());
     QTest::keyClick(title, Qt::Key_Return);
@@ -381,7 +281,7 @@ void RegistrationDialogTest::enterMovesOnAndNeverCloses()
     number->setEditText(QStringLiteral("甲〔2026〕1号"));
     QTest::keyClick(number, Qt::Key_Enter);
     QVERIFY(m_form->isVisible());
-    QCOMPARE(number->count(), 0); // typed text never becomes an item
+    QCOMPARE(number->count(), 2); // typed text never becomes an item
     QTest::keyClick(byId(Dialog::CodeUnitEdit), Qt::Key_Return);
     QVERIFY(m_form->isVisible());
 }
@@ -392,7 +292,6 @@ void RegistrationDialogTest::pasteIntoTheTitleIsCleaned_data()
     QTest::addColumn<QString>("title");
     QTest::newRow("blanks and line breaks")
         << QStringLiteral(" 关于 印发\r\n《办法》的\n通知 ") << QStringLiteral("关于印发《办法》的通知");
-    QTest::newRow("full-width blanks") << QStringLiteral("　关于　通知　") << QStringLiteral("关于通知");
     QTest::newRow("empty clipboard empties the field") << QString() << QString();
 }
 
@@ -401,7 +300,7 @@ void RegistrationDialogTest::pasteIntoTheTitleIsCleaned()
     QFETCH(QString, clipboard);
     QFETCH(QString, title);
     openForm();
-    switchToOutgoing();
+    showOutgoing();
     auto* edit = byId<FieldEdit>(Dialog::TitleEdit);
     edit->setText(QStringLiteral("原有文字"));
     edit->setCursorPosition(1);
@@ -463,64 +362,12 @@ void RegistrationDialogTest::cellEditingSwitch()
     QVERIFY(!m_form->registerList().beginCellEdit(0, 1));
 }
 
-void RegistrationDialogTest::scannerPortFollowsTheMode()
-{
-    QStringList calls;
-    QVERIFY(m_folder->createDatabase());
-    m_form = std::make_unique<Dialog>(*m_database, *m_prompter);
-    m_form->setScannerPortHooks({[&calls] {
-                                     calls << QStringLiteral("open");
-                                     return true;
-                                 },
-                                 [&calls] { calls << QStringLiteral("close"); }});
-    m_form->show();
-    QTRY_COMPARE(calls, QStringList{QStringLiteral("open")});
-    QVERIFY(m_form->isScannerPortOpen());
-    switchToOutgoing();
-    QCOMPARE(calls.last(), QStringLiteral("close"));
-    QVERIFY(!m_form->isScannerPortOpen());
-    m_form->close(); // outgoing mode: the port is already closed
-    QCOMPARE(calls, (QStringList{QStringLiteral("open"), QStringLiteral("close")}));
-}
-
-void RegistrationDialogTest::timersDispatchByTheirIds()
-{
-    openForm();
-    QList<int> ticks;
-    for (int id : {int(Dialog::EncoderTimer), int(Dialog::BackupTimer), int(Dialog::PortNoticeTimer),
-                   int(Dialog::PortRecoveryTimer), int(Dialog::AddinTextTimer)}) {
-        // Each handler stops its own timer once its condition (here: a first tick) holds.
-        m_form->setTimerHandler(id, [this, id, &ticks] {
-            ticks << id;
-            m_form->stopDeskTimer(id);
-        });
-    }
-    m_form->startDeskTimer(Dialog::EncoderTimer, 1);
-    m_form->startDeskTimer(Dialog::AddinTextTimer, 1);
-    QVERIFY(m_form->isDeskTimerActive(Dialog::EncoderTimer));
-    QTRY_VERIFY(!m_form->isDeskTimerActive(Dialog::EncoderTimer) && !m_form->isDeskTimerActive(Dialog::AddinTextTimer));
-    std::sort(ticks.begin(), ticks.end());
-    QCOMPARE(ticks, (QList<int>{1, 9}));
-    m_form->onTimer(Dialog::BackupTimer);
-    QCOMPARE(ticks.size(), 3);
-}
-
 void RegistrationDialogTest::drafterCompletesFromThePersonnelTable()
 {
-    QVERIFY(m_folder->createDatabase());
-    {
-        QVERIFY(m_database->openConnection(AdoDatabase::connectionStringFor(m_folder->gbkPath())));
-        AdoDatabase::setActiveConnection(m_database->connection());
-        for (const auto& [name, initials] : {std::pair{"张三", "ZS"}, {"张伟", "ZW"}, {"赵树森", "ZSS"}}) {
-            AdoRecordset insert;
-            QVERIFY(insert.openQuery(RegisterStatements::insertPerson(utf8ToGbk(name), utf8ToGbk(initials))));
-        }
-    }
-    m_form = std::make_unique<Dialog>(*m_database, *m_prompter);
-    m_form->show();
-    m_form->activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(m_form.get()));
-    switchToOutgoing();
+    for (const auto& [name, initials] : {std::pair{"张三", "ZS"}, {"张伟", "ZW"}, {"赵树森", "ZSS"}})
+        QVERIFY(test::TestDatabase::insertPerson(name, initials));
+    openForm();
+    showOutgoing();
     CompletionEdit& drafter = m_form->drafterEdit();
     QCOMPARE(drafter.dropDown()->rowCount(), 3);
     drafter.setFocus();
@@ -541,7 +388,7 @@ void RegistrationDialogTest::drafterCompletesFromThePersonnelTable()
     QTest::keyClick(&drafter, Qt::Key_Return);
     QCOMPARE(drafter.text(), QStringLiteral("张三"));
     QVERIFY(!drafter.isDropDownShown());
-    QCOMPARE(m_form->fields().drafter, "张三"_gbk);
+    QCOMPARE(m_form->currentRecord().document[F::Remarks], "拟稿人：张三"_gbk);
 
     // A double click that takes the focus elsewhere closes the drop-down.
     QTest::keyClick(&drafter, Qt::Key_Down);
@@ -550,106 +397,232 @@ void RegistrationDialogTest::drafterCompletesFromThePersonnelTable()
     QVERIFY(!drafter.isDropDownShown());
 }
 
-void RegistrationDialogTest::pendingButtonsAnnounceTheirClicks()
+void RegistrationDialogTest::doubleClickWhileCellsAreEditedLeavesTheCompletionAlone()
+{
+    QVERIFY(test::TestDatabase::insertPerson("张三", "ZS"));
+    openForm();
+    showOutgoing();
+    CompletionEdit& drafter = m_form->drafterEdit();
+    drafter.setFocus();
+    QTRY_VERIFY(drafter.hasFocus());
+    m_form->setCellEditing(true);
+    QTest::mouseDClick(&drafter, Qt::LeftButton);
+    QVERIFY(!drafter.isDropDownShown());
+    m_form->setCellEditing(false);
+    drafter.setFocus();
+    QTRY_VERIFY(drafter.hasFocus());
+    QTest::mouseDClick(&drafter, Qt::LeftButton);
+    QVERIFY(drafter.isDropDownShown());
+}
+
+void RegistrationDialogTest::valueStaticsAreReadByAScreenReader()
 {
     openForm();
-    switchToOutgoing();
-    QStringList clicked;
-    QObject context; // the connections end with this test
-    connect(m_form.get(), &Dialog::confirmRequested, &context, [&clicked] { clicked << QStringLiteral("1308"); });
-    connect(m_form.get(), &Dialog::makeBarcodeRequested, &context, [&clicked] { clicked << QStringLiteral("1256"); });
-    connect(m_form.get(), &Dialog::saveRequested, &context, [&clicked] { clicked << QStringLiteral("1025"); });
-    connect(m_form.get(), &Dialog::printTitlesRequested, &context, [&clicked] { clicked << QStringLiteral("1014"); });
-    connect(m_form.get(), &Dialog::queryRequested, &context, [&clicked] { clicked << QStringLiteral("110"); });
-    connect(m_form.get(), &Dialog::compactRequested, &context, [&clicked] { clicked << QStringLiteral("1312"); });
-    connect(m_form.get(), &Dialog::backupRequested, &context, [&clicked] { clicked << QStringLiteral("1320"); });
-    connect(m_form.get(), &Dialog::importPeopleRequested, &context, [&clicked] { clicked << QStringLiteral("1319"); });
-    const QStringList ids = {QStringLiteral("1308"), QStringLiteral("1256"), QStringLiteral("1025"),
-                             QStringLiteral("1014"), QStringLiteral("110"),  QStringLiteral("1312"),
-                             QStringLiteral("1320"), QStringLiteral("1319")};
-    for (const QString& id : ids)
+    showOutgoing();
+    auto* lastNumber = byId(Dialog::LastNumberLabel);
+    auto* lastTitle = byId(Dialog::LastTitleLabel);
+    auto* editHint = byId(Dialog::EditHintLabel);
+    m_form->showLastNumber("中法发〔2026〕12号"_gbk, "关于表彰的决定"_gbk);
+    m_form->setCellEditing(true);
+    QCOMPARE(accessibleText(lastNumber, QAccessible::Name), QStringLiteral("上次发文号"));
+    QCOMPARE(accessibleText(lastNumber, QAccessible::Description), QStringLiteral("中法发〔2026〕12号"));
+    QCOMPARE(accessibleText(lastTitle, QAccessible::Name), QStringLiteral("上次标题"));
+    QCOMPARE(accessibleText(lastTitle, QAccessible::Description), QStringLiteral("关于表彰的决定"));
+    QCOMPARE(accessibleText(editHint, QAccessible::Name), QStringLiteral("修改提示"));
+    QCOMPARE(accessibleText(editHint, QAccessible::Description), QStringLiteral("表内单元格可修改"));
+
+    // Cleared texts are cleared for the reader too.
+    m_form->setCellEditing(false);
+    m_form->showMode(RegistrationMode::Incoming, {});
+    QCOMPARE(accessibleText(lastNumber, QAccessible::Description), QString());
+    QCOMPARE(accessibleText(lastTitle, QAccessible::Description), QString());
+    QCOMPARE(accessibleText(editHint, QAccessible::Description), QString());
+}
+
+void RegistrationDialogTest::showModeTurnsTheOutgoingFieldsOnAndOff()
+{
+    openForm();
+    m_form->showMode(RegistrationMode::Outgoing, {"市中级法院"_gbk, "办公室"_gbk, "关于"_gbk});
+    QCOMPARE(m_form->windowTitle(), QStringLiteral("发文登记"));
+    QCOMPARE(m_form->mode(), RegistrationMode::Outgoing);
+    QCOMPARE(byId<QPushButton>(Dialog::ModeButton)->text(), QStringLiteral("收文登记"));
+    QCOMPARE(byId<QPushButton>(Dialog::ModeButton)->accessibleName(), QStringLiteral("收文登记"));
+    QCOMPARE(m_form->windowIcon().cacheKey(), m_form->outgoingIcon().cacheKey());
+    for (int id : kOutgoingControls)
+        QVERIFY2(byId(id)->isEnabled(), qPrintable(QString::number(id)));
+    FormRecord shown = m_form->currentRecord();
+    QCOMPARE(shown.document[F::CodeUnit], "市中级法院"_gbk);
+    QCOMPARE(shown.document[F::IssuingUnit], "办公室"_gbk);
+    QCOMPARE(shown.document[F::Title], "关于"_gbk);
+    QCOMPARE(shown.document[F::Recipient], "各庭室"_gbk);
+    QCOMPARE(shown.document[F::Secrecy], "无"_gbk);
+    QCOMPARE(shown.document[F::Urgency], "无"_gbk);
+    QCOMPARE(shown.document[F::Number], GbkString());
+    QCOMPARE(shown.document[F::Version], GbkString("GB0626-2005"));
+    QTRY_VERIFY(byId(Dialog::TitleEdit)->hasFocus());
+
+    m_form->setCodeNumber("HZ2026001");
+    m_form->showLastNumber("甲〔2026〕3号"_gbk, "关于某事的通知"_gbk);
+    m_form->showMode(RegistrationMode::Incoming, {});
+    QCOMPARE(m_form->windowTitle(), QStringLiteral("收文登记"));
+    for (int id : kOutgoingControls)
+        QVERIFY2(!byId(id)->isEnabled(), qPrintable(QString::number(id)));
+    shown = m_form->currentRecord();
+    QCOMPARE(shown.document[F::CodeNumber], GbkString());
+    QCOMPARE(shown.lastNumber, GbkString());
+    QCOMPARE(shown.lastTitle, GbkString());
+}
+
+void RegistrationDialogTest::viewCallsReachTheFields()
+{
+    openForm();
+    showOutgoing();
+    QCOMPARE(m_form->chosenNumberPrefix(), std::nullopt);
+    byId<QComboBox>(Dialog::NumberCombo)->setCurrentIndex(1);
+    QCOMPARE(m_form->chosenNumberPrefix(), std::optional<GbkString>("中法办〔2026〕"_gbk));
+
+    m_form->proposeNumber("中法办〔2026〕7号"_gbk);
+    byId<FieldEdit>(Dialog::TitleEdit)->setText(QStringLiteral("关于某事的通知"));
+    byId<CompletionEdit>(Dialog::DrafterEdit)->setText(QStringLiteral("张三"));
+    m_form->setKind("通知"_gbk);
+    byId<QComboBox>(Dialog::RecipientCombo)->setEditText(QStringLiteral("市委"));
+    byId<FieldEdit>(Dialog::LevelEdit)->setText(QStringLiteral("市级"));
+    byId<QComboBox>(Dialog::UrgencyCombo)->setCurrentIndex(2);
+    byId<QComboBox>(Dialog::SecrecyCombo)->setCurrentIndex(1);
+    m_form->setCodeNumber("HZ2026007");
+    byId<QDateEdit>(Dialog::DocumentDatePicker)->setDate(QDate(2026, 1, 5));
+    byId<QDateEdit>(Dialog::CodeDatePicker)->setDate(QDate(2026, 11, 16));
+    m_form->showLastNumber("中法办〔2026〕6号"_gbk, "关于他事的通知"_gbk);
+
+    const FormRecord read = m_form->currentRecord();
+    DocumentRecord expected;
+    expected.fields = {"中法办〔2026〕7号"_gbk,
+                       "关于某事的通知"_gbk,
+                       "秘密"_gbk,
+                       "通知"_gbk,
+                       "市委"_gbk,
+                       "市级"_gbk,
+                       "",
+                       "特急"_gbk,
+                       "20260105",
+                       "HZ2026007",
+                       "",
+                       "20261116",
+                       "GB0626-2005",
+                       "拟稿人：张三"_gbk};
+    QCOMPARE(read.document.fields, expected.fields);
+    QCOMPARE(read.lastNumber, "中法办〔2026〕6号"_gbk);
+    QCOMPARE(read.lastTitle, "关于他事的通知"_gbk);
+    QCOMPARE(m_form->documentDate(), QDate(2026, 1, 5));
+}
+
+void RegistrationDialogTest::buttonsListAndFieldsAnnounceTheClerksActions()
+{
+    openForm();
+    showOutgoing();
+    addRows(2);
+    QStringList announced;
+    RegistrationEvents& events = m_form->events();
+    const std::pair<const char*, void (RegistrationEvents::*)()> announcers[] = {
+        {"1308", &RegistrationEvents::confirmRequested},      {"1256", &RegistrationEvents::makeBarcodeRequested},
+        {"1025", &RegistrationEvents::saveRequested},         {"1023", &RegistrationEvents::modeSwitchRequested},
+        {"1014", &RegistrationEvents::printTitlesRequested},  {"110", &RegistrationEvents::queryRequested},
+        {"1312", &RegistrationEvents::compactRequested},      {"1320", &RegistrationEvents::backupRequested},
+        {"1319", &RegistrationEvents::importPeopleRequested}, {"title", &RegistrationEvents::titleFocusLost},
+        {"number", &RegistrationEvents::numberFocusLost},     {"dropDown", &RegistrationEvents::numberDropDownClosed},
+    };
+    for (const auto& [name, signal] : announcers)
+        connect(&events, signal, this, [&announced, name = QString::fromLatin1(name)] { announced << name; });
+    connect(&events, &RegistrationEvents::rowDoubleClicked, this,
+            [&announced](int row) { announced << QStringLiteral("row %1").arg(row); });
+
+    byId(Dialog::KindEdit)->setFocus(); // away from the title and the number
+    QTRY_VERIFY(byId(Dialog::KindEdit)->hasFocus());
+    announced.clear();
+    const QStringList buttons = {QStringLiteral("1308"), QStringLiteral("1256"), QStringLiteral("1025"),
+                                 QStringLiteral("1023"), QStringLiteral("1014"), QStringLiteral("110"),
+                                 QStringLiteral("1312"), QStringLiteral("1320"), QStringLiteral("1319")};
+    for (const QString& id : buttons)
         QTest::mouseClick(byId<QPushButton>(id.toInt()), Qt::LeftButton);
-    QCOMPARE(clicked, ids);
+    QCOMPARE(announced, buttons);
     QVERIFY(m_form->isVisible());
-    QVERIFY(m_prompter->shown().empty());
-}
+    RegisterListCtrl& list = m_form->registerList();
+    const QPoint rowOne = list.visualRect(list.listModel().index(1, 0)).center();
+    QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, rowOne); // a double click's first press
+    QTest::mouseDClick(list.viewport(), Qt::LeftButton, {}, rowOne);
+    QCOMPARE(announced.last(), QStringLiteral("row 1"));
 
-void RegistrationDialogTest::fieldsRoundTrip()
-{
-    openForm();
-    switchToOutgoing();
-    RegistrationFields fields;
-    fields.number = "甲〔2026〕7号"_gbk;
-    fields.title = "关于某事的通知"_gbk;
-    fields.drafter = "张三"_gbk;
-    fields.kind = "通知"_gbk;
-    fields.recipient = "各庭室"_gbk;
-    fields.issuingUnit = "办公室"_gbk;
-    fields.level = "市级"_gbk;
-    fields.urgency = "特急"_gbk;
-    fields.secrecy = "秘密"_gbk;
-    fields.codeUnit = "市法院"_gbk;
-    fields.version = "GB0626-2005";
-    fields.codeNumber = "HZ2026007";
-    fields.documentDate = QDate(2026, 1, 5);
-    fields.codeDate = QDate(2026, 1, 6);
-    fields.lastNumber = "甲〔2026〕6号"_gbk;
-    fields.lastTitle = "关于他事的通知"_gbk;
-    m_form->setFields(fields);
-    const RegistrationFields read = m_form->fields();
-    QCOMPARE(read.number, fields.number);
-    QCOMPARE(read.title, fields.title);
-    QCOMPARE(read.drafter, fields.drafter);
-    QCOMPARE(read.kind, fields.kind);
-    QCOMPARE(read.recipient, fields.recipient);
-    QCOMPARE(read.issuingUnit, fields.issuingUnit);
-    QCOMPARE(read.level, fields.level);
-    QCOMPARE(read.urgency, fields.urgency);
-    QCOMPARE(read.secrecy, fields.secrecy);
-    QCOMPARE(read.codeUnit, fields.codeUnit);
-    QCOMPARE(read.codeNumber, fields.codeNumber);
-    QCOMPARE(read.documentDate, fields.documentDate);
-    QCOMPARE(read.codeDate, fields.codeDate);
-    QCOMPARE(read.lastNumber, fields.lastNumber);
-    QCOMPARE(read.lastTitle, fields.lastTitle);
-}
-
-void RegistrationDialogTest::fieldNotificationsForTheNumberAndTitle()
-{
-    openForm("[发文型式]\n1=甲\n\n");
-    switchToOutgoing();
-    QStringList events;
-    QObject context; // the connections end with this test
-    connect(m_form.get(), &Dialog::titleFocusLost, &context, [&events] { events << QStringLiteral("title"); });
-    connect(m_form.get(), &Dialog::numberFocusLost, &context, [&events] { events << QStringLiteral("number"); });
-    connect(m_form.get(), &Dialog::numberDropDownClosed, &context, [&events] { events << QStringLiteral("dropDown"); });
+    // Leaving the title and the number; opening the number's list is no loss of focus, closing it is reported.
+    announced.clear();
     auto* number = byId<QComboBox>(Dialog::NumberCombo);
+    byId(Dialog::TitleEdit)->setFocus();
     QTRY_VERIFY(byId(Dialog::TitleEdit)->hasFocus());
     number->setFocus();
     QTRY_VERIFY(number->hasFocus());
-    QCOMPARE(events, QStringList{QStringLiteral("title")});
-    // Opening the list is no loss of focus; closing it is reported.
+    QCOMPARE(announced, QStringList{QStringLiteral("title")});
     number->showPopup();
     QTRY_VERIFY(number->view()->isVisible());
     number->hidePopup();
-    // The close is reported once the event loop has applied the choice.
-    QCOMPARE(events, QStringList{QStringLiteral("title")});
-    QTRY_VERIFY(events.contains(QStringLiteral("dropDown")));
-    // Leaving the combo is reported once. (The offscreen platform may also
-    // deactivate the window when the list closes, which counts as leaving.)
+    QTRY_VERIFY(announced.contains(QStringLiteral("dropDown")));
+    // (The offscreen platform may also deactivate the window when the list closes, which counts as leaving.)
     byId(Dialog::KindEdit)->setFocus();
-    QTRY_COMPARE(events.count(QStringLiteral("number")), 1);
-    QCOMPARE(events.size(), 3);
-    QCOMPARE(events.first(), QStringLiteral("title"));
+    QTRY_COMPARE(announced.count(QStringLiteral("number")), 1);
 }
 
-void RegistrationDialogTest::missingDatabaseClosesTheForm()
+void RegistrationDialogTest::listRowsAsControllersSeeThem()
 {
-    m_form = std::make_unique<Dialog>(*m_database, *m_prompter);
-    m_form->show();
-    QTRY_VERIFY(!m_form->isVisible());
-    QVERIFY(m_prompter->texts().contains(QStringLiteral("连接服务器失败，请重新配置！")));
-    QCOMPARE(m_prompter->captions().last(), QStringLiteral("系统提示"));
+    openForm();
+    RegisterRows& rows = m_form->rows();
+    DocumentRecord record = test::sampleOutgoingRow("中法发〔2026〕1号"_gbk);
+    record.attachmentPath = "/tmp/附件.doc"_gbk;
+    rows.append(test::registerRow("A"));
+    rows.append(record);
+    rows.append(test::registerRow("C"));
+    QCOMPARE(rows.rowCount(), 3);
+    QCOMPARE(rows.record(1).fields, record.fields);
+    QCOMPARE(rows.record(1).attachmentPath, record.attachmentPath);
+    QCOMPARE(rows.markedRow(), std::nullopt);
+
+    rows.selectOnly(1);
+    QCOMPARE(rows.selectedRows(), std::vector<int>{1});
+    QCOMPARE(rows.firstSelectedRow(), std::optional<int>(1));
+    QCOMPARE(rows.markedRow(), std::optional<int>(1));
+    QTRY_VERIFY(m_form->registerList().hasFocus());
+    rows.markBarcodeMade(1);
+    QCOMPARE(rows.record(1).barcodeMade, "是"_gbk);
+
+    rows.deselect(1);
+    QCOMPARE(rows.firstSelectedRow(), std::nullopt);
+    rows.remove(0);
+    QCOMPARE(rows.record(0)[F::Number], "中法发〔2026〕1号"_gbk);
+    rows.clear();
+    QCOMPARE(rows.rowCount(), 0);
+}
+
+void RegistrationDialogTest::combosKeepWhatTheClerkTypes_data()
+{
+    QTest::addColumn<int>("combo");
+    QTest::addColumn<QString>("typed");
+    QTest::newRow("urgency 特 (item 特急)") << int(Dialog::UrgencyCombo) << QStringLiteral("特");
+    QTest::newRow("secrecy 机 (item 机密)") << int(Dialog::SecrecyCombo) << QStringLiteral("机");
+    QTest::newRow("number 中法发 (item 中法发〔2026〕)") << int(Dialog::NumberCombo) << QStringLiteral("中法发");
+    QTest::newRow("recipient 各 (item 各庭室)") << int(Dialog::RecipientCombo) << QStringLiteral("各");
+}
+
+void RegistrationDialogTest::combosKeepWhatTheClerkTypes()
+{
+    QFETCH(int, combo);
+    QFETCH(QString, typed);
+    openForm();
+    showOutgoing();
+    auto* box = byId<QComboBox>(combo);
+    box->setFocus();
+    QTRY_VERIFY(box->hasFocus());
+    box->lineEdit()->clear();
+    for (const QChar c : typed) // keyClicks knows only ASCII
+        QTest::sendKeyEvent(QTest::Click, box->lineEdit(), Qt::Key_unknown, QString(c), Qt::NoModifier);
+    QCOMPARE(box->currentText(), typed);
+    QCOMPARE(box->lineEdit()->selectedText(), QString());
 }
 
 QTEST_MAIN(RegistrationDialogTest)

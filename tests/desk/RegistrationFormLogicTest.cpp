@@ -100,15 +100,20 @@ INSTANTIATE_TEST_SUITE_P(Texts, CleanPastedText,
                                            PasteCase{"asciiNumber", " 甲发〔2026〕 12 号"_gbk, "甲发〔2026〕12号"_gbk}),
                          [](const auto& row) { return std::string(row.param.name); });
 
-TEST(ModeSwitch, TitleDecidesTheNextMode)
+TEST(Modes, TitleAndButtonNameTheModes)
 {
-    EXPECT_EQ(modeAfterSwitch("收文登记"_gbk), Mode::Outgoing);
-    EXPECT_EQ(modeAfterSwitch("发文登记"_gbk), Mode::Incoming);
-    EXPECT_EQ(modeAfterSwitch(""), Mode::Incoming);
-    EXPECT_EQ(modeButtonCaption(Mode::Incoming), "发文登记"_gbk);
-    EXPECT_EQ(modeButtonCaption(Mode::Outgoing), "收文登记"_gbk);
+    EXPECT_EQ(modeTitle(RegistrationMode::Incoming), "收文登记"_gbk);
+    EXPECT_EQ(modeTitle(RegistrationMode::Outgoing), "发文登记"_gbk);
+    EXPECT_EQ(modeButtonCaption(RegistrationMode::Incoming), "发文登记"_gbk);
+    EXPECT_EQ(modeButtonCaption(RegistrationMode::Outgoing), "收文登记"_gbk);
     EXPECT_FALSE(switchNeedsConfirmation(0));
     EXPECT_TRUE(switchNeedsConfirmation(1));
+}
+
+TEST(DrafterRemarks, NameAfterTheLabelOrNothing)
+{
+    EXPECT_EQ(remarksOfDrafter("张三"_gbk), "拟稿人：张三"_gbk);
+    EXPECT_EQ(remarksOfDrafter(""), "");
 }
 
 TEST(ListRow, RecordRoundTripsThroughTheListColumns)

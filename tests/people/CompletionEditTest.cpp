@@ -1,7 +1,6 @@
 #include "people/CompletionEdit.h"
 
-#include "FakePrompter.h"
-#include "TempDeskFolder.h"
+#include "TestDatabase.h"
 #include "db/AdoDatabase.h"
 #include "db/AdoRecordset.h"
 #include "db/RegisterStatements.h"
@@ -49,9 +48,7 @@ private:
     QStringList shownNames() const;
     void addPerson(const char* name, const char* initials);
 
-    std::unique_ptr<test::FakePrompter> m_prompter;
-    std::unique_ptr<test::TempDeskFolder> m_folder;
-    std::unique_ptr<AdoDatabase> m_database;
+    std::unique_ptr<test::TestDatabase> m_db;
     std::unique_ptr<QDialog> m_form;
     CompletionEdit* m_edit = nullptr;
     QLineEdit* m_next = nullptr;
@@ -59,18 +56,13 @@ private:
 
 void CompletionEditTest::addPerson(const char* name, const char* initials)
 {
-    AdoRecordset insert;
-    QVERIFY(insert.openQuery(RegisterStatements::insertPerson(utf8ToGbk(name), utf8ToGbk(initials))));
+    QVERIFY(test::TestDatabase::insertPerson(name, initials));
 }
 
 void CompletionEditTest::init()
 {
-    m_prompter = std::make_unique<test::FakePrompter>();
-    m_folder = std::make_unique<test::TempDeskFolder>();
-    QVERIFY(m_folder->createDatabase());
-    m_database = std::make_unique<AdoDatabase>(*m_prompter);
-    QVERIFY(m_database->openConnection(AdoDatabase::connectionStringFor(m_folder->gbkPath())));
-    AdoDatabase::setActiveConnection(m_database->connection());
+    m_db = std::make_unique<test::TestDatabase>();
+    QVERIFY(m_db->isOpen());
     addPerson("张伟", "ZW");
     addPerson("赵树森", "ZSS");
     addPerson("张三", "ZS");
@@ -95,10 +87,7 @@ void CompletionEditTest::init()
 void CompletionEditTest::cleanup()
 {
     m_form.reset();
-    AdoDatabase::setActiveConnection(nullptr);
-    m_database.reset();
-    m_folder.reset();
-    m_prompter.reset();
+    m_db.reset();
 }
 
 void CompletionEditTest::showForm()
@@ -225,7 +214,7 @@ void CompletionEditTest::quoteInTheTextIsSafe()
     showForm();
     m_edit->setText(QStringLiteral("O'"));
     QCOMPARE(shownNames(), QStringList{QStringLiteral("O'Neil")});
-    QVERIFY(m_prompter->shown().empty());
+    QVERIFY(m_db->prompter().shown().empty());
 }
 
 void CompletionEditTest::enterWithoutSelectionTakesTheFirstRow()
@@ -316,8 +305,11 @@ void CompletionEditTest::placement_data()
         << ScreenRect{400, 200, 480, 222} << owner << QPoint(4, 40) << 900 << ScreenRect{400, 222, 1270, 342};
     QTest::newRow("just at the middle counts as the left half")
         << ScreenRect{504, 200, 600, 222} << owner << QPoint(4, 40) << 100 << ScreenRect{504, 222, 604, 342};
-    QTest::newRow("frameless owner: kept below the edit")
-        << ScreenRect{100, 200, 300, 222} << owner << QPoint(0, 0) << 200 << ScreenRect{96, 222, 296, 342};
+    // Without the caption the offsets make up for, the drop-down overlaps the edit.
+    QTest::newRow("frameless owner: the rule's offsets still apply")
+        << ScreenRect{100, 200, 300, 222} << owner << QPoint(0, 0) << 200 << ScreenRect{96, 182, 296, 302};
+    QTest::newRow("thin frame: a few pixels over the edit")
+        << ScreenRect{104, 200, 304, 222} << owner << QPoint(4, 30) << 300 << ScreenRect{104, 212, 404, 332};
 }
 
 void CompletionEditTest::placement()

@@ -1,7 +1,6 @@
 #include "query/RegisterListCtrl.h"
 
-#include "FakePrompter.h"
-#include "TempDeskFolder.h"
+#include "TestDatabase.h"
 #include "db/AdoDatabase.h"
 #include "db/AdoRecordset.h"
 #include "db/RegisterStatements.h"
@@ -70,20 +69,14 @@ private:
     void clickCell(int row, int column);
     void fillTwoColumns(int rows);
 
-    std::unique_ptr<test::FakePrompter> m_prompter;
-    std::unique_ptr<test::TempDeskFolder> m_folder;
-    std::unique_ptr<AdoDatabase> m_database;
+    std::unique_ptr<test::TestDatabase> m_db;
     std::unique_ptr<RegisterListCtrl> m_list;
 };
 
 void RegisterListCtrlTest::init()
 {
-    m_prompter = std::make_unique<test::FakePrompter>();
-    m_folder = std::make_unique<test::TempDeskFolder>();
-    QVERIFY(m_folder->createDatabase());
-    m_database = std::make_unique<AdoDatabase>(*m_prompter);
-    QVERIFY(m_database->openConnection(AdoDatabase::connectionStringFor(m_folder->gbkPath())));
-    AdoDatabase::setActiveConnection(m_database->connection());
+    m_db = std::make_unique<test::TestDatabase>();
+    QVERIFY(m_db->isOpen());
     m_list = std::make_unique<RegisterListCtrl>();
     m_list->resize(700, 300);
 }
@@ -91,10 +84,7 @@ void RegisterListCtrlTest::init()
 void RegisterListCtrlTest::cleanup()
 {
     m_list.reset();
-    AdoDatabase::setActiveConnection(nullptr);
-    m_database.reset();
-    m_folder.reset();
-    m_prompter.reset();
+    m_db.reset();
 }
 
 void RegisterListCtrlTest::showList()

@@ -1,15 +1,12 @@
 // The scanner port over pseudo-terminals, its notices and the intake of scans.
 #include "scanner/ScannerPort.h"
 
-#include "FakeModemLines.h"
 #include "FakePrompter.h"
-#include "PseudoTerminal.h"
-#include "TempDeskFolder.h"
-#include "TestPayload.h"
+#include "FakeRegisters.h"
+#include "SerialPortFixture.h"
+#include "TestDatabase.h"
+#include "TestRecords.h"
 #include "barcode/BarcodePayload.h"
-#include "db/AdoDatabase.h"
-#include "db/AdoRecordset.h"
-#include "db/RegisterStatements.h"
 #include "platform/GbkQt.h"
 #include "platform/QtPrompter.h"
 #include "scanner/CMSComm.h"
@@ -26,13 +23,12 @@
 #include <vector>
 
 using namespace regdesk;
-using regdesk::test::FakeModemLines;
 using regdesk::test::FakePrompter;
-using regdesk::test::PseudoTerminal;
+using regdesk::test::SerialPortFixture;
 
 namespace {
 
-const QByteArray kPortVariable = "REGDESK_COM1";
+const char* const kPortVariable = "REGDESK_COM1";
 
 // The registration list as a plain vector of rows.
 class RowList final : public IncomingList
@@ -60,18 +56,12 @@ QString registeredQuestion(const QString& number)
     return QStringLiteral("发文号%1的文件已登记，请确认是否继续?").arg(number);
 }
 
-// A port on the pseudo-terminal with DSR from the test.
+// A port on the fixture's scanner, with DSR from the test.
 struct PortOnPty
 {
-    PortOnPty()
-    {
-        qputenv(kPortVariable.constData(), pty.devicePath().toLocal8Bit());
-        port.setModemLines(lines);
-    }
-    ~PortOnPty() { qunsetenv(kPortVariable.constData()); }
+    PortOnPty() { port.setModemLines(serial.lines()); }
 
-    PseudoTerminal pty;
-    std::shared_ptr<FakeModemLines> lines = std::make_shared<FakeModemLines>();
+    SerialPortFixture serial;
     CMSComm port;
 };
 
@@ -82,7 +72,7 @@ class ScannerPortTest : public QObject
     Q_OBJECT
 
 private slots:
-    void cleanup() { qunsetenv(kPortVariable.constData()); }
+    void cleanup() { qunsetenv(kPortVariable); }
 
     // --- The port --------------------------------------------------------------
 
@@ -145,7 +135,7 @@ private slots:
         QFETCH(QString, settings);
         QFETCH(bool, accepted);
         PortOnPty fixture;
-        QVERIFY(fixture.pty.isOpen());
+        QVERIFY(fixture.serial.isReady());
         fixture.port.setPortOpen(true);
         QVERIFY(fixture.port.deviceOpen());
         QCOMPARE(fixture.port.setSettings(settings), accepted);
@@ -158,7 +148,7 @@ private slots:
         QCOMPARE(fixture.port.settings(), settings);
         // A pseudo-terminal keeps speed, stop bits and the raw mode, but
         // forces its own character size and parity.
-        const termios line = fixture.pty.deviceAttributes();
+        const termios line = fixture.serial.scanner().deviceAttributes();
         QCOMPARE((line.c_cflag & CSTOPB) != 0, twoStopBits);
         QCOMPARE(uint(cfgetispeed(&line)), speed);
         QCOMPARE(line.c_lflag & ICANON, tcflag_t(0));
@@ -177,9 +167,9 @@ private slots:
             QCOMPARE(fixture.port.commEvent(), short(CMSComm::comEvReceive));
             received += fixture.port.input();
         });
-        QVERIFY(fixture.pty.write("abc"));
+        QVERIFY(fixture.serial.send("abc"));
         QTRY_COMPARE(received, QByteArray("abc"));
-        QVERIFY(fixture.pty.write(std::string("d\0\xB7\xA2", 4)));
+        QVERIFY(fixture.serial.send(std::string("d\0\xB7\xA2", 4)));
         QTRY_COMPARE(received, QByteArray("abcd\0\xB7\xA2", 7));
         QVERIFY(events.count() >= 2);
     }
@@ -188,7 +178,7 @@ private slots:
     {
         PortOnPty fixture;
         fixture.port.setPortOpen(true);
-        QVERIFY(fixture.pty.write("abcdef"));
+        QVERIFY(fixture.serial.send("abcdef"));
         QTRY_COMPARE(fixture.port.inBufferCount(), 6);
         fixture.port.setInputLen(4);
         QCOMPARE(fixture.port.input(), QByteArray("abcd"));
@@ -203,7 +193,7 @@ private slots:
         fixture.port.setInBufferSize(8);
         fixture.port.setPortOpen(true);
         const QByteArray sent = "0123456789abcdefghij";
-        QVERIFY(fixture.pty.write(sent.toStdString()));
+        QVERIFY(fixture.serial.send(sent.toStdString()));
         QByteArray received;
         while (received.size() < sent.size()) {
             QTRY_VERIFY(fixture.port.inBufferCount() > 0);
@@ -222,9 +212,9 @@ private slots:
         QVERIFY(!fixture.port.portOpen());
         QVERIFY(!fixture.port.deviceOpen());
         QVERIFY(!fixture.port.dsrHolding());
-        QVERIFY(fixture.pty.write("while closed"));
+        QVERIFY(fixture.serial.send("while closed"));
         fixture.port.setPortOpen(true);
-        QVERIFY(fixture.pty.write("after"));
+        QVERIFY(fixture.serial.send("after"));
         QTRY_COMPARE(fixture.port.inBufferCount(), 5);
         QCOMPARE(fixture.port.input(), QByteArray("after"));
     }
@@ -236,78 +226,64 @@ private slots:
         QVERIFY(fixture.port.dsrHolding());
         QSignalSpy events(&fixture.port, &CMSComm::OnComm);
 
-        fixture.lines->setDataSetReady(false);
+        fixture.serial.lines()->setDataSetReady(false);
         QTRY_COMPARE(events.count(), 1);
         QCOMPARE(fixture.port.commEvent(), short(CMSComm::comEvDSR));
         QVERIFY(!fixture.port.dsrHolding());
 
         // "Cannot tell" counts as held.
-        fixture.lines->setDataSetReady(std::nullopt);
+        fixture.serial.lines()->setDataSetReady(std::nullopt);
         QTRY_COMPARE(events.count(), 2);
         QCOMPARE(fixture.port.commEvent(), short(CMSComm::comEvDSR));
         QVERIFY(fixture.port.dsrHolding());
 
         // No change, no event, however often the lines are read.
-        fixture.lines->setDataSetReady(true);
-        const int reads = fixture.lines->reads();
-        QTRY_VERIFY(fixture.lines->reads() >= reads + 3);
+        fixture.serial.lines()->setDataSetReady(true);
+        const int reads = fixture.serial.lines()->reads();
+        QTRY_VERIFY(fixture.serial.lines()->reads() >= reads + 3);
         QCOMPARE(events.count(), 2);
     }
 
     void vanishedDeviceIsDroppedAtOnceAndCountsAsDsrLoss()
     {
-        QTemporaryDir links;
-        const QString link = links.filePath(QStringLiteral("scanner"));
-        auto lines = std::make_shared<FakeModemLines>();
-        auto first = std::make_unique<PseudoTerminal>();
-        QVERIFY(QFile::link(first->devicePath(), link));
-        qputenv(kPortVariable.constData(), link.toLocal8Bit());
+        PortOnPty fixture;
+        fixture.port.setPortOpen(true);
+        QVERIFY(fixture.port.deviceOpen());
+        QSignalSpy events(&fixture.port, &CMSComm::OnComm);
 
-        CMSComm port;
-        port.setModemLines(lines);
-        port.setPortOpen(true);
-        QVERIFY(port.deviceOpen());
-        QSignalSpy events(&port, &CMSComm::OnComm);
-
-        first->close();
+        fixture.serial.unplug();
         QTRY_COMPARE(events.count(), 1);
-        QCOMPARE(port.commEvent(), short(CMSComm::comEvDSR));
-        QVERIFY(!port.deviceOpen());
-        QVERIFY(!port.dsrHolding());
-        QVERIFY(port.portOpen()); // still waiting for the scanner
+        QCOMPARE(fixture.port.commEvent(), short(CMSComm::comEvDSR));
+        QVERIFY(!fixture.port.deviceOpen());
+        QVERIFY(!fixture.port.dsrHolding());
+        QVERIFY(fixture.port.portOpen()); // still waiting for the scanner
 
-        // Plugged back in (under the same name): DSR is back.
-        PseudoTerminal second;
-        QVERIFY(QFile::remove(link));
-        QVERIFY(QFile::link(second.devicePath(), link));
+        // Plugged back in under the same name: DSR is back.
+        QVERIFY(fixture.serial.plugIn());
         QTRY_COMPARE(events.count(), 2);
-        QCOMPARE(port.commEvent(), short(CMSComm::comEvDSR));
-        QVERIFY(port.deviceOpen());
-        QVERIFY(port.dsrHolding());
-        QVERIFY(second.write("ok"));
-        QTRY_COMPARE(port.inBufferCount(), 2);
+        QCOMPARE(fixture.port.commEvent(), short(CMSComm::comEvDSR));
+        QVERIFY(fixture.port.deviceOpen());
+        QVERIFY(fixture.port.dsrHolding());
+        QVERIFY(fixture.serial.send("ok"));
+        QTRY_COMPARE(fixture.port.inBufferCount(), 2);
     }
 
     void missingDeviceIsWaitedFor()
     {
-        QTemporaryDir links;
-        const QString link = links.filePath(QStringLiteral("scanner"));
-        qputenv(kPortVariable.constData(), link.toLocal8Bit());
-        CMSComm port;
-        port.setModemLines(std::make_shared<FakeModemLines>());
-        QSignalSpy events(&port, &CMSComm::OnComm);
-        port.setPortOpen(true);
-        QVERIFY(port.portOpen());
-        QVERIFY(!port.deviceOpen());
-        QVERIFY(!port.dsrHolding());
-        QCOMPARE(port.deviceName(), link);
+        PortOnPty fixture;
+        fixture.serial.unplug();
+        QSignalSpy events(&fixture.port, &CMSComm::OnComm);
+        fixture.port.setPortOpen(true);
+        QVERIFY(fixture.port.portOpen());
+        QVERIFY(!fixture.port.deviceOpen());
+        QVERIFY(!fixture.port.dsrHolding());
+        QCOMPARE(fixture.port.deviceName(), fixture.serial.portPath());
         QCOMPARE(events.count(), 0);
 
-        PseudoTerminal pty;
-        QVERIFY(QFile::link(pty.devicePath(), link));
+        QVERIFY(fixture.serial.plugIn());
         QTRY_COMPARE(events.count(), 1);
-        QCOMPARE(port.commEvent(), short(CMSComm::comEvDSR));
-        QVERIFY(port.dsrHolding());
+        QCOMPARE(fixture.port.commEvent(), short(CMSComm::comEvDSR));
+        QVERIFY(fixture.port.dsrHolding());
     }
 
     void deviceThatIsNoTerminalIsRefused()
@@ -317,7 +293,7 @@ private slots:
         QFile file(path);
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.close();
-        qputenv(kPortVariable.constData(), path.toLocal8Bit());
+        qputenv(kPortVariable, path.toLocal8Bit());
         CMSComm port;
         port.setPortOpen(true);
         QVERIFY(!port.deviceOpen());
@@ -348,7 +324,7 @@ private slots:
     void noDsrAtOpenShowsTheNoticeForThreeSeconds()
     {
         PortOnPty fixture;
-        fixture.lines->setDataSetReady(false);
+        fixture.serial.lines()->setDataSetReady(false);
         FakePrompter prompter;
         QWidget owner;
         ScannerPort scanner(fixture.port, prompter, &owner);
@@ -374,20 +350,17 @@ private slots:
 
         // The scanner is switched on later.
         prompter.clear();
-        fixture.lines->setDataSetReady(true);
+        fixture.serial.lines()->setDataSetReady(true);
         QTRY_COMPARE(prompter.texts(), QStringList{QStringLiteral("串口已恢复")});
         QTRY_VERIFY(scanner.scannerReady());
     }
 
     void missingDeviceIsReportedOnceAndWaitedFor()
     {
-        QTemporaryDir links;
-        const QString link = links.filePath(QStringLiteral("scanner"));
-        qputenv(kPortVariable.constData(), link.toLocal8Bit());
-        CMSComm port;
-        port.setModemLines(std::make_shared<FakeModemLines>());
+        PortOnPty fixture;
+        fixture.serial.unplug();
         FakePrompter prompter;
-        ScannerPort scanner(port, prompter, nullptr);
+        ScannerPort scanner(fixture.port, prompter, nullptr);
         scanner.openPort();
         QCOMPARE(prompter.texts(), QStringList{QStringLiteral("串口设备问题")});
         QVERIFY(!scanner.scannerReady());
@@ -396,12 +369,11 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(prompter.closedCaptions().size(), 1, 6000);
         QCOMPARE(prompter.texts().size(), 1);
 
-        PseudoTerminal pty;
-        QVERIFY(QFile::link(pty.devicePath(), link));
+        QVERIFY(fixture.serial.plugIn());
         QTRY_COMPARE(prompter.texts().size(), 2);
         QCOMPARE(prompter.texts()[1], QStringLiteral("串口已恢复"));
         QVERIFY(scanner.scannerReady());
-        QVERIFY(pty.write("x^|"));
+        QVERIFY(fixture.serial.send("x^|"));
         QTRY_COMPARE(scanner.receiveText().text(), std::string("x^|"));
     }
 
@@ -426,7 +398,7 @@ private slots:
                             scanner.noticeTimerInterval(ScannerPort::kRecoveryNoticeTimer), scanner.scannerReady()});
         });
 
-        fixture.lines->setDataSetReady(false);
+        fixture.serial.lines()->setDataSetReady(false);
         QTRY_COMPARE(seen.size(), std::size_t(1));
         QCOMPARE(seen[0].text, QStringLiteral("串口设备问题"));
         QCOMPARE(seen[0].failureTimer, 1500);
@@ -437,10 +409,10 @@ private slots:
 
         // Bytes left in the port's buffer are dropped by the reopen.
         fixture.port.setRThreshold(0);
-        QVERIFY(fixture.pty.write("stale"));
+        QVERIFY(fixture.serial.send("stale"));
         QTRY_COMPARE(fixture.port.inBufferCount(), 5);
 
-        fixture.lines->setDataSetReady(true);
+        fixture.serial.lines()->setDataSetReady(true);
         QTRY_COMPARE(seen.size(), std::size_t(2));
         QCOMPARE(seen[1].text, QStringLiteral("串口已恢复"));
         QCOMPARE(seen[1].recoveryTimer, 1500);
@@ -453,37 +425,29 @@ private slots:
         QTRY_COMPARE(prompter.closedCaptions(), (QStringList{hardwareCaption(), hardwareCaption()}));
         QCOMPARE(scanner.noticeTimerInterval(ScannerPort::kRecoveryNoticeTimer), 0);
 
-        QVERIFY(fixture.pty.write("a^|"));
+        QVERIFY(fixture.serial.send("a^|"));
         QTRY_COMPARE(scanner.receiveText().text(), std::string("a^|"));
     }
 
     void unpluggedScannerIsNoticedAndWelcomedBack()
     {
-        QTemporaryDir links;
-        const QString link = links.filePath(QStringLiteral("scanner"));
-        auto first = std::make_unique<PseudoTerminal>();
-        QVERIFY(QFile::link(first->devicePath(), link));
-        qputenv(kPortVariable.constData(), link.toLocal8Bit());
-        CMSComm port;
-        port.setModemLines(std::make_shared<FakeModemLines>());
+        PortOnPty fixture;
         FakePrompter prompter;
-        ScannerPort scanner(port, prompter, nullptr);
+        ScannerPort scanner(fixture.port, prompter, nullptr);
         scanner.openPort();
         QVERIFY(scanner.scannerReady());
 
-        first->close();
+        fixture.serial.unplug();
         QTRY_COMPARE(prompter.texts(), QStringList{QStringLiteral("串口设备问题")});
         QVERIFY(!scanner.scannerReady());
-        QVERIFY(!port.deviceOpen());
+        QVERIFY(!fixture.port.deviceOpen());
 
-        PseudoTerminal second;
-        QVERIFY(QFile::remove(link));
-        QVERIFY(QFile::link(second.devicePath(), link));
+        QVERIFY(fixture.serial.plugIn());
         QTRY_COMPARE(prompter.texts().size(), 2);
         QCOMPARE(prompter.texts()[1], QStringLiteral("串口已恢复"));
         QVERIFY(scanner.scannerReady());
-        QVERIFY(port.deviceOpen());
-        QVERIFY(second.write("b^|"));
+        QVERIFY(fixture.port.deviceOpen());
+        QVERIFY(fixture.serial.send("b^|"));
         QTRY_COMPARE(scanner.receiveText().text(), std::string("b^|"));
     }
 
@@ -491,7 +455,7 @@ private slots:
     {
         // The real boxes: each notice must end by its own timer.
         PortOnPty fixture;
-        fixture.lines->setDataSetReady(false);
+        fixture.serial.lines()->setDataSetReady(false);
         QtPrompter prompter;
         QWidget owner;
         ScannerPort scanner(fixture.port, prompter, &owner);
@@ -510,7 +474,7 @@ private slots:
         QVERIFY(!scanner.scannerReady());
         QCOMPARE(scanner.noticeTimerInterval(ScannerPort::kFailureNoticeTimer), 0);
 
-        fixture.lines->setDataSetReady(true);
+        fixture.serial.lines()->setDataSetReady(true);
         QTRY_VERIFY_WITH_TIMEOUT(scanner.scannerReady(), 8000);
         QTRY_COMPARE(scanner.noticeTimerInterval(ScannerPort::kRecoveryNoticeTimer), 0);
         for (QWidget* widget : QApplication::topLevelWidgets())
@@ -530,7 +494,7 @@ private slots:
         for (std::size_t at = 0; at < payload.size(); at += 3) {
             const std::string chunk = payload.substr(at, 3);
             const std::size_t before = scanner.receiveText().text().size();
-            QVERIFY(fixture.pty.write(chunk));
+            QVERIFY(fixture.serial.send(chunk));
             QTRY_COMPARE(scanner.receiveText().text().size(), before + chunk.size());
             if (at + 3 < payload.size()) {
                 QCoreApplication::processEvents();
@@ -549,16 +513,16 @@ private slots:
         ScannerPort scanner(fixture.port, prompter, nullptr);
         QSignalSpy announced(&scanner, &ScannerPort::scanComplete);
         scanner.openPort();
-        QVERIFY(fixture.pty.write("^|"));
+        QVERIFY(fixture.serial.send("^|"));
         QTRY_COMPARE(scanner.receiveText().text(), std::string("^|"));
         QCoreApplication::processEvents();
         QCOMPARE(announced.count(), 0);
-        QVERIFY(fixture.pty.write(std::string("\0\0", 2)));
-        QVERIFY(fixture.pty.write("ab"));
+        QVERIFY(fixture.serial.send(std::string("\0\0", 2)));
+        QVERIFY(fixture.serial.send("ab"));
         QTRY_COMPARE(scanner.receiveText().text(), std::string("^|ab"));
         QCoreApplication::processEvents();
         QCOMPARE(announced.count(), 0);
-        QVERIFY(fixture.pty.write("^|"));
+        QVERIFY(fixture.serial.send("^|"));
         QTRY_COMPARE(announced.count(), 1);
     }
 
@@ -593,29 +557,15 @@ private slots:
         QSignalSpy announced(&scanner, &ScannerPort::scanComplete);
         scanner.openPort();
         fixture.port.setPortOpen(false);
-        QVERIFY(fixture.pty.write("x^^|"));
+        QVERIFY(fixture.serial.send("x^^|"));
         fixture.port.setPortOpen(true); // back to incoming: PortOpen only
-        QVERIFY(fixture.pty.write("y"));
+        QVERIFY(fixture.serial.send("y"));
         QTRY_COMPARE(scanner.receiveText().text(), std::string("y"));
         QCoreApplication::processEvents();
         QCOMPARE(announced.count(), 0);
     }
 
     // --- Intake of a completed scan ------------------------------------------------
-
-    void initTestCase()
-    {
-        QVERIFY(m_folder.createDatabase());
-        m_database = std::make_unique<AdoDatabase>(m_databasePrompter);
-        QVERIFY(m_database->openConnection(AdoDatabase::connectionStringFor(m_folder.gbkPath())));
-        AdoDatabase::setActiveConnection(m_database->connection());
-    }
-
-    void cleanupTestCase()
-    {
-        AdoDatabase::setActiveConnection(nullptr);
-        m_database.reset();
-    }
 
     void scannedPayloadBecomesTheSendingRow()
     {
@@ -691,7 +641,7 @@ private slots:
         for (int i = 0; i < rowsWithNumber; ++i)
             intake.list.rows.push_back(sent);
         if (registered)
-            QVERIFY(insertIncoming(sent));
+            intake.registered.rows[sent[DocumentRecord::Number]] = sent;
         for (const int answer : answers)
             intake.prompter.willAnswer(Prompter::Answer(answer));
 
@@ -709,30 +659,20 @@ private slots:
         if (appended)
             QCOMPARE(intake.list.rows.back()[DocumentRecord::Number], std::string("B-2"));
         QVERIFY(intake.scanner.receiveText().isEmpty());
-        if (registered)
-            QVERIFY(deleteIncoming("B-2"));
     }
 
-    void numberWithQuotesIsLookedUpSafely()
+    void incomingRegisterLooksNumbersUpSafely()
     {
-        DocumentRecord sent = test::sampleOutgoingRow("x' OR '1'='1");
-        Intake intake;
-        // Nothing is registered under that exact number: no question.
-        QVERIFY(insertIncoming(test::sampleOutgoingRow("other")));
-        intake.receive(BarcodePayload::buildPayload(sent));
-        QVERIFY(intake.take());
-        QVERIFY(intake.prompter.shown().empty());
-        QVERIFY(m_databasePrompter.shown().empty());
-
-        QVERIFY(insertIncoming(sent));
-        intake.receive(BarcodePayload::buildPayload(sent));
-        intake.prompter.willAnswer(Prompter::Answer::Cancel);
-        intake.take();
-        // Listed once already, then registered.
-        QCOMPARE(intake.prompter.texts(), QStringList{scannedQuestion(toQString(sent[DocumentRecord::Number]))});
-        QVERIFY(m_databasePrompter.shown().empty());
-        QVERIFY(deleteIncoming("other"));
-        QVERIFY(deleteIncoming(sent[DocumentRecord::Number]));
+        test::TestDatabase db;
+        QVERIFY(db.isOpen());
+        QVERIFY(test::TestDatabase::insertIncoming(test::sampleOutgoingRow("other")));
+        SqlIncomingRegister register_;
+        const GbkString quoted = "x' OR '1'='1";
+        QVERIFY(!register_.isRegistered(quoted));
+        QVERIFY(test::TestDatabase::insertIncoming(test::sampleOutgoingRow(quoted)));
+        QVERIFY(register_.isRegistered(quoted));
+        QVERIFY(register_.isRegistered("other"));
+        QVERIFY(db.prompter().shown().empty());
     }
 
     void emptyReceiveTextGivesADateOnlyRow()
@@ -765,7 +705,7 @@ private slots:
         intake.prompter.willAnswer(Prompter::Answer(answer));
         // Bytes waiting in the port's own buffer when the scan is taken.
         intake.fixture.port.setRThreshold(0);
-        QVERIFY(intake.fixture.pty.write("leftover"));
+        QVERIFY(intake.fixture.serial.send("leftover"));
         QTRY_COMPARE(intake.fixture.port.inBufferCount(), 8);
         intake.receive(BarcodePayload::buildPayload(sent));
         intake.fixture.port.setInputLen(3);
@@ -782,9 +722,9 @@ private slots:
         const DocumentRecord second = test::sampleOutgoingRow("D-5");
         const GbkString payload = BarcodePayload::buildPayload(first);
         for (std::size_t at = 0; at < payload.size(); at += 5)
-            QVERIFY(intake.fixture.pty.write(payload.substr(at, 5)));
+            QVERIFY(intake.fixture.serial.send(payload.substr(at, 5)));
         QTRY_COMPARE(intake.list.rows.size(), std::size_t(1));
-        QVERIFY(intake.fixture.pty.write(BarcodePayload::buildPayload(second)));
+        QVERIFY(intake.fixture.serial.send(BarcodePayload::buildPayload(second)));
         QTRY_COMPARE(intake.list.rows.size(), std::size_t(2));
         QCOMPARE(intake.list.rows[0][DocumentRecord::Number], std::string("D-4"));
         QCOMPARE(intake.list.rows[1][DocumentRecord::Number], std::string("D-5"));
@@ -798,8 +738,8 @@ private:
     struct Intake
     {
         Intake()
-            : scanner(fixture.port, prompter, nullptr),
-              intake(scanner.receiveText(), fixture.port, prompter, nullptr, list, [] { return QDate(2024, 3, 5); })
+            : scanner(fixture.port, prompter, nullptr), intake(scanner.receiveText(), fixture.port, prompter, nullptr,
+                                                               list, registered, [] { return QDate(2024, 3, 5); })
         {
             scanner.openPort();
         }
@@ -809,25 +749,10 @@ private:
         PortOnPty fixture;
         FakePrompter prompter;
         RowList list;
+        test::FakeRegisterStore registered;
         ScannerPort scanner;
         ScanIntake intake;
     };
-
-    static bool insertIncoming(const DocumentRecord& record)
-    {
-        AdoRecordset recordset;
-        return recordset.openQuery(RegisterStatements::insertIncoming(RegisterStatements::incomingTable(), record));
-    }
-
-    static bool deleteIncoming(const GbkString& number)
-    {
-        AdoRecordset recordset;
-        return recordset.openQuery(RegisterStatements::deleteNumber(RegisterStatements::incomingTable(), number));
-    }
-
-    test::TempDeskFolder m_folder;
-    FakePrompter m_databasePrompter;
-    std::unique_ptr<AdoDatabase> m_database;
 };
 
 QTEST_MAIN(ScannerPortTest)

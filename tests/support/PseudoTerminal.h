@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/UniqueFd.h"
+
 #include <QString>
 #include <string_view>
 #include <termios.h>
@@ -12,11 +14,10 @@ class PseudoTerminal
 {
 public:
     PseudoTerminal();
-    ~PseudoTerminal();
     PseudoTerminal(const PseudoTerminal&) = delete;
     PseudoTerminal& operator=(const PseudoTerminal&) = delete;
 
-    bool isOpen() const { return m_controller >= 0; }
+    bool isOpen() const { return m_controller.isValid(); }
     // The device path (/dev/pts/N).
     QString devicePath() const { return m_devicePath; }
 
@@ -28,8 +29,8 @@ public:
     void close();
 
 private:
-    int m_controller = -1;
-    int m_device = -1;
+    UniqueFd m_controller;
+    UniqueFd m_device;
     QString m_devicePath;
 };
 

@@ -8,12 +8,16 @@
 #include "db/AdoDatabase.h"
 #include "db/RegisterDatabaseFile.h"
 #include "db/RegisterStatements.h"
-#include "desk/AdoOutgoingRegister.h"
-#include "desk/AdoRegisterStore.h"
+#include "desk/DeskStartup.h"
 #include "desk/DocumentNumbering.h"
+#include "desk/ModeSwitch.h"
 #include "desk/OutgoingRegistration.h"
 #include "desk/RegistrationDialog.h"
+#include "desk/RegistrationEvents.h"
 #include "desk/RegistrationFormLogic.h"
+#include "desk/RegistrationSaver.h"
+#include "desk/SqlOutgoingRegister.h"
+#include "desk/SqlRegisterStore.h"
 #include "platform/Clock.h"
 #include "platform/DesktopOpener.h"
 #include "platform/FileSystem.h"
@@ -24,7 +28,6 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QPushButton>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTemporaryDir>
@@ -92,7 +95,7 @@ void benchmarkBarcode(const GbkString& folder, const std::string& encoder, int t
     PosixProcessLauncher launcher;
     ProcProcessList processes;
     SteadyClock clock;
-    AdoRegisterStore store;
+    SqlRegisterStore store;
     std::vector<double> samples;
     for (int run = 0; run < 20; ++run) {
         const SettingsFile settings(joinPath(folder, "document.ini"));
@@ -131,16 +134,22 @@ public:
 
 // Through the form itself: a click on 生成条码, then the event loop until the
 // picture is in the output folder (timer 1 ticks every 100 ms).
-void benchmarkThroughTheForm(AdoDatabase& database, Prompter& prompter, const GbkString& output)
+void benchmarkThroughTheForm(Prompter& prompter, const GbkString& output)
 {
-    RegistrationDialog form(database, prompter);
-    DesktopSeams seams;
+    RegistrationDialog form;
+    PosixProcessLauncher launcher;
+    ProcProcessList processes;
+    SteadyClock clock;
     QuietOpener opener;
-    OutgoingRegistration outgoing(form, seams.launcher, seams.processes, seams.clock, opener);
+    SqlRegisterStore store;
+    SqlOutgoingRegister register_;
+    RegistrationSaver saver(form, prompter, store);
+    OutgoingRegistration outgoing(form, prompter, register_, saver, launcher, processes, clock, opener);
+    FormStart start;
+    form.initialise(start);
+    ModeSwitch(form, prompter).showMode(RegistrationMode::Outgoing);
     form.show();
     QApplication::processEvents();
-    if (!form.isOutgoingMode())
-        form.switchMode();
     std::vector<double> samples;
     for (int run = 0; run < 20; ++run) {
         DocumentRecord row = outgoingRow(800000 + run);
@@ -149,17 +158,17 @@ void benchmarkThroughTheForm(AdoDatabase& database, Prompter& prompter, const Gb
         form.registerList().selectRow(0);
         const GbkString picture = joinPath(output, row[DocumentRecord::Number] + ".emf");
 
-        QElapsedTimer clock;
-        clock.start();
-        form.button(RegistrationDialog::BarcodeButton).click();
-        while (!fileExists(picture) || form.isDeskTimerActive(RegistrationDialog::EncoderTimer)) {
-            if (clock.elapsed() > 30000) {
+        QElapsedTimer elapsed;
+        elapsed.start();
+        emit form.events().makeBarcodeRequested();
+        while (!fileExists(picture) || outgoing.isEncoderTimerActive()) {
+            if (elapsed.elapsed() > 30000) {
                 std::fprintf(stderr, "no picture after 30 s\n");
                 return;
             }
             QApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
         }
-        samples.push_back(static_cast<double>(clock.nsecsElapsed()) / 1e6);
+        samples.push_back(static_cast<double>(elapsed.nsecsElapsed()) / 1e6);
     }
     printFigures("生成条码 to picture, through the form", samples, 250);
 }
@@ -184,7 +193,7 @@ void benchmarkNumbering(const GbkString& folder)
     }
     const std::vector<GbkString> prefixes = {"法〔2026〕"_gbk, "民〔2026〕"_gbk};
     const CodeNumberLayout layout{"FY", 2, "2", "6"};
-    AdoOutgoingRegister register_;
+    SqlOutgoingRegister register_;
     std::vector<double> samples;
     NumberingProposal proposal;
     for (int run = 0; run < 20; ++run) {
@@ -242,7 +251,7 @@ int main(int argc, char** argv)
     AdoDatabase::setActiveConnection(database.connection());
     AppPaths::set(StartupPaths{folder, {}, joinPath(folder, "document.ini")});
 
-    benchmarkThroughTheForm(database, prompter, joinPath(folder, "输出"_gbk));
+    benchmarkThroughTheForm(prompter, joinPath(folder, "输出"_gbk));
     AdoDatabase::setActiveConnection(database.connection());
 
     benchmarkBarcode(folder, encoder, 100, "生成条码 to picture, polled every 100 ms (timer 1)");

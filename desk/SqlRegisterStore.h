@@ -5,7 +5,7 @@
 namespace regdesk {
 
 // The registers on the active connection.
-class AdoRegisterStore final : public RegisterStore
+class SqlRegisterStore final : public RegisterStore
 {
 public:
     bool isRegistered(const GbkString& table, const GbkString& number) override;

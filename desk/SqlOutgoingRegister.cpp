@@ -1,4 +1,4 @@
-#include "desk/AdoOutgoingRegister.h"
+#include "desk/SqlOutgoingRegister.h"
 
 #include "db/AdoRecordset.h"
 #include "db/RegisterStatements.h"
@@ -43,7 +43,7 @@ private:
 
 } // namespace
 
-std::vector<GbkString> AdoOutgoingRegister::numbersOfYear(int year, const GbkString& prefix)
+std::vector<GbkString> SqlOutgoingRegister::numbersOfYear(int year, const GbkString& prefix)
 {
     // Only numbers that contain the prefix can have it as their head: the
     // others are passed over before the costly conversion to GBK.
@@ -58,7 +58,7 @@ std::vector<GbkString> AdoOutgoingRegister::numbersOfYear(int year, const GbkStr
     return numbers;
 }
 
-std::optional<GbkString> AdoOutgoingRegister::titleOf(const GbkString& number)
+std::optional<GbkString> SqlOutgoingRegister::titleOf(const GbkString& number)
 {
     AdoRecordset records;
     if (!records.openQuery(RegisterStatements::selectOutgoingTitle(number)) || records.recordCount() <= 0)
@@ -67,7 +67,7 @@ std::optional<GbkString> AdoOutgoingRegister::titleOf(const GbkString& number)
     return records.fieldText(0);
 }
 
-int AdoOutgoingRegister::countBarcoded(std::optional<int> year)
+int SqlOutgoingRegister::countBarcoded(std::optional<int> year)
 {
     int rows = 0;
     const GbkString sql =

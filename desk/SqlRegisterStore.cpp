@@ -1,8 +1,9 @@
-#include "desk/AdoRegisterStore.h"
+#include "desk/SqlRegisterStore.h"
 
 #include "db/AdoDatabase.h"
 #include "db/AdoRecordset.h"
 #include "db/RegisterStatements.h"
+#include "db/TransactionGuard.h"
 
 namespace regdesk {
 namespace {
@@ -15,13 +16,13 @@ bool run(const GbkString& sql)
 
 } // namespace
 
-bool AdoRegisterStore::isRegistered(const GbkString& table, const GbkString& number)
+bool SqlRegisterStore::isRegistered(const GbkString& table, const GbkString& number)
 {
     AdoRecordset records;
     return records.openQuery(RegisterStatements::selectNumber(table, number)) && records.recordCount() > 0;
 }
 
-bool AdoRegisterStore::insert(const GbkString& table, const DocumentRecord& record, bool outgoing, bool replaceExisting)
+bool SqlRegisterStore::insert(const GbkString& table, const DocumentRecord& record, bool outgoing, bool replaceExisting)
 {
     const GbkString insertion = outgoing ? RegisterStatements::insertOutgoing(table, record)
                                          : RegisterStatements::insertIncoming(table, record);
@@ -29,17 +30,12 @@ bool AdoRegisterStore::insert(const GbkString& table, const DocumentRecord& reco
         return run(insertion);
 
     // The old row goes only together with the arrival of its replacement.
-    const std::shared_ptr<DbConnection>& connection = AdoDatabase::activeConnection();
-    if (!connection || !connection->beginTransaction())
-        return false;
-    if (run(RegisterStatements::deleteNumber(table, record[DocumentRecord::Number])) && run(insertion) &&
-        connection->commitTransaction())
-        return true;
-    connection->rollbackTransaction();
-    return false;
+    TransactionGuard transaction(AdoDatabase::activeConnection());
+    return transaction.isOpen() && run(RegisterStatements::deleteNumber(table, record[DocumentRecord::Number])) &&
+           run(insertion) && transaction.commit();
 }
 
-void AdoRegisterStore::attachFile(const GbkString& table, const GbkString& number, const GbkString& path)
+void SqlRegisterStore::attachFile(const GbkString& table, const GbkString& number, const GbkString& path)
 {
     run(RegisterStatements::updateFileType(table, RegistrationSaving::attachmentType(path), number));
 }

@@ -1,0 +1,33 @@
+#include "desk/DeskStartup.h"
+
+#include "app/AppPaths.h"
+#include "app/SettingsFile.h"
+#include "db/AdoDatabase.h"
+#include "db/RegisterStatements.h"
+#include "desk/RegistrationFormLogic.h"
+#include "platform/Prompter.h"
+
+namespace regdesk {
+
+bool DeskStartup::connect(QWidget* owner)
+{
+    if (!m_database.openConnection(AdoDatabase::connectionStringFor(AppPaths::programDirectory()))) {
+        m_prompter.ask(owner,
+                       Prompter::Message{QStringLiteral("连接服务器失败，请重新配置！"), QStringLiteral("系统提示")});
+        return false;
+    }
+    AdoDatabase::setActiveConnection(m_database.connection());
+    return true;
+}
+
+FormStart DeskStartup::formStart(int year) const
+{
+    FormStart start;
+    start.people.openQuery(RegisterStatements::selectPeople());
+    const SettingsFile settings(AppPaths::settingsPath());
+    start.numberPrefixes = RegistrationFormLogic::numberPrefixes(settings, year);
+    start.recipientUnits = RegistrationFormLogic::recipientUnits(settings);
+    return start;
+}
+
+} // namespace regdesk

@@ -1,0 +1,12 @@
+#include "desk/RegistrationDesk.h"
+
+namespace regdesk {
+
+RegistrationDesk::RegistrationDesk(RegistrationView& form, Prompter& prompter, const DeskSeams& seams)
+    : m_modes(form, prompter), m_saver(form, prompter, m_store),
+      m_outgoing(form, prompter, m_outgoingRegister, m_saver, seams.launcher, seams.processes, seams.clock,
+                 seams.opener),
+      m_incoming(form, prompter, m_incomingRegister)
+{}
+
+} // namespace regdesk

@@ -1,0 +1,195 @@
+// The whole desk wired as the program wires it, driven as a clerk drives it:
+// a document registered outgoing with the real encoder, then its barcode
+// scanned back in as an incoming registration.
+#include "FakeDesktopOpener.h"
+#include "PictureDecoder.h"
+#include "SerialPortFixture.h"
+#include "TestDatabase.h"
+#include "app/AppPaths.h"
+#include "barcode/EncoderHandoff.h"
+#include "db/AdoRecordset.h"
+#include "db/RegisterStatements.h"
+#include "desk/ControlLookup.h"
+#include "desk/DeskStartup.h"
+#include "desk/RegistrationDesk.h"
+#include "desk/RegistrationDialog.h"
+#include "platform/Clock.h"
+#include "platform/FileSystem.h"
+#include "platform/GbkQt.h"
+#include "platform/ProcessLauncher.h"
+#include "platform/ProcessList.h"
+
+#include <QAbstractItemView>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <filesystem>
+
+using namespace regdesk;
+using Dialog = RegistrationDialog;
+
+namespace {
+
+const int kYear = QDate::currentDate().year();
+
+// The fourteen metadata columns and 条码已打 of a registered number.
+QStringList registeredRow(const GbkString& table, const GbkString& number)
+{
+    AdoRecordset records;
+    QStringList row;
+    if (!records.openQuery(RegisterStatements::completeByColumn(table, "发文号"_gbk, number)))
+        return row;
+    for (records.moveFirst(); !records.isEof(); records.moveNext()) {
+        if (records.fieldText("发文号"_gbk) != number)
+            continue;
+        for (int column = 0; column <= DocumentRecord::MetadataFields; ++column)
+            row << toQString(records.fieldText(column));
+        break;
+    }
+    return row;
+}
+
+} // namespace
+
+class DeskStoryTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void cleanup() { m_form.reset(); }
+    void documentGoesOutAndComesBackIn();
+
+private:
+    template <typename T = QWidget> T* byId(int id) const { return findControl<T>(m_form.get(), id); }
+    void click(int id) { QTest::mouseClick(byId<QPushButton>(id), Qt::LeftButton); }
+    void choosePrefix(int index);
+
+    std::unique_ptr<Dialog> m_form;
+};
+
+void DeskStoryTest::choosePrefix(int index)
+{
+    // As a clerk does it: open the list and click the item. The list closes
+    // before the clicked item becomes current.
+    auto* combo = byId<QComboBox>(Dialog::NumberCombo);
+    combo->setFocus(Qt::MouseFocusReason);
+    QSignalSpy closed(&m_form->events(), &RegistrationEvents::numberDropDownClosed);
+    combo->showPopup();
+    QAbstractItemView* view = combo->view();
+    QTRY_VERIFY(view->isVisible());
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(combo->model()->index(index, 0)).center());
+    QTRY_COMPARE(closed.count(), 1);
+    // The offscreen platform can leave the form inactive when the list closes.
+    m_form->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_form.get()));
+    // Leaving the number box proposes the next number.
+    byId(Dialog::TitleEdit)->setFocus(Qt::TabFocusReason);
+}
+
+void DeskStoryTest::documentGoesOutAndComesBackIn()
+{
+    if (!std::filesystem::exists(REGDESK_PDF417_PROGRAM))
+        QSKIP("the pdf417 program is not built");
+    if (const std::string missing = test::missingRenderers(); !missing.empty())
+        QSKIP(qPrintable(QStringLiteral("metafile renderers missing: ") + QString::fromStdString(missing)));
+
+    test::TestDatabase db;
+    QVERIFY(db.isOpen());
+    const GbkString output = joinPath(db.folder().gbkPath(), "二维码"_gbk);
+    db.folder().writeSettings("[发文型式]\n型式1=法\n型式2=民\n[发文种类]\n种类1=通知\n[主送单位]\n单位1=各庭室\n"
+                              "[发文设置]\n制码单位=某某法院办公室\n发文单位=某某人民法院\n二维码输出位置=" +
+                              gbkToUtf8(output) +
+                              "\n制码号固定标识=FY\n制码号固定位数=2\n制码号年度位数=2\n制码号流水位数=4\n"
+                              "[PDF]\nECCPercent=40\nAspect=1:2\nWidth=100\nHeight=40\n");
+    std::filesystem::copy_file(REGDESK_PDF417_PROGRAM, gbkToUtf8(joinPath(db.folder().gbkPath(), "pdf417")));
+    test::SerialPortFixture serial;
+    QVERIFY(serial.isReady());
+
+    // As main() does it.
+    test::FakePrompter& prompter = db.prompter();
+    m_form = std::make_unique<Dialog>();
+    DeskStartup startup(db.database(), prompter);
+    QVERIFY(startup.connect(m_form.get()));
+    PosixProcessLauncher launcher;
+    ProcProcessList processes;
+    SteadyClock clock;
+    test::FakeDesktopOpener opener;
+    RegistrationDesk desk(*m_form, prompter, {launcher, processes, clock, opener});
+    desk.incoming().port().setModemLines(serial.lines());
+    desk.incoming().start();
+    FormStart start = startup.formStart(m_form->documentDate().year());
+    m_form->initialise(start);
+    m_form->show();
+    m_form->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_form.get()));
+
+    // Outgoing: number, fields, confirmation, barcode.
+    click(Dialog::ModeButton);
+    QCOMPARE(m_form->windowTitle(), QStringLiteral("发文登记"));
+    choosePrefix(0);
+    const QString number = QStringLiteral("法〔%1〕1号").arg(kYear);
+    QTRY_COMPARE(byId<QComboBox>(Dialog::NumberCombo)->currentText(), number);
+    QCOMPARE(byId<QLineEdit>(Dialog::CodeNumberEdit)->text(),
+             QStringLiteral("FY%1").arg(kYear - 2000) + QStringLiteral("0001"));
+    byId<QLineEdit>(Dialog::TitleEdit)->setText(QStringLiteral("关于开庭安排的通知"));
+    byId<QLineEdit>(Dialog::KindEdit)->setText(QStringLiteral("通知"));
+    byId<QLineEdit>(Dialog::LevelEdit)->setText(QStringLiteral("公开"));
+    byId<QLineEdit>(Dialog::DrafterEdit)->setText(QStringLiteral("张三"));
+    byId<QComboBox>(Dialog::SecrecyCombo)->setCurrentIndex(1);
+    byId<QDateEdit>(Dialog::DocumentDatePicker)->setDate(QDate(kYear, 3, 5));
+    byId<QDateEdit>(Dialog::CodeDatePicker)->setDate(QDate(kYear, 3, 12));
+    click(Dialog::ConfirmButton);
+    QCOMPARE(m_form->registerList().rowCount(), 1);
+    QCOMPARE(prompter.texts(), QStringList{});
+
+    click(Dialog::BarcodeButton);
+    const std::optional<std::string> handed = readWholeFile(AppPaths::besideProgram("TxtTemp.txt"));
+    QVERIFY(handed && handed->size() > 2);
+    const std::string payload = handed->substr(0, handed->size() - 2); // without CR LF
+    QTRY_VERIFY_WITH_TIMEOUT(!desk.outgoing().isEncoderTimerActive(), 30000);
+    QCOMPARE(prompter.texts(), QStringList{});
+    const GbkString picture = joinPath(output, fromQString(number) + ".emf");
+    std::string failure;
+    const std::optional<std::string> decoded = test::decodeEmfPicture(toNativePath(picture), failure);
+    QVERIFY2(decoded, failure.c_str());
+    QCOMPARE(*decoded, *handed);
+    for (const GbkString& name : EncoderHandoff::exchangeFiles())
+        QVERIFY2(!fileExists(AppPaths::besideProgram(name)), name.c_str());
+    QCOMPARE(opener.openedFolders(), std::vector<GbkString>{output});
+    QCOMPARE(m_form->registerList().rowCount(), 0);
+    QCOMPARE(byId<QLineEdit>(Dialog::CodeNumberEdit)->text(), QString());
+    const QStringList outgoing = registeredRow(RegisterStatements::outgoingTable(), fromQString(number));
+    QCOMPARE(outgoing.value(DocumentRecord::Remarks), QStringLiteral("拟稿人：张三"));
+    QCOMPARE(outgoing.value(DocumentRecord::MetadataFields), QStringLiteral("是"));
+
+    // The saved, barcoded row advances both numbers.
+    choosePrefix(0);
+    QTRY_COMPARE(byId<QLabel>(Dialog::LastNumberLabel)->text(), number);
+    QCOMPARE(byId<QLabel>(Dialog::LastTitleLabel)->text(), QStringLiteral("关于开庭安排的通知"));
+    QCOMPARE(byId<QLineEdit>(Dialog::CodeNumberEdit)->text(),
+             QStringLiteral("FY%1").arg(kYear - 2000) + QStringLiteral("0002"));
+
+    // Incoming: the same barcode arrives through the scanner and is saved.
+    click(Dialog::ModeButton);
+    QCOMPARE(m_form->windowTitle(), QStringLiteral("收文登记"));
+    for (std::size_t at = 0; at < payload.size(); at += 7)
+        QVERIFY(serial.send(payload.substr(at, 7)));
+    QTRY_COMPARE(m_form->registerList().rowCount(), 1);
+    m_form->registerList().selectRow(0);
+    click(Dialog::SaveButton);
+    QCOMPARE(m_form->registerList().rowCount(), 0);
+    QCOMPARE(prompter.texts(), QStringList{});
+    const QStringList incoming = registeredRow(RegisterStatements::incomingTable(), fromQString(number));
+    QCOMPARE(incoming.mid(0, DocumentRecord::Remarks), outgoing.mid(0, DocumentRecord::Remarks));
+    QCOMPARE(incoming.value(DocumentRecord::MetadataFields), QString()); // no 条码已打
+
+    m_form->reject();
+    QVERIFY(!desk.incoming().port().portOpen());
+}
+
+QTEST_MAIN(DeskStoryTest)
+#include "DeskStoryTest.moc"

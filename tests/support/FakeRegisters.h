@@ -1,0 +1,68 @@
+#pragma once
+
+#include "desk/DocumentNumbering.h"
+#include "desk/RegistrationSaving.h"
+#include "scanner/IncomingList.h"
+
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace regdesk::test {
+
+// The outgoing register as numbering sees it, without a database.
+class FakeOutgoingRegister final : public OutgoingRegisterView
+{
+public:
+    std::vector<GbkString> numbers;
+    std::map<GbkString, GbkString> titles;
+    int barcoded = 0;
+    std::vector<std::optional<int>> countedYears;
+    std::vector<int> searchedYears;
+
+    std::vector<GbkString> numbersOfYear(int year, const GbkString&) override
+    {
+        searchedYears.push_back(year);
+        return numbers;
+    }
+    std::optional<GbkString> titleOf(const GbkString& number) override
+    {
+        const auto found = titles.find(number);
+        return found == titles.end() ? std::nullopt : std::optional<GbkString>(found->second);
+    }
+    int countBarcoded(std::optional<int> year) override
+    {
+        countedYears.push_back(year);
+        return barcoded;
+    }
+};
+
+// Registers in memory; numbers listed in failInsert refuse to be inserted.
+// Every call is written down as text ("insert-out 发文登记表 A1 replacing").
+class FakeRegisterStore final : public RegisterStore, public IncomingRegister
+{
+public:
+    std::map<GbkString, DocumentRecord> rows;
+    std::set<GbkString> failInsert;
+    std::vector<std::string> calls;
+
+    bool isRegistered(const GbkString&, const GbkString& number) override { return rows.count(number) != 0; }
+    bool isRegistered(const GbkString& number) override { return rows.count(number) != 0; }
+    bool insert(const GbkString& table, const DocumentRecord& record, bool outgoing, bool replaceExisting) override
+    {
+        const GbkString& number = record[DocumentRecord::Number];
+        calls.push_back((outgoing ? "insert-out " : "insert-in ") + gbkToUtf8(table) + " " + gbkToUtf8(number) +
+                        (replaceExisting ? " replacing" : ""));
+        if (failInsert.count(number) != 0)
+            return false;
+        rows[number] = record;
+        return true;
+    }
+    void attachFile(const GbkString& table, const GbkString& number, const GbkString& path) override
+    {
+        calls.push_back("attach " + gbkToUtf8(table) + " " + gbkToUtf8(number) + " " + gbkToUtf8(path));
+    }
+};
+
+} // namespace regdesk::test

@@ -1,0 +1,58 @@
+#include "TestDatabase.h"
+
+#include "db/AdoRecordset.h"
+#include "db/RegisterStatements.h"
+
+#include <algorithm>
+
+namespace regdesk::test {
+
+TestDatabase::TestDatabase()
+{
+    m_folder.useAsProgramDirectory();
+    m_open =
+        m_folder.createDatabase() && m_database.openConnection(AdoDatabase::connectionStringFor(m_folder.gbkPath()));
+    if (m_open)
+        AdoDatabase::setActiveConnection(m_database.connection());
+}
+
+TestDatabase::~TestDatabase()
+{
+    if (AdoDatabase::activeConnection() == m_database.connection())
+        AdoDatabase::setActiveConnection(nullptr);
+}
+
+bool TestDatabase::run(const GbkString& sql)
+{
+    AdoRecordset statement;
+    return statement.openQuery(sql);
+}
+
+bool TestDatabase::insertOutgoing(const DocumentRecord& record)
+{
+    return run(RegisterStatements::insertOutgoing(RegisterStatements::outgoingTable(), record));
+}
+
+bool TestDatabase::insertIncoming(const DocumentRecord& record)
+{
+    return run(RegisterStatements::insertIncoming(RegisterStatements::incomingTable(), record));
+}
+
+bool TestDatabase::insertPerson(const char* name, const char* initials)
+{
+    return run(RegisterStatements::insertPerson(utf8ToGbk(name), utf8ToGbk(initials)));
+}
+
+std::vector<std::pair<GbkString, GbkString>> TestDatabase::rowsOf(const GbkString& table)
+{
+    std::vector<std::pair<GbkString, GbkString>> rows;
+    AdoRecordset records;
+    if (!records.openQuery(RegisterStatements::selectRegister(table)))
+        return rows;
+    for (records.moveFirst(); !records.isEof(); records.moveNext())
+        rows.emplace_back(records.fieldText(0), records.fieldText(1));
+    std::sort(rows.begin(), rows.end());
+    return rows;
+}
+
+} // namespace regdesk::test

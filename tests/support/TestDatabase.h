@@ -1,0 +1,45 @@
+#pragma once
+
+#include "FakePrompter.h"
+#include "TempDeskFolder.h"
+#include "db/AdoDatabase.h"
+#include "db/DocumentRecord.h"
+
+#include <utility>
+#include <vector>
+
+namespace regdesk::test {
+
+// A fresh data.db in a temporary desk folder that is the program directory,
+// open as the active connection until the fixture goes. The database layer's
+// boxes land in prompter().
+class TestDatabase
+{
+public:
+    TestDatabase();
+    ~TestDatabase();
+    TestDatabase(const TestDatabase&) = delete;
+    TestDatabase& operator=(const TestDatabase&) = delete;
+
+    // False when data.db could not be made or opened.
+    bool isOpen() const { return m_open; }
+    TempDeskFolder& folder() { return m_folder; }
+    FakePrompter& prompter() { return m_prompter; }
+    AdoDatabase& database() { return m_database; }
+
+    // Runs one statement on the active connection.
+    static bool run(const GbkString& sql);
+    static bool insertOutgoing(const DocumentRecord& record);
+    static bool insertIncoming(const DocumentRecord& record);
+    static bool insertPerson(const char* name, const char* initials);
+    // (发文号, 标题) of every row of a register, in 发文号 order.
+    static std::vector<std::pair<GbkString, GbkString>> rowsOf(const GbkString& table);
+
+private:
+    FakePrompter m_prompter;
+    TempDeskFolder m_folder;
+    AdoDatabase m_database{m_prompter};
+    bool m_open = false;
+};
+
+} // namespace regdesk::test
