@@ -6,7 +6,7 @@
 #include "platform/GbkQt.h"
 #include "platform/Prompter.h"
 #include "platform/ReplaceFile.h"
-#include "query/RegisterRows.h"
+#include "query/ListCells.h"
 
 #include <cerrno>
 #include <sys/stat.h>
@@ -25,7 +25,7 @@ std::string TitleCatalogue::fileText(const std::vector<GbkString>& titles)
     return text;
 }
 
-bool TitleCatalogue::print(RegisterRows& rows)
+bool TitleCatalogue::print(ListCells& rows)
 {
     const QString caption = QStringLiteral("打印标题");
     if (rows.selectedRows().empty()) {

@@ -9,7 +9,7 @@ class QWidget;
 namespace regdesk {
 
 class Prompter;
-class RegisterRows;
+class ListCells;
 
 // The registration form's 打印标题: the whole list put into the office's
 // custom order (column 自定义排序), then the titles of the selected rows
@@ -25,7 +25,7 @@ public:
     TitleCatalogue(GbkString settingsPath, Prompter& prompter, QWidget* owner = nullptr);
 
     // True when the catalogue was written.
-    bool print(RegisterRows& rows);
+    bool print(ListCells& rows);
 
     // The bytes of the file: the heading, an empty line, then "n.title" lines.
     static std::string fileText(const std::vector<GbkString>& titles);

@@ -6,7 +6,7 @@
 #include "platform/GbkQt.h"
 #include "platform/Prompter.h"
 #include "query/ExcelReport.h"
-#include "query/RegisterRows.h"
+#include "query/ListCells.h"
 
 #include <filesystem>
 #include <string>
@@ -38,7 +38,7 @@ GbkString ExcelListPrinter::outputPath() const
     return joinPath(m_folder, "收文清单.xls"_gbk);
 }
 
-bool ExcelListPrinter::print(const RegisterRows& rows, PrintProgress& progress)
+bool ExcelListPrinter::print(const ListCells& rows, PrintProgress& progress)
 {
     const std::vector<int> selected = rows.selectedRows();
     if (selected.empty()) {

@@ -9,7 +9,7 @@ namespace regdesk {
 class DesktopOpener;
 class ExcelService;
 class Prompter;
-class RegisterRows;
+class ListCells;
 
 // The progress bar of a printing run.
 class PrintProgress
@@ -45,7 +45,7 @@ public:
                      GbkString folder, QWidget* owner = nullptr);
 
     // True when the list was saved.
-    bool print(const RegisterRows& rows, PrintProgress& progress);
+    bool print(const ListCells& rows, PrintProgress& progress);
 
     GbkString templatePath() const;
     GbkString outputPath() const;

@@ -9,7 +9,7 @@
 #include "platform/Prompter.h"
 #include "query/ExcelListPrinter.h"
 #include "query/ExcelService.h"
-#include "query/RegisterRows.h"
+#include "query/ListCells.h"
 
 #include <QCoreApplication>
 #include <QTemporaryDir>
@@ -43,7 +43,7 @@ public:
 };
 
 // Every row selected, every third one classified (a bold line).
-class SelectedRows final : public RegisterRows
+class SelectedRows final : public ListCells
 {
 public:
     explicit SelectedRows(int count)

@@ -1,7 +1,7 @@
 #include "desk/TitleCatalogue.h"
 
+#include "FakeListCells.h"
 #include "FakePrompter.h"
-#include "FakeRegisterRows.h"
 #include "TempDeskFolder.h"
 #include "app/SettingsFile.h"
 #include "desk/CatalogueSortKey.h"
@@ -60,7 +60,7 @@ protected:
     TempDeskFolder m_folder;
     GbkString m_output;
     FakePrompter m_prompter;
-    FakeRegisterRows m_rows{17};
+    FakeListCells m_rows{17};
 };
 
 TEST_F(Catalogue, ReordersEveryRowAndListsTheSelectedTitles)
@@ -99,7 +99,7 @@ TEST_F(Catalogue, FailuresAreShownAndNothingIsWritten)
     };
     m_folder.writeFile(QStringLiteral("输出"), "a file where the folder should be");
     for (const auto& c : cases) {
-        m_rows = FakeRegisterRows(17);
+        m_rows = FakeListCells(17);
         m_rows.add({"办〔2024〕3号", "标题"}, c.selected);
         if (!c.settings.empty())
             m_folder.writeSettings(c.settings);

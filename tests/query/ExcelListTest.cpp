@@ -1,6 +1,6 @@
 #include "FakeDesktopOpener.h"
+#include "FakeListCells.h"
 #include "FakePrompter.h"
-#include "FakeRegisterRows.h"
 #include "FlatOdsReader.h"
 #include "TempDeskFolder.h"
 #include "platform/FileSystem.h"
@@ -76,7 +76,7 @@ protected:
     TempDeskFolder m_folder;
     FakePrompter m_prompter;
     FakeDesktopOpener m_opener;
-    FakeRegisterRows m_rows{15};
+    FakeListCells m_rows{15};
     RecordingProgress m_progress;
     ExcelService m_service{kFakeOffice, 2s};
 };
@@ -120,7 +120,7 @@ TEST_F(ExcelList, PagesBreakExactlyAtTheRowsPerPage)
         std::vector<std::string> pages;
     } cases[] = {{20, 20, {"第1页"}}, {20, 21, {"第1页", "第2页"}}, {1, 3, {"第1页", "第2页", "第3页"}}};
     for (const auto& c : cases) {
-        m_rows = FakeRegisterRows(15);
+        m_rows = FakeListCells(15);
         addRows(c.lines);
         setRowsPerPage(std::to_string(c.perPage));
         ASSERT_TRUE(print());
@@ -248,7 +248,7 @@ TEST_F(ExcelList, TheTemplateIsConvertedOnceUntilItChanges)
 {
     addRows(2);
     ASSERT_TRUE(print());
-    m_rows = FakeRegisterRows(15);
+    m_rows = FakeListCells(15);
     addRows(21); // printing again overwrites the list
     ASSERT_TRUE(print());
     EXPECT_EQ(m_service.templateConversions(), 1);

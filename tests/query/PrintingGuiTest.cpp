@@ -9,8 +9,8 @@
 #include "query/ExcelListPrinter.h"
 #include "query/ExcelService.h"
 #include "query/QtPrintProgress.h"
+#include "query/RegisterListCells.h"
 #include "query/RegisterListCtrl.h"
-#include "query/RegisterListRows.h"
 
 #include <QApplication>
 #include <QProgressBar>
@@ -44,7 +44,7 @@ TEST(PrintingFromTheList, TheCatalogueReordersTheControlAndTheListPrintsItsSelec
     list.listModel().appendRow(row("办〔2024〕3号", "丙", "无"));
     list.selectRow(0);
     list.selectRow(2, true);
-    RegisterListRows rows(list);
+    RegisterListCells rows(list);
     FakePrompter prompter;
 
     ASSERT_TRUE(TitleCatalogue(joinPath(folder.gbkPath(), "document.ini"), prompter).print(rows));

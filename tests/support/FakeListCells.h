@@ -1,8 +1,8 @@
 #pragma once
 
 #include "platform/Gbk.h"
+#include "query/ListCells.h"
 #include "query/ListText.h"
-#include "query/RegisterRows.h"
 
 #include <algorithm>
 #include <string>
@@ -11,10 +11,10 @@
 namespace regdesk::test {
 
 // A register list in memory: rows of GBK cells, each selected or not.
-class FakeRegisterRows final : public RegisterRows
+class FakeListCells final : public ListCells
 {
 public:
-    explicit FakeRegisterRows(int columns) : m_columns(columns) {}
+    explicit FakeListCells(int columns) : m_columns(columns) {}
 
     // Appends a row from UTF-8 texts for columns 0, 1, 2 …; the rest stay empty.
     void add(std::initializer_list<std::string> utf8, bool selected = true)

@@ -8,10 +8,10 @@ namespace regdesk {
 
 // A register list as the printing operations see it: GBK cells by row and
 // column (from 0, in the list's column order) and the clerk's selection.
-class RegisterRows
+class ListCells
 {
 public:
-    virtual ~RegisterRows() = default;
+    virtual ~ListCells() = default;
 
     virtual int rowCount() const = 0;
     virtual GbkString cellText(int row, int column) const = 0;

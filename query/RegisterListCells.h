@@ -1,16 +1,16 @@
 #pragma once
 
-#include "query/RegisterRows.h"
+#include "query/ListCells.h"
 
 namespace regdesk {
 
 class RegisterListCtrl;
 
 // The desk's list control as the printing operations see it.
-class RegisterListRows final : public RegisterRows
+class RegisterListCells final : public ListCells
 {
 public:
-    explicit RegisterListRows(RegisterListCtrl& list) : m_list(list) {}
+    explicit RegisterListCells(RegisterListCtrl& list) : m_list(list) {}
 
     int rowCount() const override;
     GbkString cellText(int row, int column) const override;
