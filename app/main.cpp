@@ -9,6 +9,7 @@
 #include "platform/FileSystem.h"
 #include "platform/ProgramLocation.h"
 #include "platform/QtPrompter.h"
+#include "query/QueryWindow.h"
 #include "scanner/IncomingScanner.h"
 
 #include <QApplication>
@@ -62,6 +63,9 @@ int main(int argc, char* argv[])
     OutgoingRegistration outgoing(form, seams.launcher, seams.processes, seams.clock, seams.opener);
     // Made after the form and gone before it: it drives the form's scanner port hooks and timers.
     IncomingScanner scanner(form, prompter);
+    QObject::connect(&form, &RegistrationDialog::queryRequested, &form, [&] {
+        runQueryWindow({AdoDatabase::activeConnection(), AppPaths::settingsPath(), prompter, seams.opener});
+    });
     form.exec();
     return 0;
 }
