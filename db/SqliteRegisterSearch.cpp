@@ -6,9 +6,12 @@
 #include "platform/GbkQt.h"
 #include "platform/Text.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStringList>
+#include <algorithm>
 #include <set>
 
 namespace regdesk {
@@ -31,12 +34,34 @@ GbkString cellText(const QVariant& value)
     return GbkString(trimBlanks(fromQString(value.toString())));
 }
 
-QString listColumnsSql(const QString& alias)
+QString columnsSql(const std::vector<GbkString>& names)
 {
     QStringList columns;
-    for (const GbkString& column : RegisterColumns::listColumns())
-        columns << (alias.isEmpty() ? toQString(column) : alias + u'.' + toQString(column));
+    for (const GbkString& column : names)
+        columns << toQString(column);
     return columns.join(QStringLiteral(", "));
+}
+
+bool isBlank(QChar c)
+{
+    return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n';
+}
+
+// A field as the fuzzy search reads it: the text of cellText(), in UTF-16,
+// where a substring test goes character by character.
+QString searchText(const QVariant& value)
+{
+    if (value.isNull())
+        return {};
+    const QString text =
+        value.typeId() == QMetaType::QByteArray ? toQString(value.toByteArray().toStdString()) : value.toString();
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && isBlank(text[begin]))
+        ++begin;
+    while (end > begin && isBlank(text[end - 1]))
+        --end;
+    return text.mid(begin, end - begin);
 }
 
 QString quotedForMatch(const QString& text)
@@ -67,7 +92,6 @@ bool indexCanServeExact(const QString& value)
         if ((c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z'))
             return false;
     }
-    const auto isBlank = [](QChar c) { return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n'; };
     return !isBlank(value.front()) && !isBlank(value.back());
 }
 
@@ -176,29 +200,108 @@ SearchResult SqliteRegisterSearch::fuzzy(const GbkString& table, const std::vect
     if (narrowing.noMatchPossible)
         return {};
 
-    // Namesakes: the register compares numbers as its 发文号 column does
-    // (without regard to ASCII case); IS keeps a record without a number.
-    QString sql = QStringLiteral("SELECT %1 FROM %2 AS a JOIN %2 AS b ON b.发文号 IS a.发文号 WHERE 1")
-                      .arg(listColumnsSql(QStringLiteral("b")), name);
-    if (!narrowing.match.isEmpty())
-        sql += QStringLiteral(" AND a.rowid IN (SELECT rowid FROM %1 WHERE %1 MATCH ?)")
-                   .arg(SearchIndex::indexTable(name));
-    const QString joined = SearchIndex::joinedTextSql(QStringLiteral("a"));
-    for (std::size_t i = 0; i < wanted.size(); ++i)
-        sql += QStringLiteral(" AND instr(%1, ?) > 0").arg(joined);
-    sql += QStringLiteral(" ORDER BY a.rowid DESC, b.rowid");
-
+    // First the matching records, latest first. The text check here is the
+    // rule; the index only names candidates. Without the index the database
+    // sifts the whole register with the same rule.
+    QStringList conditions;
+    if (!narrowing.match.isEmpty()) {
+        conditions
+            << QStringLiteral("rowid IN (SELECT rowid FROM %1 WHERE %1 MATCH ?)").arg(SearchIndex::indexTable(name));
+    } else {
+        for (std::size_t i = 0; i < wanted.size(); ++i)
+            conditions << QStringLiteral("instr(%1, ?) > 0").arg(SearchIndex::joinedTextSql(QString()));
+    }
+    QString sql = QStringLiteral("SELECT rowid, %1 FROM %2").arg(columnsSql(RegisterColumns::searchColumns()), name);
+    if (!conditions.isEmpty())
+        sql += QStringLiteral(" WHERE ") + conditions.join(QStringLiteral(" AND "));
+    sql += QStringLiteral(" ORDER BY rowid DESC");
     QSqlQuery query(database());
     query.setForwardOnly(true);
     if (!query.prepare(sql))
         return {{}, describe(query.lastError())};
     if (!narrowing.match.isEmpty())
         query.addBindValue(narrowing.match);
-    for (const QString& term : wanted)
-        query.addBindValue(term);
+    else
+        for (const QString& term : wanted)
+            query.addBindValue(term);
     if (!query.exec())
         return {{}, describe(query.lastError())};
-    return readRows(query, progress);
+
+    const std::vector<GbkString>& searched = RegisterColumns::searchColumns();
+    const int searchColumns = static_cast<int>(searched.size());
+    // Searched but not listed.
+    const auto version = std::find(searched.begin(), searched.end(), "版本"_gbk) - searched.begin();
+    std::vector<qint64> matches;
+    QJsonArray numbers;
+    std::map<qint64, ListRow> shown;
+    QString joined;
+    qint64 read = 0;
+    while (query.next()) {
+        joined.clear();
+        for (int i = 1; i <= searchColumns; ++i)
+            joined += searchText(query.value(i));
+        if (progress && ++read % kProgressEvery == 0)
+            progress(read, 0);
+        if (!std::all_of(wanted.begin(), wanted.end(),
+                         [&](const QString& term) { return joined.contains(term, Qt::CaseSensitive); }))
+            continue;
+        const qint64 rowid = query.value(0).toLongLong();
+        matches.push_back(rowid);
+        numbers.append(QJsonValue::fromVariant(query.value(1)));
+        ListRow row;
+        for (int i = 1; i <= searchColumns; ++i) {
+            if (i - 1 != version)
+                row.push_back(cellText(query.value(i)));
+        }
+        shown.emplace(rowid, std::move(row));
+    }
+    if (query.lastError().isValid())
+        return {{}, describe(query.lastError())};
+    if (matches.empty())
+        return {};
+
+    // Then each match with every record of its number (the column's own
+    // comparison, without regard to ASCII case; IS pairs records without one).
+    std::vector<std::vector<qint64>> groups(matches.size());
+    query.prepare(QStringLiteral("SELECT j.key, b.rowid FROM json_each(?) AS j JOIN %1 AS b ON b.发文号 IS j.value "
+                                 "ORDER BY j.key, b.rowid")
+                      .arg(name));
+    query.addBindValue(QString::fromUtf8(QJsonDocument(numbers).toJson(QJsonDocument::Compact)));
+    if (!query.exec())
+        return {{}, describe(query.lastError())};
+    QJsonArray others;
+    while (query.next()) {
+        const auto match = static_cast<std::size_t>(query.value(0).toLongLong());
+        const qint64 rowid = query.value(1).toLongLong();
+        if (match < groups.size())
+            groups[match].push_back(rowid);
+        if (shown.find(rowid) == shown.end())
+            others.append(rowid);
+    }
+    if (!others.isEmpty()) {
+        query.prepare(QStringLiteral("SELECT rowid, %1 FROM %2 WHERE rowid IN (SELECT value FROM json_each(?))")
+                          .arg(columnsSql(RegisterColumns::listColumns()), name));
+        query.addBindValue(QString::fromUtf8(QJsonDocument(others).toJson(QJsonDocument::Compact)));
+        if (!query.exec())
+            return {{}, describe(query.lastError())};
+        const int listColumns = static_cast<int>(RegisterColumns::listColumns().size());
+        while (query.next()) {
+            ListRow row;
+            for (int i = 1; i <= listColumns; ++i)
+                row.push_back(cellText(query.value(i)));
+            shown.emplace(query.value(0).toLongLong(), std::move(row));
+        }
+    }
+    SearchResult result;
+    for (std::size_t k = 0; k < matches.size(); ++k) {
+        if (groups[k].empty())
+            groups[k].push_back(matches[k]);
+        for (const qint64 rowid : groups[k]) {
+            if (const auto found = shown.find(rowid); found != shown.end())
+                result.rows.push_back(found->second);
+        }
+    }
+    return result;
 }
 
 SearchResult SqliteRegisterSearch::exact(const GbkString& table, const GbkString& column, const GbkString& value,
@@ -214,7 +317,7 @@ SearchResult SqliteRegisterSearch::exact(const GbkString& table, const GbkString
     if (narrowing.noMatchPossible)
         return {};
 
-    QString sql = QStringLiteral("SELECT %1 FROM %2 WHERE ").arg(listColumnsSql(QString()), name);
+    QString sql = QStringLiteral("SELECT %1 FROM %2 WHERE ").arg(columnsSql(RegisterColumns::listColumns()), name);
     if (!narrowing.match.isEmpty())
         sql +=
             QStringLiteral("rowid IN (SELECT rowid FROM %1 WHERE %1 MATCH ?) AND ").arg(SearchIndex::indexTable(name));

@@ -84,6 +84,9 @@ void QueryDialog::buildControls()
 
     m_list = new RegisterListCtrl(this);
     describe(m_list, ResultList, "resultList", QStringLiteral("查询结果"));
+    // Fitting a column measures its text row by row: the first hundred rows
+    // and those in view are enough, and keep a search of 10,000 hits quick.
+    m_list->horizontalHeader()->setResizeContentsPrecision(100);
 
     m_progress = new QProgressBar(this);
     describe(m_progress, Progress, "progressBar", QStringLiteral("查询进度"));
@@ -238,9 +241,13 @@ void QueryDialog::showProgress(qint64 done, qint64 total)
         m_progress->setRange(0, 1000);
         m_progress->setValue(static_cast<int>(done * 1000 / total));
     }
-    m_progress->show();
-    // Paint the bar now; clicks and keys wait until the work is done.
-    QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    // Paint the bar when it appears and a few times a second after that;
+    // clicks and keys wait until the work is done.
+    if (m_progress->isHidden() || !m_progressPainted.isValid() || m_progressPainted.elapsed() >= kProgressPaintMs) {
+        m_progress->show();
+        QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        m_progressPainted.start();
+    }
 }
 
 void QueryDialog::hideProgress()

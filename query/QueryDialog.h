@@ -4,6 +4,7 @@
 #include "query/QueryView.h"
 
 #include <QDialog>
+#include <QElapsedTimer>
 #include <map>
 
 class QComboBox;
@@ -90,6 +91,8 @@ private:
     QProgressBar* m_progress = nullptr;
     QLabel* m_selectionCount = nullptr;
     std::map<int, QPushButton*> m_buttons;
+    static constexpr qint64 kProgressPaintMs = 200;
+    QElapsedTimer m_progressPainted;
     bool m_f8Held = false;
     bool m_f12Held = false;
 };
