@@ -79,6 +79,7 @@ void QueryDialog::buildControls()
     // A typed name stays as typed: no inline completion from the items.
     m_field->setCompleter(nullptr);
     describe(m_field, FieldCombo, "fieldCombo", QStringLiteral("查询字段"));
+    m_field->setMinimumContentsLength(6);
     m_value = new QLineEdit(this);
     describe(m_value, ValueEdit, "valueEdit", QStringLiteral("相似于"));
 
