@@ -39,32 +39,23 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(m_db.isOpen());
-        insert({{"发文号", "A1"}, {"标题", "关于表彰先进集体的通知"}, {"主送", "各庭室"}, {"备注", "拟稿人：张三"}});
-        insert({{"发文号", "A2"}, {"标题", "关于召开会议的通知"}, {"版本", "GB0626-2005"}});
+        ASSERT_GE(m_db.insert(kTable, {{"发文号", "A1"_gbk},
+                                       {"标题", "关于表彰先进集体的通知"_gbk},
+                                       {"主送", "各庭室"_gbk},
+                                       {"备注", "拟稿人：张三"_gbk}}),
+                  0);
+        ASSERT_GE(m_db.insert(kTable,
+                              {{"发文号", "A2"_gbk}, {"标题", "关于召开会议的通知"_gbk}, {"版本", "GB0626-2005"_gbk}}),
+                  0);
         // 啊博 is B0 A1 B2 A9 in GBK: the bytes of 〔 (A1 B2) stand across its characters.
-        insert({{"发文号", "A3"}, {"标题", "啊博"}, {"文种", "Report"}});
-        insert({{"发文号", "A4"}, {"标题", " 甲乙 "}, {"密级", "丙丁"}});
-        insert({{"发文号", "A5"}, {"标题", "独有词"}, {"文种", "函"}});
-        insert({{"发文号", "a5"}, {"标题", "其他"}, {"文种", "函"}});
-        insert({{"标题", "无号记录"}});
-        insert({{"发文号", "A7"}, {"标题", "O'Brien的信"}, {"备注", "say \"hi\""}});
-        insert({{"发文号", "A8"}, {"标题", "100%完成"}, {"制码号", "HZ_01"}});
-    }
-
-    void insert(std::initializer_list<std::pair<const char*, const char*>> columns)
-    {
-        QStringList names;
-        QStringList holes;
-        for (const auto& column : columns) {
-            names << QString::fromUtf8(column.first);
-            holes << QStringLiteral("?");
-        }
-        QSqlQuery query(QSqlDatabase::database(m_db.connection()->name(), false));
-        query.prepare(
-            QStringLiteral("INSERT INTO 发文登记表 (%1) VALUES (%2)").arg(names.join(u','), holes.join(u',')));
-        for (const auto& column : columns)
-            query.addBindValue(QString::fromUtf8(column.second));
-        ASSERT_TRUE(query.exec());
+        ASSERT_GE(m_db.insert(kTable, {{"发文号", "A3"_gbk}, {"标题", "啊博"_gbk}, {"文种", "Report"_gbk}}), 0);
+        ASSERT_GE(m_db.insert(kTable, {{"发文号", "A4"_gbk}, {"标题", " 甲乙 "_gbk}, {"密级", "丙丁"_gbk}}), 0);
+        ASSERT_GE(m_db.insert(kTable, {{"发文号", "A5"_gbk}, {"标题", "独有词"_gbk}, {"文种", "函"_gbk}}), 0);
+        ASSERT_GE(m_db.insert(kTable, {{"发文号", "a5"_gbk}, {"标题", "其他"_gbk}, {"文种", "函"_gbk}}), 0);
+        ASSERT_GE(m_db.insert(kTable, {{"标题", "无号记录"_gbk}}), 0);
+        ASSERT_GE(m_db.insert(kTable, {{"发文号", "A7"_gbk}, {"标题", "O'Brien的信"_gbk}, {"备注", "say \"hi\""_gbk}}),
+                  0);
+        ASSERT_GE(m_db.insert(kTable, {{"发文号", "A8"_gbk}, {"标题", "100%完成"_gbk}, {"制码号", "HZ_01"_gbk}}), 0);
     }
 
     QueryDatabase m_db;

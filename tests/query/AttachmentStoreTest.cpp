@@ -41,25 +41,6 @@ protected:
     AttachmentStore m_store{QSqlDatabase::database(m_db.connection()->name(), false)};
 };
 
-TEST_F(AttachmentStoreTest, StoresAndReadsEveryByteWithItsType)
-{
-    std::string bytes;
-    for (int i = 0; i < 4096; ++i)
-        bytes += static_cast<char>(i % 256);
-    const GbkString path = fileWith(QStringLiteral("附件 一.bin"), bytes);
-    ASSERT_EQ(m_store.attach(kTable, "收〔2026〕1号"_gbk, path), QString());
-    const StoredAttachment attachment = stored();
-    EXPECT_EQ(attachment.type, "bin");
-    EXPECT_EQ(attachment.bytes.toStdString(), bytes);
-}
-
-TEST_F(AttachmentStoreTest, ANameWithoutDotGivesTheWholePathAsType)
-{
-    const GbkString path = fileWith(QStringLiteral("README"), "text");
-    ASSERT_EQ(m_store.attach(kTable, "收〔2026〕1号"_gbk, path), QString());
-    EXPECT_EQ(stored().type, path);
-}
-
 TEST_F(AttachmentStoreTest, AnEmptyFileIsAnAttachment)
 {
     ASSERT_EQ(m_store.attach(kTable, "收〔2026〕1号"_gbk, fileWith(QStringLiteral("empty.doc"), "")), QString());
