@@ -5,13 +5,12 @@
 
 namespace regdesk {
 
-PrivateConnection::PrivateConnection(const QString& databaseName)
+PrivateConnection::PrivateConnection(const QString& connectionName)
 {
     static std::atomic<int> counter{0};
     m_name = QStringLiteral("regdesk-private-%1").arg(++counter);
-    m_database = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
-    m_database.setDatabaseName(databaseName);
-    m_database.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=5000"));
+    // Cloned by name: safe from a thread other than the original's.
+    m_database = QSqlDatabase::cloneDatabase(connectionName, m_name);
     if (!m_database.open())
         m_error = m_database.lastError().text();
 }

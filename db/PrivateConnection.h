@@ -6,12 +6,13 @@
 namespace regdesk {
 
 // The register database opened once more, for work on a thread of its own:
-// a connection belongs to the thread that opened it. Closed when it goes.
+// a connection belongs to the thread that opened it. A copy of the desk's
+// connection (driver, database and options), closed when it goes.
 class PrivateConnection
 {
 public:
-    // `databaseName` as the desk's connection has it (a URI with mode=rw).
-    explicit PrivateConnection(const QString& databaseName);
+    // `connectionName`: DbConnection::name() of the desk's connection.
+    explicit PrivateConnection(const QString& connectionName);
     ~PrivateConnection();
     PrivateConnection(const PrivateConnection&) = delete;
     PrivateConnection& operator=(const PrivateConnection&) = delete;

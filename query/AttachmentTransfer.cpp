@@ -22,7 +22,7 @@ QString systemReason(int error)
 QString AttachmentTransfer::attach(const GbkString& table, const GbkString& number, const GbkString& path) const
 {
     return runInBackground([&]() -> QString {
-        const PrivateConnection connection(m_databaseName);
+        const PrivateConnection connection(m_connectionName);
         if (!connection.isOpen())
             return connection.error();
         return AttachmentStore(connection.database()).attach(table, number, path);
@@ -37,7 +37,7 @@ AttachmentTransfer::ExportOutcome AttachmentTransfer::exportTo(const GbkString& 
         const std::string nativeFolder = toNativePath(folder);
         if (const int error = ensureOutputFolder(nativeFolder); error != 0)
             return QStringLiteral("无法建立文件夹%1（%2）").arg(toQString(folder), systemReason(error));
-        const PrivateConnection connection(m_databaseName);
+        const PrivateConnection connection(m_connectionName);
         if (!connection.isOpen())
             return connection.error();
         AttachmentStore store(connection.database());

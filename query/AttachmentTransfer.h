@@ -14,8 +14,8 @@ namespace regdesk {
 class AttachmentTransfer
 {
 public:
-    // `databaseName`: DbConnection::databasePath() of the desk's connection.
-    explicit AttachmentTransfer(QString databaseName) : m_databaseName(std::move(databaseName)) {}
+    // `connectionName`: DbConnection::name() of the desk's connection.
+    explicit AttachmentTransfer(QString connectionName) : m_connectionName(std::move(connectionName)) {}
 
     // Stores the file at `path` as the attachment of every record of
     // `number`. Empty when stored, else why not.
@@ -32,7 +32,7 @@ public:
                            const std::vector<GbkString>& numbers) const;
 
 private:
-    QString m_databaseName;
+    QString m_connectionName;
 };
 
 } // namespace regdesk

@@ -20,10 +20,10 @@ bool chooseFileForRow(RegisterListModel& rows, int row, Prompter& prompter, QWid
     return true;
 }
 
-QString storeAfterInsert(const QString& databaseName, const GbkString& table, const GbkString& number,
+QString storeAfterInsert(const QString& connectionName, const GbkString& table, const GbkString& number,
                          const GbkString& path)
 {
-    return AttachmentTransfer(databaseName).attach(table, number, path);
+    return AttachmentTransfer(connectionName).attach(table, number, path);
 }
 
 } // namespace regdesk::FormAttachment

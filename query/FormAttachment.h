@@ -23,10 +23,10 @@ inline constexpr int kPathColumn = 16; // 文件位置 of the registration list
 bool chooseFileForRow(RegisterListModel& rows, int row, Prompter& prompter, QWidget* owner);
 
 // Stores the file at `path` as the attachment of the records of `number`,
-// off the GUI thread, over a second connection to `databaseName`
-// (DbConnection::databasePath()). Empty when stored, else why not: the
-// caller tells the clerk, naming the path.
-QString storeAfterInsert(const QString& databaseName, const GbkString& table, const GbkString& number,
+// off the GUI thread, over a copy of the connection named `connectionName`
+// (DbConnection::name()). Empty when stored, else why not: the caller tells
+// the clerk, naming the path.
+QString storeAfterInsert(const QString& connectionName, const GbkString& table, const GbkString& number,
                          const GbkString& path);
 
 } // namespace FormAttachment

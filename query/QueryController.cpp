@@ -195,8 +195,7 @@ void QueryController::attachToRow(int row)
         return;
     const GbkString number = m_view.listRows().cellText(row, kNumberColumn);
     m_view.showProgress(0, 0);
-    const QString failure =
-        AttachmentTransfer(m_seams.connection->databasePath()).attach(table(), number, fromQString(path));
+    const QString failure = AttachmentTransfer(m_seams.connection->name()).attach(table(), number, fromQString(path));
     m_view.hideProgress();
     if (!failure.isEmpty()) {
         report(QStringLiteral("附件没有保存：%1\n%2").arg(path, failure), QStringLiteral("添加附件"));
@@ -217,7 +216,7 @@ void QueryController::exportAndShow(const std::vector<GbkString>& numbers)
     }
     m_view.showProgress(0, 0);
     const AttachmentTransfer::ExportOutcome outcome =
-        AttachmentTransfer(m_seams.connection->databasePath()).exportTo(folder, table(), numbers);
+        AttachmentTransfer(m_seams.connection->name()).exportTo(folder, table(), numbers);
     m_view.hideProgress();
     if (!outcome.failures.isEmpty())
         report(QStringLiteral("以下附件没有导出：\n") + outcome.failures.join(u'\n'), QStringLiteral("导出附件"));

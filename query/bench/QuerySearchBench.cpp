@@ -302,7 +302,7 @@ int runSize(int records)
         }
     }
     const GbkString number = rows.cellText(0, 0);
-    const AttachmentTransfer transfer(database.connection()->databasePath());
+    const AttachmentTransfer transfer(database.connection()->name());
     timer.restart();
     const QString stored = transfer.attach("发文登记表"_gbk, number, fromQString(fileName));
     std::printf("  store a 50 MB attachment                      %8.1f ms %s\n", milliseconds(timer),

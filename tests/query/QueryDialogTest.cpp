@@ -470,7 +470,7 @@ void QueryDialogTest::registrationRowKeepsThePathUntilSaved()
 
     // Saving inserts the row, then stores the file named in its 文件位置.
     addOutgoing("中法发〔2024〕5号", "甲");
-    QCOMPARE(FormAttachment::storeAfterInsert(m_db->connection()->databasePath(), RegisterStatements::outgoingTable(),
+    QCOMPARE(FormAttachment::storeAfterInsert(m_db->connection()->name(), RegisterStatements::outgoingTable(),
                                               rows.cellText(0, 0), rows.cellText(0, FormAttachment::kPathColumn)),
              QString());
     QCOMPARE(m_db->value(QStringLiteral("SELECT 文件类型 || hex(文件数据) FROM 发文登记表")),
