@@ -48,6 +48,7 @@ private slots:
     void f8DeleteRemovesAttachmentsDeleteAloneTheRows();
     void attachAndExportRoundTrip();
     void homeExportsTheSelectedAttachments();
+    void failedTransfersAreToldNotHidden();
     void transfersLeaveTheEventLoopRunning();
     void registrationRowKeepsThePathUntilSaved();
 
@@ -436,6 +437,32 @@ void QueryDialogTest::homeExportsTheSelectedAttachments()
     QCOMPARE(QDir(outputFolder()).entryList(QDir::Files),
              (QStringList{QStringLiteral("1号.doc"), QStringLiteral("2号.wps")}));
     QCOMPARE(m_opener->openedFolders().size(), std::size_t(1));
+}
+
+void QueryDialogTest::failedTransfersAreToldNotHidden()
+{
+    addOutgoing("1号", "甲", "无", "doc");
+    addOutgoing("2号", "乙");
+    openOutgoing();
+    fuzzy(QStringLiteral("1号"));
+    // No output folder set: nothing goes to the file system's root.
+    m_db->folder().writeSettings("[发文设置]\n二维码输出位置=\n");
+    doubleClickRow(0);
+    QVERIFY(m_db->prompter().texts().back().contains(QStringLiteral("二维码输出位置")));
+    // The "folder" is a file: the export fails and says so.
+    m_db->folder().writeSettings(
+        "[发文设置]\n二维码输出位置=" + m_db->folder().filePath(QStringLiteral("document.ini")).toStdString() + "\n");
+    doubleClickRow(0);
+    QVERIFY(m_db->prompter().texts().back().startsWith(QStringLiteral("以下附件没有导出")));
+    QVERIFY(m_opener->openedFolders().empty());
+
+    // A file that cannot be read is not attached: the row stays as it was.
+    fuzzy(QStringLiteral("2号"));
+    m_db->prompter().willChooseFile(m_db->folder().filePath(QStringLiteral("missing.doc")));
+    doubleClickRow(0);
+    QVERIFY(m_db->prompter().texts().back().startsWith(QStringLiteral("附件没有保存")));
+    QCOMPARE(m_window->registerList().listModel().itemValue(0), 0u);
+    QCOMPARE(m_db->value(QStringLiteral("SELECT 文件类型 FROM 发文登记表 WHERE 发文号='2号'")), QString());
 }
 
 void QueryDialogTest::transfersLeaveTheEventLoopRunning()
