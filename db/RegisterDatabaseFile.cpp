@@ -1,6 +1,9 @@
 #include "db/RegisterDatabaseFile.h"
 
 #include "db/RegisterSchema.h"
+#include "db/RegisterStatements.h"
+#include "db/SearchIndex.h"
+#include "platform/GbkQt.h"
 
 #include <QDir>
 #include <QFile>
@@ -46,6 +49,11 @@ QString createRegisterDatabase(const QString& path)
                     failure = query.lastError().text();
                     break;
                 }
+            }
+            // The helper indexes of the fuzzy search, with their triggers.
+            for (const GbkString& table : {RegisterStatements::outgoingTable(), RegisterStatements::incomingTable()}) {
+                if (failure.isEmpty())
+                    failure = SearchIndex::install(database, toQString(table));
             }
             database.close();
         }

@@ -2,6 +2,7 @@
 
 #include "db/AdoDatabase.h"
 
+#include <QSqlDatabase>
 #include <memory>
 
 namespace regdesk {
@@ -12,13 +13,19 @@ namespace regdesk {
 class TransactionGuard
 {
 public:
+    // The desk's connection, kept alive while the guard lives.
     explicit TransactionGuard(std::shared_ptr<DbConnection> connection)
-        : m_connection(std::move(connection)), m_open(m_connection && m_connection->beginTransaction())
-    {}
+        : m_keeper(std::move(connection)),
+          m_database(m_keeper ? QSqlDatabase::database(m_keeper->name(), false) : QSqlDatabase())
+    {
+        begin();
+    }
+    // A connection of its own (a worker thread's, a private one).
+    explicit TransactionGuard(QSqlDatabase database) : m_database(std::move(database)) { begin(); }
     ~TransactionGuard()
     {
         if (m_open)
-            m_connection->rollbackTransaction();
+            m_database.rollback();
     }
     TransactionGuard(const TransactionGuard&) = delete;
     TransactionGuard& operator=(const TransactionGuard&) = delete;
@@ -30,15 +37,18 @@ public:
     // fails; the guard then still rolls back on leaving scope.
     bool commit()
     {
-        if (!m_open || !m_connection->commitTransaction())
+        if (!m_open || !m_database.commit())
             return false;
         m_open = false;
         return true;
     }
 
 private:
-    std::shared_ptr<DbConnection> m_connection;
-    bool m_open;
+    void begin() { m_open = m_database.isOpen() && m_database.transaction(); }
+
+    std::shared_ptr<DbConnection> m_keeper;
+    QSqlDatabase m_database;
+    bool m_open = false;
 };
 
 } // namespace regdesk

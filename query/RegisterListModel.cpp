@@ -125,6 +125,21 @@ void RegisterListModel::appendRow(std::vector<GbkString> cells, std::uint32_t it
     insertRow(static_cast<int>(m_rows.size()), std::move(cells), itemValue);
 }
 
+void RegisterListModel::appendRows(std::vector<std::vector<GbkString>> rows,
+                                   const std::vector<std::uint32_t>& itemValues)
+{
+    if (rows.empty())
+        return;
+    const int first = static_cast<int>(m_rows.size());
+    beginInsertRows({}, first, first + static_cast<int>(rows.size()) - 1);
+    m_rows.reserve(m_rows.size() + rows.size());
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        rows[i].resize(m_headers.size());
+        m_rows.push_back(Row{std::move(rows[i]), i < itemValues.size() ? itemValues[i] : 0});
+    }
+    endInsertRows();
+}
+
 void RegisterListModel::clearRows()
 {
     beginResetModel();

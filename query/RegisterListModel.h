@@ -41,6 +41,8 @@ public:
     // Inserts one row; cells beyond the columns are dropped.
     void insertRow(int row, std::vector<GbkString> cells, std::uint32_t itemValue = 0);
     void appendRow(std::vector<GbkString> cells, std::uint32_t itemValue = 0);
+    // Appends many rows at once; itemValues[i] (0 when missing) goes with rows[i].
+    void appendRows(std::vector<std::vector<GbkString>> rows, const std::vector<std::uint32_t>& itemValues = {});
     void clearRows();
 
     const GbkString& cellText(int row, int column) const;

@@ -1,0 +1,46 @@
+#pragma once
+
+#include "platform/Gbk.h"
+
+#include <QString>
+#include <QtGlobal>
+#include <functional>
+#include <vector>
+
+namespace regdesk {
+
+// One row of the query window's list: the fourteen list columns
+// (RegisterColumns::listColumns()) as trimmed GBK text.
+using ListRow = std::vector<GbkString>;
+
+// Reports long work now and then: `done` of `total` (total 0: not known).
+using SearchProgress = std::function<void(qint64 done, qint64 total)>;
+
+struct SearchResult
+{
+    std::vector<ListRow> rows; // in list order
+    QString error;             // the database's complaint; empty on success
+};
+
+// The two searches of the query window over one register. The SQLite
+// implementation keeps a helper index; another database brings its own.
+class RegisterSearch
+{
+public:
+    virtual ~RegisterSearch() = default;
+
+    // Records whose fifteen search columns, trimmed and joined without
+    // separators, contain every term (case-sensitive, character by
+    // character). Each matching record is listed together with every record
+    // of its 发文号, itself included; the latest match comes first. No terms
+    // match every record.
+    virtual SearchResult fuzzy(const GbkString& table, const std::vector<GbkString>& terms,
+                               const SearchProgress& progress) = 0;
+
+    // Records whose `column` (one of the list columns) contains `value`,
+    // ignoring ASCII case as LIKE does, in register order.
+    virtual SearchResult exact(const GbkString& table, const GbkString& column, const GbkString& value,
+                               const SearchProgress& progress) = 0;
+};
+
+} // namespace regdesk

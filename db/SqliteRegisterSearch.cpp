@@ -1,0 +1,338 @@
+#include "db/SqliteRegisterSearch.h"
+
+#include "db/AdoDatabase.h"
+#include "db/RegisterColumns.h"
+#include "db/SearchIndex.h"
+#include "platform/GbkQt.h"
+#include "platform/Text.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QStringList>
+#include <algorithm>
+#include <set>
+
+namespace regdesk {
+namespace {
+
+constexpr qint64 kProgressEvery = 2000;
+
+QString describe(const QSqlError& error)
+{
+    return error.databaseText().isEmpty() ? error.text() : error.databaseText();
+}
+
+// A field as the list shows it: trimmed text, bytes of a blob as they are.
+GbkString cellText(const QVariant& value)
+{
+    if (value.isNull())
+        return {};
+    if (value.typeId() == QMetaType::QByteArray)
+        return GbkString(trimBlanks(value.toByteArray().toStdString()));
+    return GbkString(trimBlanks(fromQString(value.toString())));
+}
+
+QString columnsSql(const std::vector<GbkString>& names)
+{
+    QStringList columns;
+    for (const GbkString& column : names)
+        columns << toQString(column);
+    return columns.join(QStringLiteral(", "));
+}
+
+bool isBlank(QChar c)
+{
+    return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n';
+}
+
+// A field as the fuzzy search reads it: the text of cellText(), in UTF-16,
+// where a substring test goes character by character.
+QString searchText(const QVariant& value)
+{
+    if (value.isNull())
+        return {};
+    const QString text =
+        value.typeId() == QMetaType::QByteArray ? toQString(value.toByteArray().toStdString()) : value.toString();
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && isBlank(text[begin]))
+        ++begin;
+    while (end > begin && isBlank(text[end - 1]))
+        --end;
+    return text.mid(begin, end - begin);
+}
+
+QString quotedForMatch(const QString& text)
+{
+    QString quoted = text;
+    quoted.replace(u'"', QStringLiteral("\"\""));
+    return u'"' + quoted + u'"';
+}
+
+QString likePattern(const QString& value)
+{
+    QString escaped;
+    for (const QChar c : value) {
+        if (c == u'\\' || c == u'%' || c == u'_')
+            escaped += u'\\';
+        escaped += c;
+    }
+    return u'%' + escaped + u'%';
+}
+
+// An exact search may use the index only where it cannot miss: LIKE folds
+// ASCII letters, which the index does not, and the index holds trimmed fields.
+bool indexCanServeExact(const QString& value)
+{
+    if (value.isEmpty())
+        return false;
+    for (const QChar c : value) {
+        if ((c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z'))
+            return false;
+    }
+    return !isBlank(value.front()) && !isBlank(value.back());
+}
+
+} // namespace
+
+SqliteRegisterSearch::SqliteRegisterSearch(std::shared_ptr<DbConnection> connection)
+    : m_connection(std::move(connection))
+{}
+
+QSqlDatabase SqliteRegisterSearch::database() const
+{
+    return m_connection ? QSqlDatabase::database(m_connection->name(), false) : QSqlDatabase();
+}
+
+bool SqliteRegisterSearch::prepareIndex(const QString& table, const SearchProgress& progress)
+{
+    if (!m_useIndex)
+        return false;
+    const auto known = m_indexUsable.find(table);
+    if (known != m_indexUsable.end())
+        return known->second;
+    bool usable = SearchIndex::state(database(), table) == SearchIndex::State::InStep;
+    // A read-only or full disk keeps the index from being built: the search
+    // then reads the whole register.
+    if (!usable)
+        usable = SearchIndex::install(database(), table, progress).isEmpty();
+    m_indexUsable[table] = usable;
+    return usable;
+}
+
+SqliteRegisterSearch::Narrowing SqliteRegisterSearch::narrowingFor(const QString& table,
+                                                                   const std::vector<QString>& terms)
+{
+    Narrowing narrowing;
+    QStringList parts;
+    QSqlQuery vocabulary(database());
+    vocabulary.setForwardOnly(true);
+    const char32_t lastCodePoint = 0x10FFFF;
+    const QString afterEverything = QString::fromUcs4(&lastCodePoint, 1);
+    for (const QString& term : terms) {
+        const QList<uint> characters = term.toUcs4();
+        if (characters.size() >= 3) {
+            // Without positions in the index the trigrams of a longer term are
+            // looked for anywhere in the record; the text check does the rest.
+            std::set<QString> trigrams;
+            for (qsizetype i = 0; i + 3 <= characters.size(); ++i) {
+                const char32_t trigram[3] = {characters[i], characters[i + 1], characters[i + 2]};
+                trigrams.insert(QString::fromUcs4(trigram, 3));
+            }
+            QStringList quoted;
+            for (const QString& trigram : trigrams)
+                quoted << quotedForMatch(trigram);
+            parts << quoted.join(QStringLiteral(" AND "));
+            continue;
+        }
+        // A short term: every trigram that begins with it.
+        vocabulary.prepare(QStringLiteral("SELECT term FROM %1 WHERE term >= ? AND term <= ?")
+                               .arg(SearchIndex::vocabularyTable(table)));
+        vocabulary.addBindValue(term);
+        vocabulary.addBindValue(term + afterEverything);
+        if (!vocabulary.exec())
+            continue;
+        QStringList expansions;
+        while (vocabulary.next() && expansions.size() <= kMaxTrigramsPerTerm)
+            expansions << quotedForMatch(vocabulary.value(0).toString());
+        vocabulary.finish();
+        if (expansions.isEmpty()) {
+            narrowing.noMatchPossible = true;
+            return narrowing;
+        }
+        if (expansions.size() <= kMaxTrigramsPerTerm)
+            parts << u'(' + expansions.join(QStringLiteral(" OR ")) + u')';
+    }
+    narrowing.match = parts.join(QStringLiteral(" AND "));
+    return narrowing;
+}
+
+SearchResult SqliteRegisterSearch::readRows(QSqlQuery& query, const SearchProgress& progress) const
+{
+    SearchResult result;
+    const int columns = static_cast<int>(RegisterColumns::listColumns().size());
+    while (query.next()) {
+        ListRow row;
+        row.reserve(static_cast<std::size_t>(columns));
+        for (int i = 0; i < columns; ++i)
+            row.push_back(cellText(query.value(i)));
+        result.rows.push_back(std::move(row));
+        if (progress && static_cast<qint64>(result.rows.size()) % kProgressEvery == 0)
+            progress(static_cast<qint64>(result.rows.size()), 0);
+    }
+    if (query.lastError().isValid())
+        result.error = describe(query.lastError());
+    return result;
+}
+
+SearchResult SqliteRegisterSearch::fuzzy(const GbkString& table, const std::vector<GbkString>& terms,
+                                         const SearchProgress& progress)
+{
+    const QString name = toQString(table);
+    std::vector<QString> wanted;
+    for (const GbkString& term : terms)
+        wanted.push_back(toQString(term));
+    Narrowing narrowing;
+    if (prepareIndex(name, progress))
+        narrowing = narrowingFor(name, wanted);
+    if (narrowing.noMatchPossible)
+        return {};
+
+    // First the matching records, latest first. The text check here is the
+    // rule; the index only names candidates. Without the index the database
+    // sifts the whole register with the same rule.
+    QStringList conditions;
+    if (!narrowing.match.isEmpty()) {
+        conditions
+            << QStringLiteral("rowid IN (SELECT rowid FROM %1 WHERE %1 MATCH ?)").arg(SearchIndex::indexTable(name));
+    } else {
+        for (std::size_t i = 0; i < wanted.size(); ++i)
+            conditions << QStringLiteral("instr(%1, ?) > 0").arg(SearchIndex::joinedTextSql(QString()));
+    }
+    QString sql = QStringLiteral("SELECT rowid, %1 FROM %2").arg(columnsSql(RegisterColumns::searchColumns()), name);
+    if (!conditions.isEmpty())
+        sql += QStringLiteral(" WHERE ") + conditions.join(QStringLiteral(" AND "));
+    sql += QStringLiteral(" ORDER BY rowid DESC");
+    QSqlQuery query(database());
+    query.setForwardOnly(true);
+    if (!query.prepare(sql))
+        return {{}, describe(query.lastError())};
+    if (!narrowing.match.isEmpty())
+        query.addBindValue(narrowing.match);
+    else
+        for (const QString& term : wanted)
+            query.addBindValue(term);
+    if (!query.exec())
+        return {{}, describe(query.lastError())};
+
+    const std::vector<GbkString>& searched = RegisterColumns::searchColumns();
+    const int searchColumns = static_cast<int>(searched.size());
+    // Searched but not listed.
+    const auto version = std::find(searched.begin(), searched.end(), "版本"_gbk) - searched.begin();
+    std::vector<qint64> matches;
+    QJsonArray numbers;
+    std::map<qint64, ListRow> shown;
+    QString joined;
+    qint64 read = 0;
+    while (query.next()) {
+        joined.clear();
+        for (int i = 1; i <= searchColumns; ++i)
+            joined += searchText(query.value(i));
+        if (progress && ++read % kProgressEvery == 0)
+            progress(read, 0);
+        if (!std::all_of(wanted.begin(), wanted.end(),
+                         [&](const QString& term) { return joined.contains(term, Qt::CaseSensitive); }))
+            continue;
+        const qint64 rowid = query.value(0).toLongLong();
+        matches.push_back(rowid);
+        numbers.append(QJsonValue::fromVariant(query.value(1)));
+        ListRow row;
+        for (int i = 1; i <= searchColumns; ++i) {
+            if (i - 1 != version)
+                row.push_back(cellText(query.value(i)));
+        }
+        shown.emplace(rowid, std::move(row));
+    }
+    if (query.lastError().isValid())
+        return {{}, describe(query.lastError())};
+    if (matches.empty())
+        return {};
+
+    // Then each match with every record of its number (the column's own
+    // comparison, without regard to ASCII case; IS pairs records without one).
+    std::vector<std::vector<qint64>> groups(matches.size());
+    query.prepare(QStringLiteral("SELECT j.key, b.rowid FROM json_each(?) AS j JOIN %1 AS b ON b.发文号 IS j.value "
+                                 "ORDER BY j.key, b.rowid")
+                      .arg(name));
+    query.addBindValue(QString::fromUtf8(QJsonDocument(numbers).toJson(QJsonDocument::Compact)));
+    if (!query.exec())
+        return {{}, describe(query.lastError())};
+    QJsonArray others;
+    while (query.next()) {
+        const auto match = static_cast<std::size_t>(query.value(0).toLongLong());
+        const qint64 rowid = query.value(1).toLongLong();
+        if (match < groups.size())
+            groups[match].push_back(rowid);
+        if (shown.find(rowid) == shown.end())
+            others.append(rowid);
+    }
+    if (!others.isEmpty()) {
+        query.prepare(QStringLiteral("SELECT rowid, %1 FROM %2 WHERE rowid IN (SELECT value FROM json_each(?))")
+                          .arg(columnsSql(RegisterColumns::listColumns()), name));
+        query.addBindValue(QString::fromUtf8(QJsonDocument(others).toJson(QJsonDocument::Compact)));
+        if (!query.exec())
+            return {{}, describe(query.lastError())};
+        const int listColumns = static_cast<int>(RegisterColumns::listColumns().size());
+        while (query.next()) {
+            ListRow row;
+            for (int i = 1; i <= listColumns; ++i)
+                row.push_back(cellText(query.value(i)));
+            shown.emplace(query.value(0).toLongLong(), std::move(row));
+        }
+    }
+    SearchResult result;
+    for (std::size_t k = 0; k < matches.size(); ++k) {
+        if (groups[k].empty())
+            groups[k].push_back(matches[k]);
+        for (const qint64 rowid : groups[k]) {
+            if (const auto found = shown.find(rowid); found != shown.end())
+                result.rows.push_back(found->second);
+        }
+    }
+    return result;
+}
+
+SearchResult SqliteRegisterSearch::exact(const GbkString& table, const GbkString& column, const GbkString& value,
+                                         const SearchProgress& progress)
+{
+    if (!RegisterColumns::isListColumn(column))
+        return {{}, QStringLiteral("没有这个字段：") + toQString(column)};
+    const QString name = toQString(table);
+    const QString wanted = toQString(value);
+    Narrowing narrowing;
+    if (indexCanServeExact(wanted) && prepareIndex(name, progress))
+        narrowing = narrowingFor(name, {wanted});
+    if (narrowing.noMatchPossible)
+        return {};
+
+    QString sql = QStringLiteral("SELECT %1 FROM %2 WHERE ").arg(columnsSql(RegisterColumns::listColumns()), name);
+    if (!narrowing.match.isEmpty())
+        sql +=
+            QStringLiteral("rowid IN (SELECT rowid FROM %1 WHERE %1 MATCH ?) AND ").arg(SearchIndex::indexTable(name));
+    sql += QStringLiteral("%1 LIKE ? ESCAPE '\\' ORDER BY rowid").arg(toQString(column));
+
+    QSqlQuery query(database());
+    query.setForwardOnly(true);
+    if (!query.prepare(sql))
+        return {{}, describe(query.lastError())};
+    if (!narrowing.match.isEmpty())
+        query.addBindValue(narrowing.match);
+    query.addBindValue(likePattern(wanted));
+    if (!query.exec())
+        return {{}, describe(query.lastError())};
+    return readRows(query, progress);
+}
+
+} // namespace regdesk

@@ -1,0 +1,111 @@
+#include "query/AttachmentStore.h"
+
+#include "db/RegisterStatements.h"
+#include "db/SqlDialect.h"
+#include "db/TransactionGuard.h"
+#include "desk/RegistrationSaving.h"
+#include "platform/FileSystem.h"
+#include "platform/GbkQt.h"
+#include "platform/Text.h"
+#include "platform/UniqueFd.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+
+namespace regdesk {
+namespace {
+
+QString describe(const QSqlError& error)
+{
+    return error.databaseText().isEmpty() ? error.text() : error.databaseText();
+}
+
+QString systemReason(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+} // namespace
+
+QString readAttachmentFile(const GbkString& path, QByteArray& bytes)
+{
+    // Without O_NONBLOCK a FIFO planted at the path would hold the open forever.
+    const UniqueFd file(::open(toNativePath(path).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    if (!file)
+        return QStringLiteral("无法打开文件（%1）").arg(systemReason(errno));
+    struct stat info
+    {
+    };
+    if (::fstat(file.get(), &info) != 0)
+        return QStringLiteral("无法读取文件（%1）").arg(systemReason(errno));
+    if (!S_ISREG(info.st_mode))
+        return QStringLiteral("不是普通文件");
+    if (info.st_size > AttachmentStore::kMaxFileBytes)
+        return QStringLiteral("文件大于%1MB，不能作为附件").arg(AttachmentStore::kMaxFileBytes / (1024 * 1024));
+    const auto size = static_cast<qsizetype>(info.st_size);
+    bytes = QByteArray(size, Qt::Uninitialized);
+    qsizetype done = 0;
+    while (done < size) {
+        const ssize_t count = ::read(file.get(), bytes.data() + done, static_cast<std::size_t>(size - done));
+        if (count < 0 && errno == EINTR)
+            continue;
+        if (count < 0)
+            return QStringLiteral("无法读取文件（%1）").arg(systemReason(errno));
+        if (count == 0)
+            return QStringLiteral("文件没有读完整");
+        done += count;
+    }
+    return {};
+}
+
+QString AttachmentStore::attach(const GbkString& table, const GbkString& number, const GbkString& path)
+{
+    QByteArray bytes;
+    if (QString failure = readAttachmentFile(path, bytes); !failure.isEmpty())
+        return failure;
+    // A zero-byte file is an attachment too: bind an empty, not a null, array.
+    if (bytes.isNull())
+        bytes = QByteArray("", 0);
+    const std::optional<QString> blobUpdate =
+        SqlDialect::blobUpdateFor(RegisterStatements::selectFileData(table, number));
+    if (!blobUpdate)
+        return QStringLiteral("无法写入附件");
+
+    TransactionGuard transaction(m_database);
+    if (!transaction.isOpen())
+        return describe(m_database.lastError());
+    QSqlQuery query(m_database);
+    const GbkString type = RegistrationSaving::attachmentType(path);
+    if (!query.exec(SqlDialect::toSqlite(RegisterStatements::updateFileType(table, type, number))))
+        return describe(query.lastError());
+    if (query.numRowsAffected() < 1)
+        return QStringLiteral("登记表中没有发文号为%1的记录").arg(toQString(number));
+    if (!query.prepare(*blobUpdate))
+        return describe(query.lastError());
+    query.addBindValue(bytes);
+    if (!query.exec())
+        return describe(query.lastError());
+    if (!transaction.commit())
+        return describe(m_database.lastError());
+    return {};
+}
+
+QString AttachmentStore::read(const GbkString& table, const GbkString& number, StoredAttachment& attachment)
+{
+    attachment = {};
+    QSqlQuery query(m_database);
+    query.setForwardOnly(true);
+    if (!query.exec(SqlDialect::toSqlite(RegisterStatements::selectFileDataAndType(table, number))))
+        return describe(query.lastError());
+    if (query.next()) {
+        attachment.bytes = query.value(0).toByteArray();
+        attachment.type = GbkString(trimBlanks(fromQString(query.value(1).toString())));
+    }
+    return query.lastError().isValid() ? describe(query.lastError()) : QString();
+}
+
+} // namespace regdesk

@@ -1,0 +1,68 @@
+#include "query/AttachmentTransfer.h"
+
+#include "db/PrivateConnection.h"
+#include "platform/FileSystem.h"
+#include "platform/GbkQt.h"
+#include "query/AttachmentFile.h"
+#include "query/AttachmentStore.h"
+#include "query/BackgroundWork.h"
+
+#include <cstring>
+
+namespace regdesk {
+namespace {
+
+QString systemReason(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+} // namespace
+
+QString AttachmentTransfer::attach(const GbkString& table, const GbkString& number, const GbkString& path) const
+{
+    return runInBackground([&]() -> QString {
+        const PrivateConnection connection(m_connectionName);
+        if (!connection.isOpen())
+            return connection.error();
+        return AttachmentStore(connection.database()).attach(table, number, path);
+    });
+}
+
+AttachmentTransfer::ExportOutcome AttachmentTransfer::exportTo(const GbkString& folder, const GbkString& table,
+                                                               const std::vector<GbkString>& numbers) const
+{
+    ExportOutcome outcome;
+    const QString failure = runInBackground([&]() -> QString {
+        const std::string nativeFolder = toNativePath(folder);
+        if (const int error = ensureOutputFolder(nativeFolder); error != 0)
+            return QStringLiteral("无法建立文件夹%1（%2）").arg(toQString(folder), systemReason(error));
+        const PrivateConnection connection(m_connectionName);
+        if (!connection.isOpen())
+            return connection.error();
+        AttachmentStore store(connection.database());
+        for (const GbkString& number : numbers) {
+            StoredAttachment attachment;
+            if (QString readFailure = store.read(table, number, attachment); !readFailure.isEmpty()) {
+                outcome.failures << toQString(number) + QStringLiteral("：") + readFailure;
+                continue;
+            }
+            if (attachment.type.empty())
+                continue;
+            const std::string name = attachmentFileName(number, attachment.type);
+            const int error = writeFileInFolder(
+                nativeFolder, name,
+                std::string_view(attachment.bytes.constData(), static_cast<std::size_t>(attachment.bytes.size())));
+            if (error == 0)
+                ++outcome.written;
+            else
+                outcome.failures << QString::fromUtf8(name) + QStringLiteral("：") + systemReason(error);
+        }
+        return QString();
+    });
+    if (!failure.isEmpty())
+        outcome.failures.prepend(failure);
+    return outcome;
+}
+
+} // namespace regdesk

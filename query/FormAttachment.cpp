@@ -1,0 +1,29 @@
+#include "query/FormAttachment.h"
+
+#include "platform/GbkQt.h"
+#include "platform/Prompter.h"
+#include "query/AttachmentTransfer.h"
+#include "query/QueryController.h"
+#include "query/RegisterListModel.h"
+
+namespace regdesk::FormAttachment {
+
+bool chooseFileForRow(RegisterListModel& rows, int row, Prompter& prompter, QWidget* owner)
+{
+    if (row < 0 || row >= rows.rowCount())
+        return false;
+    const QString path = prompter.openFileName(owner, QStringLiteral("打开"), {}, QueryController::fileFilter());
+    if (path.isEmpty())
+        return false;
+    rows.setCellText(row, kPathColumn, fromQString(path));
+    rows.setItemValue(row, RegisterListModel::kBlue);
+    return true;
+}
+
+QString storeAfterInsert(const QString& connectionName, const GbkString& table, const GbkString& number,
+                         const GbkString& path)
+{
+    return AttachmentTransfer(connectionName).attach(table, number, path);
+}
+
+} // namespace regdesk::FormAttachment

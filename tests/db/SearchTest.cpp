@@ -1,0 +1,207 @@
+#include "QueryDatabase.h"
+#include "db/RegisterDatabaseFile.h"
+#include "db/RegisterStatements.h"
+#include "db/SearchIndex.h"
+#include "db/SqliteRegisterSearch.h"
+#include "platform/GbkQt.h"
+
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <gtest/gtest.h>
+
+using namespace regdesk;
+using regdesk::test::QueryDatabase;
+
+namespace {
+
+const GbkString kTable = RegisterStatements::outgoingTable();
+
+std::vector<std::string> numbersOf(const SearchResult& result)
+{
+    std::vector<std::string> numbers;
+    for (const ListRow& row : result.rows)
+        numbers.push_back(gbkToUtf8(row.at(0)));
+    return numbers;
+}
+
+std::vector<GbkString> gbkTerms(const std::vector<const char*>& terms)
+{
+    std::vector<GbkString> converted;
+    for (const char* term : terms)
+        converted.push_back(utf8ToGbk(term));
+    return converted;
+}
+
+// A small register whose records each stand for one rule of the search.
+class RegisterSearchTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_db.isOpen());
+        ASSERT_GE(m_db.insert(kTable, {{"发文号", "A1"_gbk},
+                                       {"标题", "关于表彰先进集体的通知"_gbk},
+                                       {"主送", "各庭室"_gbk},
+                                       {"备注", "拟稿人：张三"_gbk}}),
+                  0);
+        ASSERT_GE(m_db.insert(kTable,
+                              {{"发文号", "A2"_gbk}, {"标题", "关于召开会议的通知"_gbk}, {"版本", "GB0626-2005"_gbk}}),
+                  0);
+        // 啊博 is B0 A1 B2 A9 in GBK: the bytes of 〔 (A1 B2) stand across its characters.
+        ASSERT_GE(m_db.insert(kTable, {{"发文号", "A3"_gbk}, {"标题", "啊博"_gbk}, {"文种", "Report"_gbk}}), 0);
+        ASSERT_GE(m_db.insert(kTable, {{"发文号", "A4"_gbk}, {"标题", " 甲乙 "_gbk}, {"密级", "丙丁"_gbk}}), 0);
+        ASSERT_GE(m_db.insert(kTable, {{"发文号", "A5"_gbk}, {"标题", "独有词"_gbk}, {"文种", "函"_gbk}}), 0);
+        ASSERT_GE(m_db.insert(kTable, {{"发文号", "a5"_gbk}, {"标题", "其他"_gbk}, {"文种", "函"_gbk}}), 0);
+        ASSERT_GE(m_db.insert(kTable, {{"标题", "无号记录"_gbk}}), 0);
+        ASSERT_GE(m_db.insert(kTable, {{"发文号", "A7"_gbk}, {"标题", "O'Brien的信"_gbk}, {"备注", "say \"hi\""_gbk}}),
+                  0);
+        ASSERT_GE(m_db.insert(kTable, {{"发文号", "A8"_gbk}, {"标题", "100%完成"_gbk}, {"制码号", "HZ_01"_gbk}}), 0);
+    }
+
+    QueryDatabase m_db;
+    SqliteRegisterSearch m_search{m_db.connection()};
+};
+
+struct FuzzyCase
+{
+    const char* name;
+    std::vector<const char*> terms;
+    std::vector<std::string> numbers;
+};
+
+// Each case runs on the helper index and on a plain read of the register.
+class FuzzySearch : public RegisterSearchTest, public ::testing::WithParamInterface<std::tuple<FuzzyCase, bool>>
+{
+};
+
+TEST_P(FuzzySearch, FindsEveryTermInTheJoinedColumns)
+{
+    const auto& [row, useIndex] = GetParam();
+    m_search.setIndexUse(useIndex);
+    const SearchResult result = m_search.fuzzy(kTable, gbkTerms(row.terms), {});
+    EXPECT_TRUE(result.error.isEmpty()) << result.error.toStdString();
+    EXPECT_EQ(numbersOf(result), row.numbers);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Terms, FuzzySearch,
+    ::testing::Combine(
+        ::testing::Values(
+            FuzzyCase{"bothTermsPresent", {"表彰", "张三"}, {"A1"}}, FuzzyCase{"oneTermMissing", {"表彰", "李四"}, {}},
+            FuzzyCase{"termAcrossTrimmedColumns", {"乙丙"}, {"A4"}}, FuzzyCase{"caseSensitive", {"report"}, {}},
+            FuzzyCase{"caseAsWritten", {"Report"}, {"A3"}}, FuzzyCase{"noMatchAcrossACharacterBoundary", {"〔"}, {}},
+            FuzzyCase{"versionIsSearched", {"0626"}, {"A2"}}, FuzzyCase{"oneCharacter", {"召"}, {"A2"}},
+            FuzzyCase{"lastCharacterOfTheText", {"三"}, {"A1"}},
+            FuzzyCase{"longTermAnywhere", {"召开会议的通知"}, {"A2"}},
+            FuzzyCase{"longTermOutOfOrder", {"会议召开"}, {}}, FuzzyCase{"latestMatchFirst", {"通知"}, {"A2", "A1"}},
+            FuzzyCase{"namesakeListedWithTheMatch", {"独有词"}, {"A5", "a5"}},
+            FuzzyCase{"eachMatchBringsItsNamesakes", {"函"}, {"A5", "a5", "A5", "a5"}},
+            FuzzyCase{"recordWithoutNumber", {"无号记录"}, {""}}, FuzzyCase{"quotesInTerms", {"O'B", "\"hi\""}, {"A7"}},
+            FuzzyCase{"percentIsPlainText", {"%完"}, {"A8"}}, FuzzyCase{"unknownCharacter", {"鑫"}, {}}),
+        ::testing::Bool()),
+    [](const auto& test) {
+        return std::string(std::get<0>(test.param).name) + (std::get<1>(test.param) ? "_indexed" : "_scanned");
+    });
+
+struct ExactCase
+{
+    const char* name;
+    const char* column;
+    const char* value;
+    std::vector<std::string> numbers;
+};
+
+class ExactSearch : public RegisterSearchTest, public ::testing::WithParamInterface<std::tuple<ExactCase, bool>>
+{
+};
+
+TEST_P(ExactSearch, FindsTheValueInOneColumn)
+{
+    const auto& [row, useIndex] = GetParam();
+    m_search.setIndexUse(useIndex);
+    const SearchResult result = m_search.exact(kTable, utf8ToGbk(row.column), utf8ToGbk(row.value), {});
+    EXPECT_TRUE(result.error.isEmpty()) << result.error.toStdString();
+    EXPECT_EQ(numbersOf(result), row.numbers);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Values, ExactSearch,
+    ::testing::Combine(::testing::Values(ExactCase{"titleWord", "标题", "通知", {"A1", "A2"}},
+                                         ExactCase{"otherColumnsNotSearched", "标题", "张三", {}},
+                                         ExactCase{"asciiCaseIgnored", "文种", "report", {"A3"}},
+                                         ExactCase{"percentIsLiteral", "标题", "0%", {"A8"}},
+                                         ExactCase{"underscoreIsLiteral", "制码号", "Z_0", {"A8"}},
+                                         ExactCase{"underscoreMatchesNothingElse", "标题", "关_", {}},
+                                         ExactCase{"quote", "标题", "O'Brien", {"A7"}},
+                                         ExactCase{"blanksOfTheStoredField", "标题", " 甲乙", {"A4"}},
+                                         ExactCase{"noMatchAcrossACharacterBoundary", "标题", "〔", {}}),
+                       ::testing::Bool()),
+    [](const auto& test) {
+        return std::string(std::get<0>(test.param).name) + (std::get<1>(test.param) ? "_indexed" : "_scanned");
+    });
+
+TEST_F(RegisterSearchTest, ExactSearchTakesOnlyTheRegistersColumnNames)
+{
+    for (const char* column : {"发文号='' OR 1=1 --", "版本", "文件数据", "1=1 OR 标题"}) {
+        const SearchResult result = m_search.exact(kTable, utf8ToGbk(column), "x", {});
+        EXPECT_FALSE(result.error.isEmpty()) << column;
+        EXPECT_TRUE(result.rows.empty()) << column;
+    }
+    EXPECT_EQ(m_db.value(QStringLiteral("SELECT count(*) FROM 发文登记表")), QStringLiteral("9"));
+}
+
+TEST_F(RegisterSearchTest, TheIndexFollowsInsertsUpdatesAndDeletes)
+{
+    const auto find = [this](const char* term) { return numbersOf(m_search.fuzzy(kTable, gbkTerms({term}), {})); };
+    ASSERT_TRUE(m_db.execute(QStringLiteral("UPDATE 发文登记表 SET 标题='调整分工' WHERE 发文号='A2'")));
+    EXPECT_EQ(find("召开"), std::vector<std::string>{});
+    EXPECT_EQ(find("调整"), std::vector<std::string>{"A2"});
+    ASSERT_TRUE(m_db.execute(QStringLiteral("UPDATE 发文登记表 SET 文件数据=x'00ff' WHERE 发文号='A2'")));
+    ASSERT_TRUE(m_db.execute(QStringLiteral("DELETE FROM 发文登记表 WHERE 发文号='A1'")));
+    EXPECT_EQ(find("表彰"), std::vector<std::string>{});
+    ASSERT_GE(m_db.insert(kTable, {{"发文号", "A9"_gbk}, {"标题", "表彰"_gbk}}), 0);
+    EXPECT_EQ(find("表彰"), std::vector<std::string>{"A9"});
+    EXPECT_EQ(SearchIndex::state(QSqlDatabase::database(m_db.connection()->name(), false), toQString(kTable)),
+              SearchIndex::State::InStep);
+}
+
+TEST_F(RegisterSearchTest, ADatabaseWithoutTheIndexGetsItAtTheFirstSearch)
+{
+    const QSqlDatabase database = QSqlDatabase::database(m_db.connection()->name(), false);
+    for (const char* drop :
+         {"DROP TRIGGER 发文登记表_检索_增", "DROP TRIGGER 发文登记表_检索_删", "DROP TRIGGER 发文登记表_检索_改",
+          "DROP TABLE 发文登记表_检索词", "DROP TABLE 发文登记表_检索"})
+        ASSERT_TRUE(m_db.execute(QString::fromUtf8(drop)));
+    ASSERT_EQ(SearchIndex::state(database, toQString(kTable)), SearchIndex::State::Missing);
+    qint64 lastTotal = -1;
+    const SearchResult result = m_search.fuzzy(kTable, gbkTerms({"表彰"}), [&](qint64, qint64 total) {
+        if (total > 0)
+            lastTotal = total;
+    });
+    EXPECT_EQ(numbersOf(result), std::vector<std::string>{"A1"});
+    EXPECT_GT(lastTotal, 0); // the build reported its progress
+    EXPECT_EQ(SearchIndex::state(database, toQString(kTable)), SearchIndex::State::InStep);
+    EXPECT_EQ(m_db.value(QStringLiteral("SELECT count(*) FROM 发文登记表")), QStringLiteral("9"));
+}
+
+TEST_F(RegisterSearchTest, RenumberedRowsAreNoticedAndReindexed)
+{
+    const QSqlDatabase database = QSqlDatabase::database(m_db.connection()->name(), false);
+    ASSERT_TRUE(m_db.execute(QStringLiteral("DELETE FROM 发文登记表 WHERE 发文号='A1'")));
+    // Close the gap as a VACUUM may do, behind the index's back.
+    ASSERT_TRUE(m_db.execute(QStringLiteral("UPDATE 发文登记表 SET rowid = rowid - 1")));
+    ASSERT_EQ(SearchIndex::state(database, toQString(kTable)), SearchIndex::State::Stale);
+    EXPECT_EQ(numbersOf(m_search.fuzzy(kTable, gbkTerms({"O'Brien"}), {})), std::vector<std::string>{"A7"});
+    EXPECT_EQ(SearchIndex::state(database, toQString(kTable)), SearchIndex::State::InStep);
+}
+
+TEST(RegisterDatabaseFile, ANewDatabaseHasBothSearchIndexes)
+{
+    QueryDatabase db;
+    ASSERT_TRUE(db.isOpen());
+    const QSqlDatabase database = QSqlDatabase::database(db.connection()->name(), false);
+    for (const GbkString& table : {RegisterStatements::outgoingTable(), RegisterStatements::incomingTable()})
+        EXPECT_EQ(SearchIndex::state(database, toQString(table)), SearchIndex::State::InStep);
+}
+
+} // namespace

@@ -1,0 +1,54 @@
+#include "QueryDatabase.h"
+
+#include "platform/GbkQt.h"
+
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QStringList>
+
+namespace regdesk::test {
+
+QueryDatabase::QueryDatabase()
+{
+    if (m_folder.createDatabase() && m_database.openConnection(AdoDatabase::connectionStringFor(m_folder.gbkPath())))
+        AdoDatabase::setActiveConnection(m_database.connection());
+}
+
+QueryDatabase::~QueryDatabase()
+{
+    AdoDatabase::setActiveConnection(nullptr);
+}
+
+qint64 QueryDatabase::insert(const GbkString& table, std::initializer_list<std::pair<const char*, GbkString>> columns)
+{
+    QStringList names;
+    QStringList holes;
+    for (const auto& column : columns) {
+        names << QString::fromUtf8(column.first);
+        holes << QStringLiteral("?");
+    }
+    QSqlQuery query(QSqlDatabase::database(m_database.connection()->name(), false));
+    query.prepare(
+        QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)").arg(toQString(table), names.join(u','), holes.join(u',')));
+    for (const auto& column : columns)
+        query.addBindValue(toQString(column.second));
+    if (!query.exec())
+        return -1;
+    return query.lastInsertId().toLongLong();
+}
+
+bool QueryDatabase::execute(const QString& sql)
+{
+    QSqlQuery query(QSqlDatabase::database(m_database.connection()->name(), false));
+    return query.exec(sql);
+}
+
+QString QueryDatabase::value(const QString& sql)
+{
+    QSqlQuery query(QSqlDatabase::database(m_database.connection()->name(), false));
+    if (!query.exec(sql) || !query.next())
+        return {};
+    return query.value(0).toString();
+}
+
+} // namespace regdesk::test
