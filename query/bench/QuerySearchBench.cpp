@@ -55,6 +55,7 @@ class NoDesktop final : public DesktopOpener
 {
 public:
     bool openFolder(const GbkString&) override { return true; }
+    bool openFile(const GbkString&) override { return true; }
 };
 
 std::uint64_t mixed(std::uint64_t x)
