@@ -182,7 +182,12 @@ void OutgoingRegistration::startBarcode()
     const QModelIndex mark = list.currentIndex();
     const int row = mark.isValid() ? mark.row() : list.selectedRowNumbers().front();
     const DocumentRecord record = RegistrationFormLogic::fromListRow(list.listModel().rowCells(row));
-    m_handoff.start(BarcodePayload::buildPayload(record), currentSettings());
+    if (const std::optional<DeskNotice> failure =
+            m_handoff.start(BarcodePayload::buildPayload(record), currentSettings())) {
+        m_form.stopDeskTimer(RegistrationDialog::EncoderTimer); // an earlier hand-off is given up too
+        m_notices.show(*failure);
+        return;
+    }
     m_form.startDeskTimer(RegistrationDialog::EncoderTimer, kEncoderTickMs);
     list.listModel().setCellText(row, RegistrationFormLogic::kBarcodeMadeColumn, "是"_gbk);
 }

@@ -8,6 +8,7 @@
 #include "platform/FileSystem.h"
 
 #include <QDir>
+#include <filesystem>
 #include <gtest/gtest.h>
 
 namespace regdesk::test {
@@ -267,6 +268,56 @@ TEST_F(EncoderHandoffTest, PicturePositionForTheAddIn)
     EXPECT_EQ(readWholeFile(file("tempicpos.txt")), "/out/A1.emf\r\n");
 }
 
+TEST_F(EncoderHandoffTest, ExchangeFileThatCannotBeWrittenStopsTheHandOff)
+{
+    for (const GbkString name : {"TxtTemp.txt", "MakeBarCode.ini"}) {
+        SCOPED_TRACE(name);
+        ASSERT_TRUE(QDir().mkdir(QString::fromStdString(gbkToUtf8(file(name)))));
+        const std::optional<DeskNotice> failure = m_handoff.start("p", settings());
+        ASSERT_TRUE(failure);
+        EXPECT_EQ(gbkToUtf8(failure->text), "条码生成失败\r\n" + name + ": Is a directory");
+        EXPECT_TRUE(m_launcher.starts().empty());
+        EXPECT_FALSE(m_handoff.isWaiting());
+        QDir().rmdir(QString::fromStdString(gbkToUtf8(file(name))));
+    }
+}
+
+TEST_F(EncoderHandoffTest, OutputsOfAnEarlierRunAreRemovedBeforeTheEncoderStarts)
+{
+    writeEncoderOutputs();
+    m_encoderWritesFiles = false; // the encoder is missing: it leaves nothing
+    EXPECT_EQ(m_handoff.start("p", settings()), std::nullopt);
+    for (const GbkString& name : EncoderHandoff::outputFiles())
+        EXPECT_FALSE(fileExists(file(name))) << name;
+    EXPECT_EQ(m_handoff.poll().state, EncoderHandoff::State::Waiting);
+}
+
+TEST_F(EncoderHandoffTest, OutputThatCannotBeRemovedStopsTheHandOff)
+{
+    writeEncoderOutputs();
+    removeFile(file("TempCode.txt"));
+    ASSERT_TRUE(QDir().mkpath(QString::fromStdString(gbkToUtf8(file("TempCode.txt/kept")))));
+    const std::optional<DeskNotice> failure = m_handoff.start("p", settings());
+    ASSERT_TRUE(failure);
+    EXPECT_EQ(gbkToUtf8(failure->text).rfind("条码生成失败\r\nTempCode.txt: ", 0), 0u) << gbkToUtf8(failure->text);
+    EXPECT_TRUE(m_launcher.starts().empty());
+}
+
+TEST_F(EncoderHandoffTest, LinkPlantedAtThePictureDuringTheSaveIsNotFollowed)
+{
+    const GbkString victim = file("victim");
+    writeWholeFile(victim, "precious");
+    m_handoff.start("p", settings());
+    const GbkString picture = joinPath(m_output, "A1.emf");
+    // The save asks its questions between the removal of the old picture and the write.
+    const EncoderHandoff::PickUp pickUp = m_handoff.pickUp(
+        settings(), "A1", [&] { std::filesystem::create_symlink(gbkToUtf8(victim), gbkToUtf8(picture)); });
+    EXPECT_TRUE(pickUp.pictureWritten);
+    EXPECT_EQ(readWholeFile(victim), "precious");
+    EXPECT_FALSE(std::filesystem::is_symlink(gbkToUtf8(picture)));
+    EXPECT_EQ(readWholeFile(picture)->substr(0, 4), std::string("\x01\0\0\0", 4));
+}
+
 struct NameCase
 {
     const char* name;
@@ -293,6 +344,12 @@ INSTANTIATE_TEST_SUITE_P(
                       NameCase{"TrailByteBackslash", std::string("\x81\x5C", 2), std::string("\x81\x5C", 2)},
                       NameCase{"Empty", "", ""}),
     [](const auto& paramInfo) { return std::string(paramInfo.param.name); });
+
+// A stray lead byte is one byte: it does not hide the "/" or "." after it.
+INSTANTIATE_TEST_SUITE_P(StrayLeadBytes, SafePictureName,
+                         ::testing::Values(NameCase{"BeforeSlash", "\xB7/x", "\xB7_x"},
+                                           NameCase{"BeforeDotDot", "\xB7../x", "\xB7___x"}),
+                         [](const auto& paramInfo) { return std::string(paramInfo.param.name); });
 
 TEST(IsProcessRunning, ComparesLowerCasedNames)
 {

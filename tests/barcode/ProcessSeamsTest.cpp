@@ -2,10 +2,13 @@
 #include "platform/FileSystem.h"
 #include "platform/ProcessLauncher.h"
 #include "platform/ProcessList.h"
+#include "platform/Text.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <algorithm>
 #include <chrono>
+#include <functional>
 #include <gtest/gtest.h>
 #include <thread>
 
@@ -20,6 +23,18 @@ bool waitForEnd(LaunchedProcess& process)
         if (std::chrono::steady_clock::now() > deadline)
             return false;
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return true;
+}
+
+// Polls a condition; the bound only keeps a broken build from hanging.
+bool eventually(const std::function<bool()>& condition)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     return true;
 }
@@ -84,6 +99,25 @@ TEST(PosixProcessLauncher, EndedChildIsNoLongerListedAsRunning)
     const std::optional<std::vector<std::string>> names = ProcProcessList().executableNames();
     ASSERT_TRUE(names);
     EXPECT_EQ(std::find(names->begin(), names->end(), "regdesk-probe"), names->end());
+}
+
+TEST(PosixProcessLauncher, ChildLetGoOfWhileRunningLeavesNoZombie)
+{
+    TempDeskFolder folder;
+    PosixProcessLauncher launcher;
+    // The child tells its pid and runs until the test lets it end.
+    std::unique_ptr<LaunchedProcess> process =
+        launcher.start("/bin/sh", {"-c", "echo $$ > pid.tmp && mv pid.tmp pid; while [ ! -e go ]; do sleep 0.02; done"},
+                       folder.gbkPath());
+    const GbkString pidFile = joinPath(folder.gbkPath(), "pid");
+    ASSERT_TRUE(eventually([&] { return fileExists(pidFile); }));
+    const std::string pid = std::string(trimBlanks(readWholeFile(pidFile).value_or("")));
+    ASSERT_FALSE(pid.empty());
+
+    process.reset(); // still running, as when a second 生成条码 replaces it
+    ASSERT_TRUE(writeWholeFile(joinPath(folder.gbkPath(), "go"), ""));
+    // Reaped, not left a zombie: the process table no longer holds it.
+    EXPECT_TRUE(eventually([&] { return !QFileInfo::exists(QStringLiteral("/proc/") + QString::fromStdString(pid)); }));
 }
 
 TEST(PosixProcessLauncher, MissingProgramHasEndedWithAReason)

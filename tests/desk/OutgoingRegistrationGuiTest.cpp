@@ -19,6 +19,7 @@
 #include <QAbstractItemView>
 #include <QComboBox>
 #include <QDateEdit>
+#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -98,6 +99,7 @@ private slots:
     void barcodeQuestionCancelKeepsEverything();
     void barcodeNeedsExactlyOneSelectedRow();
     void encoderThatLeavesNoFilesIsGivenUp();
+    void exchangeFileThatCannotBeWrittenStopsTheBarcode();
     void registerFromStartToFinish();
     void pictureTakesTheFirstRowsNumber();
 
@@ -570,6 +572,21 @@ void OutgoingRegistrationGuiTest::encoderThatLeavesNoFilesIsGivenUp()
     QCOMPARE(m_prompter->texts(), QStringList{QStringLiteral("条码生成失败\r\npdf417: cannot encode TxtTemp.txt")});
     QCOMPARE(m_form->registerList().rowCount(), 1); // nothing saved
     QVERIFY(m_opener.openedFolders().empty());
+}
+
+void OutgoingRegistrationGuiTest::exchangeFileThatCannotBeWrittenStopsTheBarcode()
+{
+    openOutgoing(deskSettings("/tmp"));
+    QVERIFY(QDir(m_folder->path()).mkdir(QStringLiteral("TxtTemp.txt")));
+    RegisterListCtrl& list = m_form->registerList();
+    list.listModel().appendRow(listRow("A1", ""));
+    list.selectRow(0);
+    const std::size_t startsBefore = m_fakeLauncher.starts().size();
+    click(Dialog::BarcodeButton);
+    QCOMPARE(m_prompter->texts(), QStringList{QStringLiteral("条码生成失败\r\nTxtTemp.txt: Is a directory")});
+    QCOMPARE(m_fakeLauncher.starts().size(), startsBefore);
+    QVERIFY(!m_form->isDeskTimerActive(Dialog::EncoderTimer));
+    QCOMPARE(toQString(list.listModel().cellText(0, RegistrationFormLogic::kBarcodeMadeColumn)), QString());
 }
 
 void OutgoingRegistrationGuiTest::registerFromStartToFinish()
