@@ -97,7 +97,8 @@ AdminResult initCommand(const std::string& directory)
         return result;
     }
     const QString path = QDir(folder).filePath(QString::fromUtf8(AdoDatabase::kDatabaseFileName));
-    if (QFileInfo::exists(path)) {
+    // A link counts as a file, also when it leads nowhere: it is never followed.
+    if (QFileInfo::exists(path) || QFileInfo(path).isSymLink()) {
         result.exitCode = 3;
         result.errors = "regdesk-admin: " + path.toStdString() + " already exists; it is left untouched\n";
         return result;
