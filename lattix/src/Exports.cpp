@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <mutex>
 #include <string>
 
 namespace {
@@ -15,7 +16,16 @@ constexpr std::size_t kSettingsNameBytes = 256;
 constexpr UINT kResultBytes = 128;
 
 // The settings file of all later encodings; a plain buffer so that loading the library runs no code.
+// SetConFile may run on one thread while InitRead reads the name on another: the lock keeps either
+// from seeing half of the other's name.
 constinit char g_settingsFileName[kSettingsNameBytes] = "EnCode.ini";
+constinit std::mutex g_settingsFileNameLock;
+
+std::string settingsFileName()
+{
+    const std::lock_guard lock(g_settingsFileNameLock);
+    return g_settingsFileName;
+}
 
 BSTR successResult()
 {
@@ -31,7 +41,7 @@ BSTR failureResult()
 
 BSTR encodeAndReport(lattix::ByteView data)
 {
-    const lattix::EncodeOutcome outcome = lattix::encodeToFiles(data, g_settingsFileName);
+    const lattix::EncodeOutcome outcome = lattix::encodeToFiles(data, settingsFileName());
     return outcome == lattix::EncodeOutcome::Written ? successResult() : failureResult();
 }
 
@@ -69,6 +79,7 @@ LATTIX_API int LATTIX_CALL SetConFile(const char* name)
         if (!name)
             return 0;
         const std::size_t length = std::min(std::strlen(name), kSettingsNameBytes - 1);
+        const std::lock_guard lock(g_settingsFileNameLock);
         std::memcpy(g_settingsFileName, name, length);
         g_settingsFileName[length] = '\0';
     } catch (...) {
@@ -86,7 +97,7 @@ LATTIX_API int LATTIX_CALL InitRead(HWND window, const char* folder)
         if (descriptor <= 0 || descriptor > INT32_MAX || !folder)
             return 1;
         return lattix::processScanReader().start(static_cast<int>(descriptor), folder,
-                                                 [] { return lattix::ScanPortSettings::readFile(g_settingsFileName); });
+                                                 [] { return lattix::ScanPortSettings::readFile(settingsFileName()); });
     } catch (...) {
         return 1;
     }

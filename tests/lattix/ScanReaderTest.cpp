@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstdint>
@@ -16,6 +17,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <future>
 #include <gtest/gtest.h>
 #include <iterator>
 #include <memory>
@@ -439,6 +441,52 @@ TEST_F(ScanReaderPty, UnwritableFolderStillNotifies)
     EXPECT_FALSE(std::filesystem::exists(m_dir / "missing"));
 }
 
+// Every open descriptor of this process with what it refers to.
+std::vector<std::string> openDescriptors()
+{
+    std::vector<std::string> found;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+        std::error_code error;
+        found.push_back(entry.path().filename().string() + " " +
+                        std::filesystem::read_symlink(entry.path(), error).string());
+    }
+    std::sort(found.begin(), found.end());
+    return found;
+}
+
+TEST_F(ScanReaderPty, ThreadOutlivingItsStopWritesNothingIntoAReusedDescriptor)
+{
+    std::promise<void> delivering;
+    std::promise<void> release;
+    const std::shared_future<void> released = release.get_future().share();
+    std::atomic<int> scans{0};
+    m_reader = std::make_unique<ScanReader>(std::chrono::milliseconds(50), [&](const std::string&, ByteView) {
+        if (scans++ == 0)
+            delivering.set_value();
+        released.wait(); // a write that hangs, as on a stalled network folder
+    });
+    ASSERT_EQ(start(m_folder), 0);
+    send(bytesOf("ABC\r"));
+    ASSERT_EQ(delivering.get_future().wait_for(std::chrono::milliseconds(kNoticeWaitMs)), std::future_status::ready);
+    EXPECT_EQ(m_reader->stop(), 0); // the stop wait runs out
+
+    // The host closes its descriptor, and the number goes to something else.
+    int reused[2];
+    ASSERT_EQ(pipe2(reused, O_CLOEXEC), 0);
+    ASSERT_EQ(::dup2(reused[1], m_noticeWrite), m_noticeWrite);
+    ::close(reused[1]);
+    release.set_value();
+
+    // The thread's end closes its own copy of the first descriptor: the first pipe then has no writer.
+    pollfd ended{m_noticeRead, POLLIN, 0};
+    ASSERT_EQ(::poll(&ended, 1, kNoticeWaitMs), 1);
+    EXPECT_EQ(pendingNoticeBytes(), 0U);
+    pollfd other{reused[0], POLLIN, 0};
+    EXPECT_EQ(::poll(&other, 1, 0), 0) << "a record went into the reused descriptor";
+    ::close(reused[0]);
+    EXPECT_EQ(scans.load(), 1);
+}
+
 // --- Refusals -------------------------------------------------------------------
 
 std::string captureStderr(const std::function<void()>& action)
@@ -605,6 +653,46 @@ TEST_F(InitReadExport, CloseReadFromAnotherThread)
     std::thread([&] { stopped = CloseRead(); }).join();
     EXPECT_EQ(stopped, 0);
     EXPECT_EQ(CloseRead(), 1);
+}
+
+TEST_F(InitReadExport, CloseReadClosesThePortAndEveryDescriptorTheReaderOpened)
+{
+    writeSettings(m_portSetting);
+    const std::vector<std::string> before = openDescriptors();
+    ASSERT_EQ(InitRead(window(), m_folder.c_str()), 0);
+    send(bytesOf("ABC\r"));
+    ASSERT_TRUE(awaitNotice());
+    EXPECT_EQ(CloseRead(), 0);
+    EXPECT_EQ(openDescriptors(), before);
+}
+
+TEST_F(InitReadExport, SetConFileWhileInitReadRunsNeverGivesAMixedName)
+{
+    // Two names of one length that differ in four bytes; each of the fourteen mixtures names a file too,
+    // whose port tells that InitRead read a torn name.
+    const std::string first = "aaaa", second = "bbbb";
+    for (int mix = 0; mix < 16; ++mix) {
+        std::string name;
+        for (int i = 0; i < 4; ++i)
+            name += (mix >> i & 1) ? second[static_cast<std::size_t>(i)] : first[static_cast<std::size_t>(i)];
+        const bool torn = name != first && name != second;
+        std::ofstream(m_folder + name + ".ini") << "[SCAN]\nPort=" << (torn ? "/dev/torn" : "/dev/whole") << "\n";
+    }
+    const std::string firstPath = m_folder + first + ".ini", secondPath = m_folder + second + ".ini";
+    SetConFile(firstPath.c_str());
+    std::atomic<bool> done{false};
+    std::thread setter([&] {
+        for (bool flip = false; !done.load(); flip = !flip)
+            SetConFile((flip ? secondPath : firstPath).c_str());
+    });
+    const std::string reports = captureStderr([&] {
+        for (int i = 0; i < 3000; ++i)
+            InitRead(window(), m_folder.c_str()); // refused: the port does not exist
+    });
+    done = true;
+    setter.join();
+    EXPECT_EQ(reports.find("torn"), std::string::npos);
+    EXPECT_NE(reports.find("whole"), std::string::npos);
 }
 
 TEST_F(InitReadExport, NullWindowOrFolderIsRefused)
