@@ -466,6 +466,9 @@ TEST_F(ScanReaderPty, ThreadOutlivingItsStopWritesNothingIntoAReusedDescriptor)
         released.wait(); // a write that hangs, as on a stalled network folder
     });
     ASSERT_EQ(start(m_folder), 0);
+    // From now on only the reader holds the line: the scanner's side sees it close with the reader's end.
+    ::close(m_slave);
+    m_slave = -1;
     send(bytesOf("ABC\r"));
     ASSERT_EQ(delivering.get_future().wait_for(std::chrono::milliseconds(kNoticeWaitMs)), std::future_status::ready);
     EXPECT_EQ(m_reader->stop(), 0); // the stop wait runs out
@@ -477,9 +480,10 @@ TEST_F(ScanReaderPty, ThreadOutlivingItsStopWritesNothingIntoAReusedDescriptor)
     ::close(reused[1]);
     release.set_value();
 
-    // The thread's end closes its own copy of the first descriptor: the first pipe then has no writer.
-    pollfd ended{m_noticeRead, POLLIN, 0};
+    // The thread ends and closes the port.
+    pollfd ended{m_master, POLLIN, 0};
     ASSERT_EQ(::poll(&ended, 1, kNoticeWaitMs), 1);
+    EXPECT_NE(ended.revents & POLLHUP, 0);
     EXPECT_EQ(pendingNoticeBytes(), 0U);
     pollfd other{reused[0], POLLIN, 0};
     EXPECT_EQ(::poll(&other, 1, 0), 0) << "a record went into the reused descriptor";
