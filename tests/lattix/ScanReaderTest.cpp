@@ -456,21 +456,27 @@ std::vector<std::string> openDescriptors()
 
 TEST_F(ScanReaderPty, ThreadOutlivingItsStopWritesNothingIntoAReusedDescriptor)
 {
-    std::promise<void> delivering;
-    std::promise<void> release;
-    const std::shared_future<void> released = release.get_future().share();
-    std::atomic<int> scans{0};
-    m_reader = std::make_unique<ScanReader>(std::chrono::milliseconds(50), [&](const std::string&, ByteView) {
-        if (scans++ == 0)
-            delivering.set_value();
-        released.wait(); // a write that hangs, as on a stalled network folder
+    // Shared with the reader's copy of the sink, which may be the last to let go of it.
+    struct Gate
+    {
+        std::promise<void> delivering;
+        std::promise<void> release;
+        std::shared_future<void> released = release.get_future().share();
+        std::atomic<int> scans{0};
+    };
+    const auto gate = std::make_shared<Gate>();
+    std::future<void> delivering = gate->delivering.get_future();
+    m_reader = std::make_unique<ScanReader>(std::chrono::milliseconds(50), [gate](const std::string&, ByteView) {
+        if (gate->scans++ == 0)
+            gate->delivering.set_value();
+        gate->released.wait(); // a write that hangs, as on a stalled network folder
     });
     ASSERT_EQ(start(m_folder), 0);
     // From now on only the reader holds the line: the scanner's side sees it close with the reader's end.
     ::close(m_slave);
     m_slave = -1;
     send(bytesOf("ABC\r"));
-    ASSERT_EQ(delivering.get_future().wait_for(std::chrono::milliseconds(kNoticeWaitMs)), std::future_status::ready);
+    ASSERT_EQ(delivering.wait_for(std::chrono::milliseconds(kNoticeWaitMs)), std::future_status::ready);
     EXPECT_EQ(m_reader->stop(), 0); // the stop wait runs out
 
     // The host closes its descriptor, and the number goes to something else.
@@ -478,7 +484,7 @@ TEST_F(ScanReaderPty, ThreadOutlivingItsStopWritesNothingIntoAReusedDescriptor)
     ASSERT_EQ(pipe2(reused, O_CLOEXEC), 0);
     ASSERT_EQ(::dup2(reused[1], m_noticeWrite), m_noticeWrite);
     ::close(reused[1]);
-    release.set_value();
+    gate->release.set_value();
 
     // The thread ends and closes the port.
     pollfd ended{m_master, POLLIN, 0};
@@ -488,7 +494,7 @@ TEST_F(ScanReaderPty, ThreadOutlivingItsStopWritesNothingIntoAReusedDescriptor)
     pollfd other{reused[0], POLLIN, 0};
     EXPECT_EQ(::poll(&other, 1, 0), 0) << "a record went into the reused descriptor";
     ::close(reused[0]);
-    EXPECT_EQ(scans.load(), 1);
+    EXPECT_EQ(gate->scans.load(), 1);
 }
 
 // --- Refusals -------------------------------------------------------------------
