@@ -4,11 +4,13 @@
 #   lattix_bench            encoding in memory, Lattix beside libzint
 #   regdesk_list_bench      filling and sorting the register list with 100,000 rows
 #   regdesk_outgoing_bench  生成条码 to the picture, and numbering on 100,000 rows
+#   regdesk_settings_bench  reading a list section of document.ini with up to 200,000 entries
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build="$root/build/bench"
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DREGDESK_TESTS=OFF -DREGDESK_BENCHMARKS=ON >/dev/null
-cmake --build "$build" -j "$(nproc)" --target lattix_bench regdesk_list_bench regdesk_outgoing_bench pdf417
+cmake --build "$build" -j "$(nproc)" --target lattix_bench regdesk_list_bench regdesk_outgoing_bench \
+    regdesk_settings_bench pdf417
 export QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen}
 echo "== Lattix encoding against libzint"
 "$build/lattix/bench/lattix_bench"
@@ -16,3 +18,5 @@ echo "== Register list, 100,000 rows"
 "$build/query/regdesk_list_bench"
 echo "== Outgoing registration"
 "$build/barcode/bench/regdesk_outgoing_bench"
+echo "== Settings list"
+"$build/app/bench/regdesk_settings_bench"
