@@ -8,7 +8,7 @@
 #include <QFileInfo>
 #include <algorithm>
 #include <chrono>
-#include <functional>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <thread>
 
@@ -23,18 +23,6 @@ bool waitForEnd(LaunchedProcess& process)
         if (std::chrono::steady_clock::now() > deadline)
             return false;
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return true;
-}
-
-// Polls a condition; the bound only keeps a broken build from hanging.
-bool eventually(const std::function<bool()>& condition)
-{
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     return true;
 }
@@ -109,15 +97,18 @@ TEST(PosixProcessLauncher, ChildLetGoOfWhileRunningLeavesNoZombie)
     std::unique_ptr<LaunchedProcess> process =
         launcher.start("/bin/sh", {"-c", "echo $$ > pid.tmp && mv pid.tmp pid; while [ ! -e go ]; do sleep 0.02; done"},
                        folder.gbkPath());
-    const GbkString pidFile = joinPath(folder.gbkPath(), "pid");
-    ASSERT_TRUE(eventually([&] { return fileExists(pidFile); }));
-    const std::string pid = std::string(trimBlanks(readWholeFile(pidFile).value_or("")));
-    ASSERT_FALSE(pid.empty());
+    const QString pidFile = folder.filePath(QStringLiteral("pid"));
+    for (int tries = 0; tries < 2000 && !QFileInfo::exists(pidFile); ++tries)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    const std::string proc =
+        "/proc/" + std::string(trimBlanks(readWholeFile(fromNativePath(pidFile.toStdString())).value_or("")));
 
     process.reset(); // still running, as when a second 生成条码 replaces it
     ASSERT_TRUE(writeWholeFile(joinPath(folder.gbkPath(), "go"), ""));
     // Reaped, not left a zombie: the process table no longer holds it.
-    EXPECT_TRUE(eventually([&] { return !QFileInfo::exists(QStringLiteral("/proc/") + QString::fromStdString(pid)); }));
+    for (int tries = 0; tries < 2000 && std::filesystem::exists(proc); ++tries)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_FALSE(std::filesystem::exists(proc));
 }
 
 TEST(PosixProcessLauncher, MissingProgramHasEndedWithAReason)
