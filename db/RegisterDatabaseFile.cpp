@@ -10,7 +10,6 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QUrl>
-#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -65,8 +64,7 @@ QString createRegisterDatabase(const QString& path)
     };
     ::fstat(created.get(), &made);
 
-    static std::atomic<int> counter{0};
-    const QString connectionName = QStringLiteral("regdesk-create-%1").arg(++counter);
+    const QString connectionName = QStringLiteral("regdesk-create");
     QString failure;
     {
         QSqlDatabase database = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connectionName);

@@ -17,10 +17,9 @@ namespace {
 // length limit still has room beside it.
 std::string temporarySibling(const std::string& nativePath)
 {
-    thread_local std::mt19937 random{std::random_device{}()};
     const std::size_t slash = nativePath.rfind('/');
     char name[32];
-    std::snprintf(name, sizeof name, ".regdesk-%08x.tmp", static_cast<unsigned>(random()));
+    std::snprintf(name, sizeof name, ".regdesk-%08x.tmp", static_cast<unsigned>(std::random_device{}()));
     return nativePath.substr(0, slash == std::string::npos ? 0 : slash + 1) + name;
 }
 

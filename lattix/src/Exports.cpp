@@ -15,16 +15,20 @@ namespace {
 constexpr std::size_t kSettingsNameBytes = 256;
 constexpr UINT kResultBytes = 128;
 
-// The settings file of all later encodings; a plain buffer so that loading the library runs no code.
-// SetConFile may run on one thread while InitRead reads the name on another: the lock keeps either
-// from seeing half of the other's name.
-constinit char g_settingsFileName[kSettingsNameBytes] = "EnCode.ini";
-constinit std::mutex g_settingsFileNameLock;
+// The settings file of all later encodings; plain data so that loading the library runs no code.
+// SetConFile may run on one thread while InitRead reads the name on another: the lock keeps either from
+// seeing half of the other's name.
+struct SettingsFileName
+{
+    std::mutex lock;
+    char text[kSettingsNameBytes];
+};
+constinit SettingsFileName g_settingsFileName{{}, "EnCode.ini"};
 
 std::string settingsFileName()
 {
-    const std::lock_guard lock(g_settingsFileNameLock);
-    return g_settingsFileName;
+    const std::lock_guard guard(g_settingsFileName.lock);
+    return g_settingsFileName.text;
 }
 
 BSTR successResult()
@@ -79,9 +83,9 @@ LATTIX_API int LATTIX_CALL SetConFile(const char* name)
         if (!name)
             return 0;
         const std::size_t length = std::min(std::strlen(name), kSettingsNameBytes - 1);
-        const std::lock_guard lock(g_settingsFileNameLock);
-        std::memcpy(g_settingsFileName, name, length);
-        g_settingsFileName[length] = '\0';
+        const std::lock_guard guard(g_settingsFileName.lock);
+        std::memcpy(g_settingsFileName.text, name, length);
+        g_settingsFileName.text[length] = '\0';
     } catch (...) {
     }
     return 0;

@@ -69,10 +69,9 @@ std::optional<Bytes> readUpTo(int fd, std::size_t maxBytes)
 // "folder/.lattix-1a2b3c4d.tmp" beside the final name, so that the rename stays within one file system.
 std::string temporarySibling(const std::string& path)
 {
-    thread_local std::mt19937 random{std::random_device{}()};
     const std::size_t slash = path.rfind('/');
     char name[32];
-    std::snprintf(name, sizeof name, ".lattix-%08x.tmp", static_cast<unsigned>(random()));
+    std::snprintf(name, sizeof name, ".lattix-%08x.tmp", static_cast<unsigned>(std::random_device{}()));
     return path.substr(0, slash == std::string::npos ? 0 : slash + 1) + name;
 }
 
