@@ -106,7 +106,8 @@ AdminResult initCommand(const std::string& directory)
         return result;
     }
     const QString path = QDir(folder).filePath(QString::fromUtf8(AdoDatabase::kDatabaseFileName));
-    if (QFileInfo::exists(path)) {
+    // A link counts as a file, also when it leads nowhere: it is never followed.
+    if (QFileInfo::exists(path) || QFileInfo(path).isSymLink()) {
         result.exitCode = 3;
         result.errors = "regdesk-admin: " + path.toStdString() + " already exists; it is left untouched\n";
         return result;
@@ -132,6 +133,9 @@ AdminResult settingsCommand(const std::string& directory)
     const std::string path = directory + "/document.ini";
     if (!QFileInfo::exists(QString::fromUtf8(path)))
         result.errors = "regdesk-admin: " + path + " does not exist; the desk reads it as an empty file\n";
+    else if (!readRegularFile(fromNativePath(path), SettingsFile::kMaxFileBytes))
+        result.errors = "regdesk-admin: " + path +
+                        " is not a readable regular file of at most 1 MiB; the desk reads it as an empty file\n";
     result.output = describeSettings(path);
     return result;
 }
@@ -257,7 +261,8 @@ std::string describeSettings(const std::string& settingsPath)
         out += std::string(section) + "/" + key + "=" + utf8(settings.getString(utf8ToGbk(section), utf8ToGbk(key))) +
                "\n";
 
-    const std::vector<RawLine> lines = rawLines(readWholeFile(path).value_or(std::string()));
+    const std::vector<RawLine> lines =
+        rawLines(readRegularFile(path, SettingsFile::kMaxFileBytes).value_or(std::string()));
     for (std::size_t i = 0; i < lines.size(); ++i) {
         const RawLine& line = lines[i];
         if (line.isHeader) {

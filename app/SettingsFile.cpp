@@ -20,82 +20,75 @@ void SettingsFile::open(const GbkString& path)
 {
     close();
     m_path = path.substr(0, kMaxPathLength);
-    m_data = readWholeFile(m_path).value_or(std::string());
-    for (std::size_t i = 0; i < m_data.size(); ++i) {
-        if (m_data[i] == '[' && (i == 0 || m_data[i - 1] == '\n'))
-            m_sectionStarts.push_back(i + 1);
+    m_data = readRegularFile(m_path, kMaxFileBytes).value_or(std::string());
+    // One pass indexes every line, so that reading a list entry by position
+    // costs the same for the first entry as for the 200,000th.
+    for (std::size_t pos = 0; pos < m_data.size();) {
+        if (m_data[pos] == '[')
+            m_sectionLines.push_back(m_lineStarts.size());
+        m_lineStarts.push_back(pos);
+        const std::size_t lineFeed = m_data.find('\n', pos);
+        pos = lineFeed == std::string::npos ? m_data.size() : lineFeed + 1;
     }
 }
 
 void SettingsFile::close()
 {
     m_data.clear();
-    m_sectionStarts.clear();
+    m_lineStarts.clear();
+    m_sectionLines.clear();
+    m_lastFound.reset();
 }
 
-std::size_t SettingsFile::nextLine(std::size_t pos) const
+// The position after the line's last byte, its line feed included.
+std::size_t SettingsFile::lineEnd(std::size_t line) const
 {
-    const std::size_t lineFeed = m_data.find('\n', pos);
-    return lineFeed == std::string::npos ? m_data.size() : lineFeed + 1;
+    return line + 1 < m_lineStarts.size() ? m_lineStarts[line + 1] : m_data.size();
 }
 
 GbkString SettingsFile::sectionName(std::size_t sectionIndex) const
 {
-    const std::size_t start = m_sectionStarts[sectionIndex];
-    std::size_t end = start;
+    const std::size_t start = m_lineStarts[m_sectionLines[sectionIndex]] + 1;
     // GBK-aware: a "]" that is the second byte of a character does not end the name.
-    while (end < m_data.size()) {
-        const char c = m_data[end];
-        if (c == ']' || c == '\t' || c == '\r' || c == ';' || c == '\n')
-            break;
-        end += gbkCharLength(m_data, end);
-    }
-    return m_data.substr(start, std::min(end, m_data.size()) - start);
+    const std::size_t end = std::min(findFirstOfGbk(m_data, "]\t\r;\n", start), m_data.size());
+    return m_data.substr(start, end - start);
 }
 
 std::size_t SettingsFile::findSection(const GbkString& section) const
 {
-    for (std::size_t i = 0; i < m_sectionStarts.size(); ++i) {
+    if (m_lastFound && m_lastFound->first == section)
+        return m_lastFound->second;
+    std::size_t found = kNotFound;
+    for (std::size_t i = 0; i < m_sectionLines.size() && found == kNotFound; ++i) {
         if (sectionName(i) == section)
-            return i;
+            found = i;
     }
-    return kNotFound;
+    m_lastFound.emplace(section, found);
+    return found;
 }
 
-std::size_t SettingsFile::lineAfterHeader(std::size_t sectionIndex) const
+GbkString SettingsFile::nameAt(std::size_t line) const
 {
-    return nextLine(m_sectionStarts[sectionIndex]);
-}
-
-GbkString SettingsFile::nameAt(std::size_t lineStart) const
-{
-    std::size_t end = lineStart;
+    const std::size_t start = m_lineStarts[line];
+    std::size_t end = start;
     while (end < m_data.size()) {
         const char c = m_data[end];
         if (c == '=' || c == ';' || c == '\r' || c == '\n')
             break;
         ++end;
     }
-    return m_data.substr(lineStart, std::min(end - lineStart, kMaxNameLength));
+    return m_data.substr(start, std::min(end - start, kMaxNameLength));
 }
 
-GbkString SettingsFile::valueAt(std::size_t lineStart) const
+GbkString SettingsFile::valueAt(std::size_t line) const
 {
-    const std::size_t lineEnd = std::min(nextLine(lineStart), m_data.size());
-    std::size_t equals = lineStart;
-    while (equals < lineEnd && m_data[equals] != '=' && m_data[equals] != '\n')
-        ++equals;
-    if (equals >= lineEnd || m_data[equals] != '=')
+    const std::string_view text = std::string_view(m_data).substr(0, lineEnd(line));
+    const std::size_t equals = text.find_first_of("=\n", m_lineStarts[line]);
+    if (equals == std::string_view::npos || text[equals] != '=')
         return {};
     const std::size_t start = equals + 1;
-    std::size_t end = start;
-    while (end < lineEnd) {
-        const char c = m_data[end];
-        if (c == '\t' || c == '\r' || c == ';' || c == ']' || c == '\n')
-            break;
-        end += gbkCharLength(m_data, end);
-    }
-    return m_data.substr(start, std::min(end, lineEnd) - start);
+    const std::size_t end = std::min(findFirstOfGbk(text, "\t\r;]\n", start), text.size());
+    return GbkString(text.substr(start, end - start));
 }
 
 GbkString SettingsFile::getString(const GbkString& section, const GbkString& key) const
@@ -103,7 +96,7 @@ GbkString SettingsFile::getString(const GbkString& section, const GbkString& key
     const std::size_t sectionIndex = findSection(section);
     if (sectionIndex == kNotFound)
         return {};
-    for (std::size_t line = lineAfterHeader(sectionIndex); line < m_data.size(); line = nextLine(line)) {
+    for (std::size_t line = m_sectionLines[sectionIndex] + 1; line < m_lineStarts.size(); ++line) {
         if (nameAt(line) == key)
             return valueAt(line);
     }
@@ -121,8 +114,8 @@ int SettingsFile::countEntries(const GbkString& section) const
     if (sectionIndex == kNotFound)
         return 0;
     int count = 0;
-    for (std::size_t line = lineAfterHeader(sectionIndex); line < m_data.size(); line = nextLine(line)) {
-        if (endsListSection(static_cast<unsigned char>(m_data[line])))
+    for (std::size_t line = m_sectionLines[sectionIndex] + 1; line < m_lineStarts.size(); ++line) {
+        if (endsListSection(static_cast<unsigned char>(m_data[m_lineStarts[line]])))
             break;
         ++count;
     }
@@ -134,10 +127,8 @@ std::size_t SettingsFile::lineAtIndex(const GbkString& section, int index) const
     const std::size_t sectionIndex = findSection(section);
     if (sectionIndex == kNotFound || index < 0)
         return kNotFound;
-    std::size_t line = lineAfterHeader(sectionIndex);
-    for (int i = 0; i < index && line < m_data.size(); ++i)
-        line = nextLine(line);
-    return line < m_data.size() ? line : kNotFound;
+    const std::size_t line = m_sectionLines[sectionIndex] + 1 + static_cast<std::size_t>(index);
+    return line < m_lineStarts.size() ? line : kNotFound;
 }
 
 GbkString SettingsFile::entryName(const GbkString& section, int index) const
@@ -155,8 +146,8 @@ GbkString SettingsFile::entryValue(const GbkString& section, int index) const
 std::vector<GbkString> SettingsFile::sectionNames() const
 {
     std::vector<GbkString> names;
-    names.reserve(m_sectionStarts.size());
-    for (std::size_t i = 0; i < m_sectionStarts.size(); ++i)
+    names.reserve(m_sectionLines.size());
+    for (std::size_t i = 0; i < m_sectionLines.size(); ++i)
         names.push_back(sectionName(i));
     return names;
 }

@@ -3,6 +3,8 @@
 #include "platform/Gbk.h"
 
 #include <cstddef>
+#include <optional>
+#include <utility>
 #include <vector>
 
 namespace regdesk {
@@ -16,6 +18,9 @@ class SettingsFile
 public:
     static constexpr std::size_t kMaxNameLength = 63;
     static constexpr std::size_t kMaxPathLength = 260;
+    // A larger file, or anything but a regular file (a FIFO, a device), reads
+    // as an unreadable one: it never hangs or exhausts the desk.
+    static constexpr std::size_t kMaxFileBytes = std::size_t{1} << 20;
 
     SettingsFile() = default;
     explicit SettingsFile(const GbkString& path) { open(path); }
@@ -44,16 +49,18 @@ private:
     static constexpr std::size_t kNotFound = static_cast<std::size_t>(-1);
 
     std::size_t findSection(const GbkString& section) const;
-    std::size_t nextLine(std::size_t pos) const;
-    std::size_t lineAfterHeader(std::size_t sectionIndex) const;
+    std::size_t lineEnd(std::size_t line) const;
     std::size_t lineAtIndex(const GbkString& section, int index) const;
     GbkString sectionName(std::size_t sectionIndex) const;
-    GbkString nameAt(std::size_t lineStart) const;
-    GbkString valueAt(std::size_t lineStart) const;
+    GbkString nameAt(std::size_t line) const;
+    GbkString valueAt(std::size_t line) const;
 
     GbkString m_path;
-    std::string m_data;                       // the whole file
-    std::vector<std::size_t> m_sectionStarts; // position after each header's "["
+    std::string m_data;                      // the whole file
+    std::vector<std::size_t> m_lineStarts;   // where each line begins
+    std::vector<std::size_t> m_sectionLines; // the lines that begin with "["
+    // Lists are read entry by entry: the section found last is remembered.
+    mutable std::optional<std::pair<GbkString, std::size_t>> m_lastFound;
 };
 
 } // namespace regdesk

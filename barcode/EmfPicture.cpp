@@ -18,6 +18,7 @@ constexpr std::int32_t kDeviceWidth = 1920;
 constexpr std::int32_t kDeviceHeight = 1080;
 constexpr std::int32_t kDeviceWidthMicrometres = kDeviceWidth * 25400 / 96;
 constexpr std::int32_t kDeviceHeightMicrometres = kDeviceHeight * 25400 / 96;
+constexpr int kMaxTargetSize = INT32_MAX / 2540;
 
 std::uint32_t readU32(std::string_view bytes, std::size_t at)
 {
@@ -73,15 +74,19 @@ std::optional<std::string> stretchedBitmap(std::string_view bmpFile, int width, 
     // BITMAPFILEHEADER (14 bytes) then BITMAPINFOHEADER or a later version.
     if (bmpFile.size() < 54 || bmpFile.substr(0, 2) != "BM")
         return std::nullopt;
-    const std::uint32_t pixelOffset = readU32(bmpFile, 10);
-    const std::uint32_t infoSize = readU32(bmpFile, 14);
+    // Sizes are compared in 64 bits: an info size near 2^32 must not wrap past the check.
+    const std::uint64_t pixelOffset = readU32(bmpFile, 10);
+    const std::uint64_t infoSize = readU32(bmpFile, 14);
     if (infoSize < 40 || 14 + infoSize > pixelOffset || pixelOffset > bmpFile.size())
         return std::nullopt;
     const auto bitmapWidth = static_cast<std::int32_t>(readU32(bmpFile, 18));
     const auto bitmapHeight = static_cast<std::int32_t>(readU32(bmpFile, 22));
     const std::uint16_t bitsPerPixel = readU16(bmpFile, 28);
     const std::uint32_t compression = readU32(bmpFile, 30);
-    if (bitmapWidth <= 0 || bitmapHeight == 0 || compression != 0 || bitsPerPixel == 0 || bitsPerPixel > 32)
+    // INT_MIN rows cannot be turned top-down; a target beyond kMaxTargetSize
+    // would overflow its frame in hundredths of a millimetre.
+    if (bitmapWidth <= 0 || bitmapHeight == 0 || bitmapHeight == INT32_MIN || compression != 0 || bitsPerPixel == 0 ||
+        bitsPerPixel > 32 || width > kMaxTargetSize || height > kMaxTargetSize)
         return std::nullopt;
     const std::int32_t rows = bitmapHeight < 0 ? -bitmapHeight : bitmapHeight;
     const std::uint64_t stride = (static_cast<std::uint64_t>(bitmapWidth) * bitsPerPixel + 31) / 32 * 4;
@@ -89,8 +94,10 @@ std::optional<std::string> stretchedBitmap(std::string_view bmpFile, int width, 
     if (pixelBytes > bmpFile.size() - pixelOffset)
         return std::nullopt;
 
-    const std::string_view bitmapInfo = bmpFile.substr(14, pixelOffset - 14); // header and colours
-    const std::string_view pixels = bmpFile.substr(pixelOffset, static_cast<std::size_t>(pixelBytes));
+    // Header and colours.
+    const std::string_view bitmapInfo = bmpFile.substr(14, static_cast<std::size_t>(pixelOffset - 14));
+    const std::string_view pixels =
+        bmpFile.substr(static_cast<std::size_t>(pixelOffset), static_cast<std::size_t>(pixelBytes));
     const std::int32_t right = width > 0 ? width - 1 : -1;
     const std::int32_t bottom = height > 0 ? height - 1 : -1;
 

@@ -9,7 +9,11 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
+#include <climits>
+#include <cstring>
 #include <sys/stat.h>
+#include <utility>
 
 namespace regdesk {
 namespace {
@@ -29,10 +33,14 @@ void ensureFolder(const GbkString& folder)
         ::mkdir(toNativePath(folder).c_str(), 0777);
 }
 
+// The encoder's bitmaps are a few kilobytes; anything far beyond is not one.
+constexpr std::size_t kMaxBitmapBytes = std::size_t{16} << 20;
+
 // Width and Height are in millimetres; 3.7 device pixels each, cut toward zero.
 int scaledSize(int millimetres)
 {
-    return static_cast<int>(static_cast<long long>(millimetres) * 37 / 10);
+    // Clamped rather than wrapped: a huge setting must not become a small size.
+    return static_cast<int>(std::clamp<long long>(static_cast<long long>(millimetres) * 37 / 10, INT_MIN, INT_MAX));
 }
 
 } // namespace
@@ -94,12 +102,34 @@ std::string EncoderHandoff::barcodeSettingsText(const SettingsFile& settings)
     return text;
 }
 
-void EncoderHandoff::start(const GbkString& payload, const SettingsFile& settings)
+const std::vector<GbkString>& EncoderHandoff::outputFiles()
 {
-    writeWholeFile(joinPath(m_programDirectory, "TxtTemp.txt"), BarcodePayload::exchangeFileText(payload));
-    writeWholeFile(joinPath(m_programDirectory, "MakeBarCode.ini"), barcodeSettingsText(settings));
+    static const std::vector<GbkString> files(exchangeFiles().begin(), exchangeFiles().begin() + 4);
+    return files;
+}
+
+std::optional<DeskNotice> EncoderHandoff::start(const GbkString& payload, const SettingsFile& settings)
+{
     m_endSeen.reset();
+    m_process.reset();
+    const auto failure = [](const GbkString& name, int error) {
+        return DeskNotice{"条码生成失败"_gbk + "\r\n" + name + ": " + utf8ToGbk(std::strerror(error)), {}};
+    };
+    // Pictures of an earlier run must not be taken for this one's.
+    for (const GbkString& name : outputFiles()) {
+        if (!removeFile(joinPath(m_programDirectory, name)) && errno != ENOENT)
+            return failure(name, errno);
+    }
+    const std::pair<GbkString, std::string> inputs[] = {
+        {"TxtTemp.txt", BarcodePayload::exchangeFileText(payload)},
+        {"MakeBarCode.ini", barcodeSettingsText(settings)},
+    };
+    for (const auto& [name, text] : inputs) {
+        if (const int error = replaceFile(joinPath(m_programDirectory, name), text); error != 0)
+            return failure(name, error);
+    }
     m_process = m_launcher.start(joinPath(m_programDirectory, encoderName()), {m_programDirectory}, m_programDirectory);
+    return std::nullopt;
 }
 
 EncoderHandoff::Poll EncoderHandoff::poll()
@@ -161,7 +191,8 @@ EncoderHandoff::PickUp EncoderHandoff::pickUp(const SettingsFile& settings, cons
 
     const int width = scaledSize(settings.getInteger("PDF", "Width"));
     const int height = scaledSize(settings.getInteger("PDF", "Height"));
-    const std::optional<std::string> bitmap = readWholeFile(joinPath(m_programDirectory, "TempPdf.bmp"));
+    const std::optional<std::string> bitmap =
+        readRegularFile(joinPath(m_programDirectory, "TempPdf.bmp"), kMaxBitmapBytes);
     const std::optional<std::string> picture =
         bitmap ? EmfPicture::stretchedBitmap(*bitmap, width, height) : std::nullopt;
     result.pictureWritten = picture && !result.outputPath.empty() && writeWholeFile(result.outputPath, *picture);

@@ -41,10 +41,14 @@ public:
     EncoderHandoff(const EncoderHandoff&) = delete;
     EncoderHandoff& operator=(const EncoderHandoff&) = delete;
 
-    // Writes TxtTemp.txt and MakeBarCode.ini (from the PDF list of `settings`)
-    // and starts the encoder in the program directory. A hand-off still
-    // outstanding is replaced.
-    void start(const GbkString& payload, const SettingsFile& settings);
+    // Removes the encoder's output files left from before, writes TxtTemp.txt
+    // and MakeBarCode.ini (from the PDF list of `settings`) and starts the
+    // encoder in the program directory. A hand-off still outstanding is
+    // replaced. When an old output file cannot be removed or an exchange file
+    // cannot be written completely, the encoder is not started (it would
+    // encode, or be taken to have encoded, another document) and the result
+    // is "条码生成失败" with the reason; nothing is then waited for.
+    std::optional<DeskNotice> start(const GbkString& payload, const SettingsFile& settings);
 
     // True between start() and a pick-up or give-up.
     bool isWaiting() const { return m_process != nullptr; }
@@ -76,6 +80,9 @@ public:
 
     // The text of MakeBarCode.ini: "[PDF]" and every entry of that list, CR LF lines.
     static std::string barcodeSettingsText(const SettingsFile& settings);
+
+    // The files the encoder writes, removed before it starts.
+    static const std::vector<GbkString>& outputFiles();
 
 private:
     GbkString m_programDirectory;

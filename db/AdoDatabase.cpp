@@ -7,6 +7,8 @@
 
 #include <QSqlDatabase>
 #include <QSqlError>
+#include <QSqlQuery>
+#include <QStringList>
 #include <QUrl>
 #include <atomic>
 
@@ -23,6 +25,37 @@ QString newConnectionName()
 {
     static std::atomic<int> counter{0};
     return QStringLiteral("regdesk-%1").arg(++counter);
+}
+
+QString errorText(const QSqlError& error)
+{
+    return error.databaseText().isEmpty() ? error.text() : error.databaseText();
+}
+
+// Why an opened file cannot serve as the register database, or an empty
+// text: SQLite opens a text file, an empty file or a read-only one without
+// complaint, and every later query would then fail on its own.
+QString registerProblem(const QSqlDatabase& database, const QString& path)
+{
+    QSqlQuery query(database);
+    if (!query.exec(QStringLiteral("SELECT name FROM sqlite_master WHERE type='table'")))
+        return errorText(query.lastError());
+    QStringList missing = {QStringLiteral("发文登记表"), QStringLiteral("收文登记表"), QStringLiteral("人员信息表")};
+    while (query.next())
+        missing.removeAll(query.value(0).toString());
+    if (!missing.isEmpty())
+        return QStringLiteral("%1 不是登记数据库：其中没有 %2。").arg(path, missing.join(u'、'));
+    // A write that is rolled back proves the file (and its folder, for the
+    // journal) writable and leaves it as it was.
+    if (!query.exec(QStringLiteral("BEGIN IMMEDIATE")))
+        return errorText(query.lastError());
+    QString failure;
+    if (!query.exec(QStringLiteral("PRAGMA user_version")) || !query.next())
+        failure = errorText(query.lastError());
+    else if (!query.exec(QStringLiteral("PRAGMA user_version = %1").arg(query.value(0).toInt())))
+        failure = QStringLiteral("%1 不可写：%2").arg(path, errorText(query.lastError()));
+    query.exec(QStringLiteral("ROLLBACK"));
+    return failure;
 }
 
 } // namespace
@@ -81,8 +114,9 @@ bool AdoDatabase::openConnection(const GbkString& connectionString)
         if (path.isEmpty())
             failure = QStringLiteral("连接字符串中没有数据库文件。");
         else if (!database.open())
-            failure = database.lastError().databaseText().isEmpty() ? database.lastError().text()
-                                                                    : database.lastError().databaseText();
+            failure = errorText(database.lastError());
+        else
+            failure = registerProblem(database, path);
     }
     if (!failure.isEmpty()) {
         m_prompter.ask(nullptr,
@@ -113,7 +147,9 @@ const std::shared_ptr<DbConnection>& AdoDatabase::activeConnection()
 
 GbkString AdoDatabase::connectionStringFor(const GbkString& programDirectory)
 {
-    return "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + joinPath(programDirectory, kDatabaseFileName) +
+    // Quoted where the folder's name needs it, so that a ";" in it is no end of the path.
+    return "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" +
+           SqlDialect::connectionValue(joinPath(programDirectory, kDatabaseFileName)) +
            ";OLEDB:Database ,, , adModeUnknown";
 }
 

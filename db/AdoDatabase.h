@@ -45,8 +45,9 @@ public:
     AdoDatabase& operator=(const AdoDatabase&) = delete;
 
     // Drops any previous connection and opens a new one. The database file
-    // must exist: it is never created here. On failure shows "发生错误:\n\n"
-    // + the reason (caption "系统提示") and returns false.
+    // must exist (it is never created here) and be a writable SQLite register
+    // holding 发文登记表, 收文登记表 and 人员信息表. On failure shows
+    // "发生错误:\n\n" + the reason (caption "系统提示") and returns false.
     bool openConnection(const GbkString& connectionString);
 
     // Closes the connection, which also stops being the active connection

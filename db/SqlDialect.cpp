@@ -34,8 +34,37 @@ GbkString dataSourceOf(const GbkString& connectionString)
     if (start == GbkString::npos)
         return {};
     const std::size_t valueStart = start + key.size();
-    const std::size_t end = connectionString.find(';', valueStart);
-    return connectionString.substr(valueStart, end == GbkString::npos ? GbkString::npos : end - valueStart);
+    // Neither ";" nor a quote can be the second byte of a GBK character: bytes suffice.
+    const char quote = valueStart < connectionString.size() ? connectionString[valueStart] : '\0';
+    if (quote != '"' && quote != '\'') {
+        const std::size_t end = connectionString.find(';', valueStart);
+        return connectionString.substr(valueStart, end == GbkString::npos ? GbkString::npos : end - valueStart);
+    }
+    GbkString value;
+    for (std::size_t pos = valueStart + 1; pos < connectionString.size(); ++pos) {
+        if (connectionString[pos] == quote) {
+            if (pos + 1 >= connectionString.size() || connectionString[pos + 1] != quote)
+                break;
+            ++pos; // a doubled quote
+        }
+        value += connectionString[pos];
+    }
+    return value;
+}
+
+GbkString connectionValue(const GbkString& value)
+{
+    const bool plain = value.find_first_of(";\"'") == GbkString::npos &&
+                       (value.empty() || (value.front() != ' ' && value.back() != ' '));
+    if (plain)
+        return value;
+    GbkString quoted = "\"";
+    for (const char c : value) {
+        quoted += c;
+        if (c == '"')
+            quoted += c;
+    }
+    return quoted + "\"";
 }
 
 } // namespace regdesk::SqlDialect

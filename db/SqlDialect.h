@@ -16,7 +16,14 @@ QString toSqlite(const GbkString& jetStatement);
 // "UPDATE table SET col=? WHERE ...". nullopt when the text is not of that form.
 std::optional<QString> blobUpdateFor(const GbkString& selectStatement);
 
-// The file named by "Data Source=" in a Jet connection string.
+// The file named by "Data Source=" in a Jet connection string. A value in
+// double (or single) quotes runs to the closing quote, a doubled quote
+// standing for one, so that it may hold ";"; an unquoted one ends at ";".
 GbkString dataSourceOf(const GbkString& connectionString);
+
+// A value as a connection string must carry it: unchanged when it holds no
+// ";" or quote and no blank at either end, otherwise in double quotes with
+// every double quote inside doubled.
+GbkString connectionValue(const GbkString& value);
 
 } // namespace regdesk::SqlDialect

@@ -108,7 +108,12 @@ void OutgoingRegistration::startBarcode()
         return;
     }
     const int row = rows.markedRow().value_or(selected.front());
-    m_handoff.start(BarcodePayload::buildPayload(rows.record(row)), currentSettings());
+    if (const std::optional<DeskNotice> failure =
+            m_handoff.start(BarcodePayload::buildPayload(rows.record(row)), currentSettings())) {
+        m_encoderTimer.stop(); // an earlier hand-off is given up too
+        showAll({*failure}, m_view.boxOwner());
+        return;
+    }
     m_encoderTimer.start();
     rows.markBarcodeMade(row);
 }

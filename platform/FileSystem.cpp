@@ -1,9 +1,45 @@
 #include "platform/FileSystem.h"
 
+#include "platform/UniqueFd.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <random>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace regdesk {
+namespace {
+
+// "dir/.regdesk-1a2b3c4d.tmp": in the final name's folder, so that the
+// rename stays within one file system; short, so that a final name near the
+// length limit still has room beside it.
+std::string temporarySibling(const std::string& nativePath)
+{
+    const std::size_t slash = nativePath.rfind('/');
+    char name[32];
+    std::snprintf(name, sizeof name, ".regdesk-%08x.tmp", static_cast<unsigned>(std::random_device{}()));
+    return nativePath.substr(0, slash == std::string::npos ? 0 : slash + 1) + name;
+}
+
+// 0, or the errno of the write that failed.
+int writeAll(int fd, std::string_view bytes)
+{
+    while (!bytes.empty()) {
+        const ssize_t written = ::write(fd, bytes.data(), bytes.size());
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written < 0)
+            return errno;
+        if (written == 0)
+            return EIO;
+        bytes.remove_prefix(static_cast<std::size_t>(written));
+    }
+    return 0;
+}
+
+} // namespace
 
 std::string toNativePath(const GbkString& path)
 {
@@ -43,13 +79,60 @@ std::optional<std::string> readWholeFile(const GbkString& path)
     return bytes;
 }
 
+std::optional<std::string> readRegularFile(const GbkString& path, std::size_t maxBytes)
+{
+    // O_NONBLOCK: opening a FIFO must not wait for a writer.
+    const UniqueFd file(::open(toNativePath(path).c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    struct stat info
+    {
+    };
+    if (!file || ::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode) ||
+        static_cast<unsigned long long>(info.st_size) > maxBytes)
+        return std::nullopt;
+    std::string bytes;
+    bytes.reserve(static_cast<std::size_t>(info.st_size));
+    char buffer[65536];
+    for (;;) {
+        const ssize_t count = ::read(file.get(), buffer, sizeof buffer);
+        if (count < 0 && errno == EINTR)
+            continue;
+        if (count < 0)
+            return std::nullopt;
+        if (count == 0)
+            return bytes;
+        bytes.append(buffer, static_cast<std::size_t>(count));
+        if (bytes.size() > maxBytes) // it grew meanwhile
+            return std::nullopt;
+    }
+}
+
+int replaceFile(const GbkString& path, std::string_view bytes)
+{
+    const std::string target = toNativePath(path);
+    std::string temporary;
+    UniqueFd file;
+    for (int attempt = 0; attempt < 100 && !file; ++attempt) {
+        temporary = temporarySibling(target);
+        file.reset(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
+        if (!file && errno != EEXIST)
+            return errno;
+    }
+    if (!file)
+        return EEXIST;
+    int failure = writeAll(file.get(), bytes);
+    // A full disk may show only when the file is closed.
+    if (::close(file.release()) != 0 && failure == 0)
+        failure = errno;
+    if (failure == 0 && ::rename(temporary.c_str(), target.c_str()) != 0)
+        failure = errno;
+    if (failure != 0)
+        ::unlink(temporary.c_str());
+    return failure;
+}
+
 bool writeWholeFile(const GbkString& path, std::string_view bytes)
 {
-    FilePtr file = openFile(path, "wb");
-    if (!file)
-        return false;
-    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file.get()) == bytes.size();
-    return std::fclose(file.release()) == 0 && written;
+    return replaceFile(path, bytes) == 0;
 }
 
 bool fileExists(const GbkString& path)

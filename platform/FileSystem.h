@@ -31,7 +31,20 @@ FilePtr openFile(const GbkString& path, const char* mode);
 // Whole-file read; nullopt when the file cannot be opened or read.
 std::optional<std::string> readWholeFile(const GbkString& path);
 
-// Writes all bytes, replacing the file; false when any byte could not be written.
+// The whole file when it is a regular file of at most `maxBytes` bytes;
+// nullopt for anything else (missing, unreadable, a folder, a FIFO, a device,
+// too large). Opening never blocks, whatever stands at the name.
+std::optional<std::string> readRegularFile(const GbkString& path, std::size_t maxBytes);
+
+// Replaces the file at `path` with exactly these bytes without writing
+// through whatever stands at that name: the bytes go into a new file beside
+// it, created exclusively (never through a link), which is then renamed over
+// the name. A link planted there is replaced, not followed, and when any step
+// fails the old file stays as it was. 0 on success, else the errno of the
+// step that failed.
+int replaceFile(const GbkString& path, std::string_view bytes);
+
+// replaceFile() as a yes or no.
 bool writeWholeFile(const GbkString& path, std::string_view bytes);
 
 bool fileExists(const GbkString& path);

@@ -143,8 +143,25 @@ bool isValidGbk(std::string_view gbk)
 
 std::size_t gbkCharLength(std::string_view gbk, std::size_t pos)
 {
-    const auto lead = static_cast<unsigned char>(gbk[pos]);
-    return (lead >= 0x81 && lead <= 0xFE && pos + 1 < gbk.size()) ? 2 : 1;
+    return isWellFormedPair(gbk.substr(pos)) ? 2 : 1;
+}
+
+std::size_t findGbk(std::string_view gbk, std::string_view ascii, std::size_t from)
+{
+    for (std::size_t pos = from; pos < gbk.size(); pos += gbkCharLength(gbk, pos)) {
+        if (gbk.substr(pos).starts_with(ascii))
+            return pos;
+    }
+    return std::string_view::npos;
+}
+
+std::size_t findFirstOfGbk(std::string_view gbk, std::string_view asciiSet, std::size_t from)
+{
+    for (std::size_t pos = from; pos < gbk.size(); pos += gbkCharLength(gbk, pos)) {
+        if (asciiSet.find(gbk[pos]) != std::string_view::npos)
+            return pos;
+    }
+    return std::string_view::npos;
 }
 
 } // namespace regdesk

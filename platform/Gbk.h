@@ -23,9 +23,19 @@ GbkString utf8ToGbk(std::string_view utf8);
 // True when every byte sequence of the text is valid GBK.
 bool isValidGbk(std::string_view gbk);
 
-// Length in bytes of the GBK character that starts at `pos` (1 or 2). A lead
-// byte at the very end counts as a single byte.
+// Length in bytes of the GBK character that starts at `pos` (1 or 2). Only a
+// well-formed pair counts as one character: a lead byte 0x81-0xFE followed by
+// 0x40-0xFE other than 0x7F. A lead byte before anything else (CR, "/", ".")
+// or at the very end is a single byte, so it never swallows its follower.
 std::size_t gbkCharLength(std::string_view gbk, std::size_t pos);
+
+// Position of the first `ascii` text (or, for the second, of any one byte of
+// `asciiSet`) that starts on a character boundary at or after `from`, which
+// must itself be a boundary; npos when there is none. Walking character by
+// character keeps "^", "]" and "|" that are the second byte of a two-byte
+// character (區 is 85 5E) part of the text.
+std::size_t findGbk(std::string_view gbk, std::string_view ascii, std::size_t from = 0);
+std::size_t findFirstOfGbk(std::string_view gbk, std::string_view asciiSet, std::size_t from = 0);
 
 inline namespace literals {
 // "发文登记表"_gbk: a GBK byte string from a literal written in this UTF-8 source.

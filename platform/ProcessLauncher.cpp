@@ -1,5 +1,6 @@
 #include "platform/ProcessLauncher.h"
 
+#include "platform/ChildReaper.h"
 #include "platform/FileSystem.h"
 #include "platform/UniqueFd.h"
 
@@ -30,13 +31,16 @@ private:
 class SpawnedProcess final : public LaunchedProcess
 {
 public:
-    SpawnedProcess(pid_t pid, int errorPipe) : m_pid(pid), m_errorPipe(errorPipe) {}
+    SpawnedProcess(pid_t pid, int errorPipe, std::shared_ptr<ChildReaper> reaper)
+        : m_pid(pid), m_errorPipe(errorPipe), m_reaper(std::move(reaper))
+    {}
 
     ~SpawnedProcess() override
     {
-        // Reap it if it has ended meanwhile; a program still running is left alone.
-        if (!m_ended)
-            ::waitpid(m_pid, nullptr, WNOHANG);
+        // The desk never stops the program; a program still running is
+        // waited for in the background, so that it leaves no zombie.
+        if (!hasEnded())
+            m_reaper->adopt(m_pid);
     }
 
     bool hasEnded() override
@@ -80,6 +84,7 @@ private:
 
     pid_t m_pid;
     UniqueFd m_errorPipe;
+    std::shared_ptr<ChildReaper> m_reaper;
     std::string m_errorText;
     bool m_ended = false;
 };
@@ -95,6 +100,10 @@ struct SpawnActions
 };
 
 } // namespace
+
+PosixProcessLauncher::PosixProcessLauncher() : m_reaper(std::make_shared<ChildReaper>()) {}
+
+PosixProcessLauncher::~PosixProcessLauncher() = default;
 
 std::unique_ptr<LaunchedProcess> PosixProcessLauncher::start(const GbkString& program,
                                                              const std::vector<GbkString>& arguments,
@@ -128,7 +137,7 @@ std::unique_ptr<LaunchedProcess> PosixProcessLauncher::start(const GbkString& pr
     if (failure != 0)
         return std::make_unique<EndedProcess>(nativeProgram + ": " + std::strerror(failure));
     writeEnd.reset(); // only the child writes now, so the pipe ends with it
-    return std::make_unique<SpawnedProcess>(pid, readEnd.release());
+    return std::make_unique<SpawnedProcess>(pid, readEnd.release(), m_reaper);
 }
 
 } // namespace regdesk

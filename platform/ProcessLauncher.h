@@ -34,12 +34,24 @@ public:
                                                    const GbkString& workingDirectory) = 0;
 };
 
-// The real launcher: posix_spawn with the error output on a pipe.
+class ChildReaper;
+
+// The real launcher: posix_spawn with the error output on a pipe. A process
+// let go of while it still runs is reaped in the background.
 class PosixProcessLauncher final : public ProcessLauncher
 {
 public:
+    PosixProcessLauncher();
+    ~PosixProcessLauncher() override;
+    PosixProcessLauncher(const PosixProcessLauncher&) = delete;
+    PosixProcessLauncher& operator=(const PosixProcessLauncher&) = delete;
+
     std::unique_ptr<LaunchedProcess> start(const GbkString& program, const std::vector<GbkString>& arguments,
                                            const GbkString& workingDirectory) override;
+
+private:
+    // Shared with the processes it started, which may outlive the launcher.
+    std::shared_ptr<ChildReaper> m_reaper;
 };
 
 } // namespace regdesk

@@ -11,7 +11,6 @@ constexpr std::string_view kEndMark = "^|";
 
 void ReceiveText::append(std::string_view bytes)
 {
-    const std::size_t oldSize = m_text.size();
     for (const char byte : bytes) {
         if (byte != '\0')
             m_text += byte;
@@ -21,18 +20,17 @@ void ReceiveText::append(std::string_view bytes)
         // The mark seen before may have gone with the dropped bytes, or moved
         // to the very start, where it does not count.
         m_hasEndMark = false;
-        findEndMarkFrom(1);
-        return;
+        m_searchFrom = 0;
     }
-    // The mark may straddle the old end and the new bytes.
     if (!m_hasEndMark)
-        findEndMarkFrom(oldSize > 1 ? oldSize - 1 : 1);
+        findEndMark();
 }
 
 GbkString ReceiveText::take()
 {
     GbkString text = std::exchange(m_text, {});
     m_hasEndMark = false;
+    m_searchFrom = 0;
     return text;
 }
 
@@ -40,11 +38,20 @@ void ReceiveText::clear()
 {
     m_text.clear();
     m_hasEndMark = false;
+    m_searchFrom = 0;
 }
 
-void ReceiveText::findEndMarkFrom(std::size_t position)
+void ReceiveText::findEndMark()
 {
-    m_hasEndMark = m_text.find(kEndMark, position) != GbkString::npos;
+    std::size_t found = findGbk(m_text, kEndMark, m_searchFrom);
+    if (found == 0)
+        found = findGbk(m_text, kEndMark, 1); // "^" is one byte: 1 is a boundary
+    m_hasEndMark = found != GbkString::npos;
+    if (m_hasEndMark)
+        return;
+    // Go on next time from the last character, which the next bytes may complete.
+    for (std::size_t pos = m_searchFrom; pos < m_text.size(); pos += gbkCharLength(m_text, pos))
+        m_searchFrom = pos;
 }
 
 } // namespace regdesk

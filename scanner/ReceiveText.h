@@ -19,7 +19,9 @@ public:
     void append(std::string_view bytes);
 
     // True when "^|" stands somewhere after the very first byte: a text that
-    // merely starts with the end mark does not hold a scan.
+    // merely starts with the end mark does not hold a scan. The text is read
+    // as GBK characters: a "^" that is the second byte of one (區 is 85 5E) is
+    // no part of a mark.
     bool hasEndMark() const { return m_hasEndMark; }
 
     const GbkString& text() const { return m_text; }
@@ -30,10 +32,14 @@ public:
     void clear();
 
 private:
-    void findEndMarkFrom(std::size_t position);
+    void findEndMark();
 
     GbkString m_text;
     bool m_hasEndMark = false;
+    // A character boundary from which the search goes on: the start of the
+    // last character seen, which may still be waiting for its second byte or
+    // be a "^" waiting for its "|".
+    std::size_t m_searchFrom = 0;
 };
 
 } // namespace regdesk

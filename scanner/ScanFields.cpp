@@ -30,7 +30,8 @@ ScanFields splitScan(std::string_view text)
     ScanFields fields;
     std::size_t start = 0;
     for (std::size_t index = 0; index < fields.size(); ++index) {
-        const std::size_t separator = text.find('^', start);
+        // GBK-aware: a "^" that is the second byte of a character is text.
+        const std::size_t separator = findGbk(text, "^", start);
         if (separator == std::string_view::npos)
             break;
         fields[index] = GbkString(text.substr(start, separator - start));

@@ -15,8 +15,9 @@ using ScanFields = std::array<GbkString, kMaxScanFields>;
 // The value that holds the document number (发文号).
 inline constexpr std::size_t kScanNumberPosition = 4;
 
-// Splits at every "^": the text before each one is the next value; what
-// follows the last "^" (the "|" of the end mark, stray bytes) is discarded.
+// Splits at every "^" that stands on a GBK character boundary: the text
+// before each one is the next value; what follows the last "^" (the "|" of
+// the end mark, stray bytes) is discarded.
 ScanFields splitScan(std::string_view text);
 
 // The register row of a scanned document: the values go back to their list

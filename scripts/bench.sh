@@ -9,12 +9,13 @@
 #   regdesk_query_bench     the query window's searches, custom sort, a 50 MB attachment and
 #                           the memory used, on registers of 100,000 and 1,000,000 records
 #                           (about three minutes; give other sizes as arguments to the program)
+#   regdesk_settings_bench  reading a list section of document.ini with up to 200,000 entries
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build="$root/build/bench"
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DREGDESK_TESTS=OFF -DREGDESK_BENCHMARKS=ON >/dev/null
 cmake --build "$build" -j "$(nproc)" --target lattix_bench regdesk_list_bench regdesk_outgoing_bench regdesk_people_bench \
-    regdesk_excel_list_bench regdesk_query_bench pdf417
+    regdesk_excel_list_bench regdesk_query_bench regdesk_settings_bench pdf417
 export QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen}
 echo "== Lattix encoding against libzint"
 "$build/lattix/bench/lattix_bench"
@@ -28,3 +29,5 @@ echo "== Printed Excel list"
 "$build/query/regdesk_excel_list_bench"
 echo "== Query window, 100,000 and 1,000,000 records"
 "$build/query/regdesk_query_bench"
+echo "== Settings list"
+"$build/app/bench/regdesk_settings_bench"

@@ -103,7 +103,10 @@ void benchmarkBarcode(const GbkString& folder, const std::string& encoder, int t
         EncoderHandoff handoff(folder, launcher, processes, clock);
 
         const auto start = BenchClock::now();
-        handoff.start(BarcodePayload::buildPayload(row), settings);
+        if (const std::optional<DeskNotice> failure = handoff.start(BarcodePayload::buildPayload(row), settings)) {
+            std::fprintf(stderr, "the hand-off failed: %s\n", gbkToUtf8(failure->text).c_str());
+            return;
+        }
         EncoderHandoff::State state = EncoderHandoff::State::Waiting;
         while ((state = handoff.poll().state) == EncoderHandoff::State::Waiting)
             std::this_thread::sleep_for(std::chrono::milliseconds(tickMs));

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <mutex>
 #include <string>
 
 namespace {
@@ -14,8 +15,21 @@ namespace {
 constexpr std::size_t kSettingsNameBytes = 256;
 constexpr UINT kResultBytes = 128;
 
-// The settings file of all later encodings; a plain buffer so that loading the library runs no code.
-constinit char g_settingsFileName[kSettingsNameBytes] = "EnCode.ini";
+// The settings file of all later encodings; plain data so that loading the library runs no code.
+// SetConFile may run on one thread while InitRead reads the name on another: the lock keeps either from
+// seeing half of the other's name.
+struct SettingsFileName
+{
+    std::mutex lock;
+    char text[kSettingsNameBytes];
+};
+constinit SettingsFileName g_settingsFileName{{}, "EnCode.ini"};
+
+std::string settingsFileName()
+{
+    const std::lock_guard guard(g_settingsFileName.lock);
+    return g_settingsFileName.text;
+}
 
 BSTR successResult()
 {
@@ -31,7 +45,7 @@ BSTR failureResult()
 
 BSTR encodeAndReport(lattix::ByteView data)
 {
-    const lattix::EncodeOutcome outcome = lattix::encodeToFiles(data, g_settingsFileName);
+    const lattix::EncodeOutcome outcome = lattix::encodeToFiles(data, settingsFileName());
     return outcome == lattix::EncodeOutcome::Written ? successResult() : failureResult();
 }
 
@@ -69,8 +83,9 @@ LATTIX_API int LATTIX_CALL SetConFile(const char* name)
         if (!name)
             return 0;
         const std::size_t length = std::min(std::strlen(name), kSettingsNameBytes - 1);
-        std::memcpy(g_settingsFileName, name, length);
-        g_settingsFileName[length] = '\0';
+        const std::lock_guard guard(g_settingsFileName.lock);
+        std::memcpy(g_settingsFileName.text, name, length);
+        g_settingsFileName.text[length] = '\0';
     } catch (...) {
     }
     return 0;
@@ -86,7 +101,7 @@ LATTIX_API int LATTIX_CALL InitRead(HWND window, const char* folder)
         if (descriptor <= 0 || descriptor > INT32_MAX || !folder)
             return 1;
         return lattix::processScanReader().start(static_cast<int>(descriptor), folder,
-                                                 [] { return lattix::ScanPortSettings::readFile(g_settingsFileName); });
+                                                 [] { return lattix::ScanPortSettings::readFile(settingsFileName()); });
     } catch (...) {
         return 1;
     }

@@ -1,10 +1,9 @@
 #include "ProfileReader.h"
 
+#include "FileIo.h"
+
 #include <algorithm>
 #include <climits>
-#include <fstream>
-#include <iterator>
-#include <sstream>
 
 namespace lattix {
 namespace {
@@ -53,12 +52,7 @@ ProfileReader::ProfileReader(std::string text) : m_text(std::move(text))
 
 ProfileReader ProfileReader::fromFile(const std::string& path)
 {
-    std::ifstream file(path, std::ios::binary);
-    if (!file)
-        return ProfileReader(std::string());
-    std::ostringstream contents;
-    contents << file.rdbuf();
-    return ProfileReader(contents.str());
+    return ProfileReader(readSmallFile(path, kMaxFileBytes).value_or(std::string()));
 }
 
 ProfileReader ProfileReader::fromText(std::string_view text)

@@ -13,6 +13,10 @@ namespace lattix {
 class ProfileReader
 {
 public:
+    // A settings file is small: a larger one, or anything but a regular file (a FIFO, a device), reads as
+    // an unreadable one and never blocks or exhausts the reader.
+    static constexpr std::size_t kMaxFileBytes = std::size_t{1} << 20;
+
     // Reads the file now; a missing or unreadable file behaves as an empty one.
     static ProfileReader fromFile(const std::string& path);
     static ProfileReader fromText(std::string_view text);

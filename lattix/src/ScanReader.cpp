@@ -11,6 +11,7 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <fcntl.h>
 #include <poll.h>
 #include <pthread.h>
 #include <unistd.h>
@@ -21,7 +22,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-constexpr auto kStopWait = 5000ms;
 constexpr std::size_t kPortNameMaxChars = 11;
 constexpr auto kRetryAfterFailure = 200ms;
 
@@ -54,7 +54,9 @@ void notifyHost(int fd)
     }
 }
 
-void writeOut(const std::string& folder, ByteView scan)
+} // namespace
+
+void writeScanFiles(const std::string& folder, ByteView scan)
 {
     const ScanParts parts = splitScan(scan);
     // Every scan replaces all three files, so a part absent now leaves no stale bytes behind.
@@ -62,8 +64,6 @@ void writeOut(const std::string& folder, ByteView scan)
     writeWholeFile(folder + "temp.img", parts.image);
     writeWholeFile(folder + "temp.oth", parts.other);
 }
-
-} // namespace
 
 ScanPortSettings ScanPortSettings::readFile(const std::string& settingsFile)
 {
@@ -90,19 +90,31 @@ ScanParts splitScan(ByteView scan)
     return {scan.first(text), scan.subspan(text, image), scan.subspan(text + image, other)};
 }
 
+// What the reader thread works with; it goes, closing the port and the descriptors, with the last of
+// the host's and the thread's shares.
 struct ScanReader::Session
 {
-    Session(SerialPort openPort, std::string outputFolder, int fd)
-        : port(std::move(openPort)), folder(std::move(outputFolder)), notifyFd(fd)
+    Session(SerialPort openPort, std::string outputFolder, int ownNotifyFd, ScanSink scanSink)
+        : port(std::move(openPort)), folder(std::move(outputFolder)), notifyFd(ownNotifyFd), sink(std::move(scanSink))
     {}
+    ~Session() { ::close(notifyFd); }
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
 
     const SerialPort port;
     const std::string folder;
+    // A duplicate of the host's descriptor: a thread that outlives a timed-out stop can never write
+    // into a number the host has closed and given to something else meanwhile.
     const int notifyFd;
+    const ScanSink sink;
     std::atomic<bool> stopRequested{false};
 };
 
-void ScanReader::runReader(const std::shared_ptr<Session>& session)
+ScanReader::ScanReader(std::chrono::milliseconds stopWait, ScanSink sink)
+    : m_stopWait(stopWait), m_sink(std::move(sink))
+{}
+
+void ScanReader::runReader(const Session& session)
 {
     // Signals belong to the host's threads; a host that closed its end of the pipe must not be killed
     // by SIGPIPE from here.
@@ -113,12 +125,15 @@ void ScanReader::runReader(const std::shared_ptr<Session>& session)
     Bytes buffer(kReceiveBufferBytes);
     std::size_t received = 0;
     const auto deliver = [&] {
-        writeOut(session->folder, ByteView(buffer).first(received));
-        notifyHost(session->notifyFd);
+        // After a stop the host no longer expects files or notices: nothing more goes out.
+        if (!session.stopRequested.load())
+            session.sink(session.folder, ByteView(buffer).first(received));
+        if (!session.stopRequested.load())
+            notifyHost(session.notifyFd);
         received = 0;
     };
-    while (!session->stopRequested.load()) {
-        const SerialPort::ReadResult result = session->port.read(std::span(buffer).subspan(received));
+    while (!session.stopRequested.load()) {
+        const SerialPort::ReadResult result = session.port.read(std::span(buffer).subspan(received));
         if (result.status == SerialPort::ReadStatus::Data) {
             received += result.count;
             // A transmission without a pause is cut into buffer-sized scans rather than overflow.
@@ -136,11 +151,27 @@ void ScanReader::runReader(const std::shared_ptr<Session>& session)
 ScanReader::~ScanReader()
 {
     stop();
+    const std::lock_guard lock(m_mutex);
+    joinFinishedStragglers();
+    // Threads still hung at the end of the process are left to it.
+    for (Thread& straggler : m_stragglers)
+        straggler.thread.detach();
+}
+
+void ScanReader::joinFinishedStragglers()
+{
+    std::erase_if(m_stragglers, [](Thread& straggler) {
+        if (straggler.finished.wait_for(std::chrono::seconds(0)) != std::future_status::ready)
+            return false;
+        straggler.thread.join();
+        return true;
+    });
 }
 
 int ScanReader::start(int notifyFd, const std::string& folder, const std::function<ScanPortSettings()>& readSettings)
 {
-    std::lock_guard lock(m_mutex);
+    const std::lock_guard lock(m_mutex);
+    joinFinishedStragglers();
     if (m_session)
         return 1;
     if (notifyFd < 0 || folder.size() > kMaxFolderBytes)
@@ -151,28 +182,35 @@ int ScanReader::start(int notifyFd, const std::string& folder, const std::functi
         reportCannotOpen(settings.port);
         return 1;
     }
-    auto session = std::make_shared<Session>(std::move(*port), folder, notifyFd);
-    std::packaged_task<void()> task([session] { runReader(session); });
-    std::future<void> finished = task.get_future();
-    m_thread = std::thread(std::move(task));
-    m_finished = std::move(finished);
+    const int ownNotifyFd = ::fcntl(notifyFd, F_DUPFD_CLOEXEC, 0);
+    if (ownNotifyFd < 0)
+        return 1;
+    auto session = std::make_shared<Session>(std::move(*port), folder, ownNotifyFd, m_sink);
+    std::promise<void> ended;
+    m_reader.finished = ended.get_future();
+    // The thread lets go of its share before it reports its end, so that once stop() has seen the end
+    // and dropped the host's share, the port and descriptors are closed.
+    m_reader.thread = std::thread([share = session, ended = std::move(ended)]() mutable {
+        runReader(*share);
+        share.reset();
+        ended.set_value();
+    });
     m_session = std::move(session);
     return 0;
 }
 
 int ScanReader::stop()
 {
-    std::lock_guard lock(m_mutex);
+    const std::lock_guard lock(m_mutex);
     if (!m_session)
         return 1;
     m_session->stopRequested.store(true);
     m_session->port.purge();
-    if (m_finished.wait_for(kStopWait) == std::future_status::ready) {
-        m_thread.join();
-    } else {
-        // The thread keeps its own share of the session; the port closes when it finally ends.
-        m_thread.detach();
-    }
+    if (m_reader.finished.wait_for(m_stopWait) == std::future_status::ready)
+        m_reader.thread.join();
+    else
+        m_stragglers.push_back(std::move(m_reader)); // joined once it ends; it closes what it holds
+    m_reader = {};
     m_session.reset();
     return 0;
 }

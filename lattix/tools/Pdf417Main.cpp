@@ -3,6 +3,7 @@
 // TempCode.txt beside them. Exit status 0 when all four were written; otherwise a reason on stderr.
 #include "lattix.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -16,6 +17,7 @@ namespace {
 constexpr const char* kInputName = "TxtTemp.txt";
 constexpr const char* kSettingsName = "MakeBarCode.ini";
 constexpr std::size_t kMaxSettingsNameBytes = 255;
+constexpr std::uintmax_t kMaxInputBytes = 2710; // the input buffer of Lattix()
 constexpr const char* kOutputNames[] = {"TempPdf.bmp", "TempPdf.emf", "TempPdf.wmf", "TempCode.txt"};
 
 struct BstrFree
@@ -43,6 +45,13 @@ int run(int argc, char** argv)
         return fail("cannot tell the working folder: " + error.message());
     if (!fs::is_regular_file(kInputName, error))
         return fail(std::string(kInputName) + " is missing in " + folder.string());
+    // Lattix() takes the head of a longer file: the symbol would carry a cut payload without its end mark.
+    const std::uintmax_t inputBytes = fs::file_size(kInputName, error);
+    if (error)
+        return fail(std::string("cannot read ") + kInputName + ": " + error.message());
+    if (inputBytes > kMaxInputBytes)
+        return fail(std::string(kInputName) + " holds " + std::to_string(inputBytes) + " bytes, more than the " +
+                    std::to_string(kMaxInputBytes) + " one symbol takes; it is refused rather than cut");
 
     // Earlier outputs go first, so that a file left over from another run is never taken for this one's.
     for (const char* name : kOutputNames)

@@ -116,5 +116,20 @@ INSTANTIATE_TEST_SUITE_P(Damage, EmfPictureRejects,
                                            BadBitmap{"ZeroWidth", [](std::string& b) { put32(b, 18, 0); }}),
                          [](const auto& paramInfo) { return std::string(paramInfo.param.name); });
 
+// Headers that would overflow on the way are refused.
+INSTANTIATE_TEST_SUITE_P(Overflow, EmfPictureRejects,
+                         ::testing::Values(BadBitmap{"HeightIntMin", [](std::string& b) { put32(b, 22, 0x80000000u); }},
+                                           BadBitmap{"InfoSizeWrappingTheCheck",
+                                                     [](std::string& b) { put32(b, 14, 0xFFFFFFF8u); }}),
+                         [](const auto& paramInfo) { return std::string(paramInfo.param.name); });
+
+TEST(EmfPicture, SizeWhoseFrameOverflowsIsRefused)
+{
+    const std::string bmp = monochromeBmp(120, 5);
+    EXPECT_TRUE(EmfPicture::stretchedBitmap(bmp, 845466, 845466)); // 845466 x 2540 still fits an int
+    EXPECT_EQ(EmfPicture::stretchedBitmap(bmp, 845467, 10), std::nullopt);
+    EXPECT_EQ(EmfPicture::stretchedBitmap(bmp, 10, 845467), std::nullopt);
+}
+
 } // namespace
 } // namespace regdesk::test

@@ -8,6 +8,7 @@
 #include "platform/FileSystem.h"
 
 #include <QDir>
+#include <filesystem>
 #include <gtest/gtest.h>
 
 namespace regdesk::test {
@@ -267,6 +268,45 @@ TEST_F(EncoderHandoffTest, PicturePositionForTheAddIn)
     EXPECT_EQ(readWholeFile(file("tempicpos.txt")), "/out/A1.emf\r\n");
 }
 
+TEST_F(EncoderHandoffTest, FileThatCannotBeReplacedOrRemovedStopsTheHandOff)
+{
+    // A folder (not empty) where an exchange file is written or an old output removed.
+    for (const GbkString name : {"TxtTemp.txt", "MakeBarCode.ini", "TempCode.txt"}) {
+        SCOPED_TRACE(name);
+        const QString folder = QString::fromStdString(gbkToUtf8(file(name)));
+        ASSERT_TRUE(QDir().mkpath(folder + QStringLiteral("/kept")));
+        const std::optional<DeskNotice> failure = m_handoff.start("p", settings());
+        ASSERT_TRUE(failure);
+        EXPECT_EQ(gbkToUtf8(failure->text).rfind("条码生成失败\r\n" + name + ": ", 0), 0u) << gbkToUtf8(failure->text);
+        EXPECT_TRUE(m_launcher.starts().empty());
+        EXPECT_FALSE(m_handoff.isWaiting());
+        QDir(folder).removeRecursively();
+    }
+}
+
+TEST_F(EncoderHandoffTest, OutputsOfAnEarlierRunAreRemovedBeforeTheEncoderStarts)
+{
+    writeEncoderOutputs();
+    m_encoderWritesFiles = false; // the encoder is missing: it leaves nothing
+    EXPECT_EQ(m_handoff.start("p", settings()), std::nullopt);
+    EXPECT_EQ(m_handoff.poll().state, EncoderHandoff::State::Waiting);
+}
+
+TEST_F(EncoderHandoffTest, LinkPlantedAtThePictureDuringTheSaveIsNotFollowed)
+{
+    const GbkString victim = file("victim");
+    writeWholeFile(victim, "precious");
+    m_handoff.start("p", settings());
+    const GbkString picture = joinPath(m_output, "A1.emf");
+    // The save asks its questions between the removal of the old picture and the write.
+    const EncoderHandoff::PickUp pickUp = m_handoff.pickUp(
+        settings(), "A1", [&] { std::filesystem::create_symlink(gbkToUtf8(victim), gbkToUtf8(picture)); });
+    EXPECT_TRUE(pickUp.pictureWritten);
+    EXPECT_EQ(readWholeFile(victim), "precious");
+    EXPECT_FALSE(std::filesystem::is_symlink(gbkToUtf8(picture)));
+    EXPECT_EQ(readWholeFile(picture)->substr(0, 4), std::string("\x01\0\0\0", 4));
+}
+
 struct NameCase
 {
     const char* name;
@@ -293,6 +333,12 @@ INSTANTIATE_TEST_SUITE_P(
                       NameCase{"TrailByteBackslash", std::string("\x81\x5C", 2), std::string("\x81\x5C", 2)},
                       NameCase{"Empty", "", ""}),
     [](const auto& paramInfo) { return std::string(paramInfo.param.name); });
+
+// A stray lead byte is one byte: it does not hide the "/" or "." after it.
+INSTANTIATE_TEST_SUITE_P(StrayLeadBytes, SafePictureName,
+                         ::testing::Values(NameCase{"BeforeSlash", "\xB7/x", "\xB7_x"},
+                                           NameCase{"BeforeDotDot", "\xB7../x", "\xB7___x"}),
+                         [](const auto& paramInfo) { return std::string(paramInfo.param.name); });
 
 TEST(IsProcessRunning, ComparesLowerCasedNames)
 {

@@ -2,10 +2,13 @@
 #include "platform/FileSystem.h"
 #include "platform/ProcessLauncher.h"
 #include "platform/ProcessList.h"
+#include "platform/Text.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <algorithm>
 #include <chrono>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <thread>
 
@@ -84,6 +87,28 @@ TEST(PosixProcessLauncher, EndedChildIsNoLongerListedAsRunning)
     const std::optional<std::vector<std::string>> names = ProcProcessList().executableNames();
     ASSERT_TRUE(names);
     EXPECT_EQ(std::find(names->begin(), names->end(), "regdesk-probe"), names->end());
+}
+
+TEST(PosixProcessLauncher, ChildLetGoOfWhileRunningLeavesNoZombie)
+{
+    TempDeskFolder folder;
+    PosixProcessLauncher launcher;
+    // The child tells its pid and runs until the test lets it end.
+    std::unique_ptr<LaunchedProcess> process =
+        launcher.start("/bin/sh", {"-c", "echo $$ > pid.tmp && mv pid.tmp pid; while [ ! -e go ]; do sleep 0.02; done"},
+                       folder.gbkPath());
+    const QString pidFile = folder.filePath(QStringLiteral("pid"));
+    for (int tries = 0; tries < 2000 && !QFileInfo::exists(pidFile); ++tries)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    const std::string proc =
+        "/proc/" + std::string(trimBlanks(readWholeFile(fromNativePath(pidFile.toStdString())).value_or("")));
+
+    process.reset(); // still running, as when a second 生成条码 replaces it
+    ASSERT_TRUE(writeWholeFile(joinPath(folder.gbkPath(), "go"), ""));
+    // Reaped, not left a zombie: the process table no longer holds it.
+    for (int tries = 0; tries < 2000 && std::filesystem::exists(proc); ++tries)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_FALSE(std::filesystem::exists(proc));
 }
 
 TEST(PosixProcessLauncher, MissingProgramHasEndedWithAReason)

@@ -17,6 +17,7 @@
 #include "platform/FileSystem.h"
 #include "platform/GbkQt.h"
 
+#include <QDir>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -63,6 +64,7 @@ private slots:
     void barcodeNeedsExactlyOneSelectedRow();
     void barcodeOfTheMarkedRowIsPickedUpSavedAndShown();
     void encoderThatLeavesNoFilesIsGivenUp();
+    void exchangeFileThatCannotBeWrittenStopsTheBarcode();
     void addinRunHandsThePictureBackAndCloses();
     void startupWithoutDatabaseTellsTheClerk();
     void startupGivesTheFormWhatItShows();
@@ -353,6 +355,17 @@ void OutgoingRegistrationTest::encoderThatLeavesNoFilesIsGivenUp()
     QCOMPARE(m_view->list.rowCount(), 1); // nothing saved
     QVERIFY(m_store.calls.empty());
     QVERIFY(m_opener.openedFolders().empty());
+}
+
+void OutgoingRegistrationTest::exchangeFileThatCannotBeWrittenStopsTheBarcode()
+{
+    QVERIFY(QDir(m_db->folder().path()).mkdir(QStringLiteral("TxtTemp.txt")));
+    m_view->list.add(registerRow("A1"), false);
+    startBarcodeOn(0);
+    QCOMPARE(m_prompter.texts(), QStringList{QStringLiteral("条码生成失败\r\nTxtTemp.txt: Is a directory")});
+    QVERIFY(m_launcher.starts().empty());
+    QVERIFY(!m_outgoing->isEncoderTimerActive());
+    QCOMPARE(m_view->list.rows[0].record.barcodeMade, GbkString());
 }
 
 void OutgoingRegistrationTest::addinRunHandsThePictureBackAndCloses()

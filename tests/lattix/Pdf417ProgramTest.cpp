@@ -145,4 +145,25 @@ TEST(Pdf417Program, StaleOutputsOfAnEarlierRunDoNotCountAsWritten)
     EXPECT_FALSE(std::filesystem::exists(folder.path() / "TempPdf.bmp"));
 }
 
+TEST(Pdf417Program, InputBeyondWhatOneSymbolTakesIsRefusedRatherThanCut)
+{
+    // Digits in a symbol of 32 rows and 29 columns with two check codewords: 2710 of them just fit.
+    for (const std::size_t digits : {std::size_t{2710}, std::size_t{2711}}) {
+        SCOPED_TRACE(digits);
+        TempFolder folder;
+        TempFolder logs;
+        writeText(folder.file("TxtTemp.txt"), std::string(digits, '1'));
+        writeText(folder.file("MakeBarCode.ini"), "[PDF]\r\nECCLevel=0\r\nRows=32\r\nCols=29\r\n");
+        const ProgramRun run = runEncoder(folder, logs);
+        if (digits == 2710) {
+            EXPECT_EQ(run.status, 0) << run.stderrText;
+            continue;
+        }
+        EXPECT_NE(run.status, 0);
+        EXPECT_EQ(run.stderrText.find('\n'), run.stderrText.size() - 1) << run.stderrText;
+        EXPECT_NE(run.stderrText.find("TxtTemp.txt"), std::string::npos) << run.stderrText;
+        EXPECT_FALSE(std::filesystem::exists(folder.path() / "TempPdf.bmp"));
+    }
+}
+
 } // namespace

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstdint>
@@ -23,6 +24,7 @@
 #include <ostream>
 #include <poll.h>
 #include <pty.h>
+#include <semaphore>
 #include <string>
 #include <thread>
 #include <unistd.h>
@@ -439,6 +441,57 @@ TEST_F(ScanReaderPty, UnwritableFolderStillNotifies)
     EXPECT_FALSE(std::filesystem::exists(m_dir / "missing"));
 }
 
+// Every open descriptor of this process with what it refers to.
+std::vector<std::string> openDescriptors()
+{
+    std::vector<std::string> found;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+        std::error_code error;
+        found.push_back(entry.path().filename().string() + " " +
+                        std::filesystem::read_symlink(entry.path(), error).string());
+    }
+    std::sort(found.begin(), found.end());
+    return found;
+}
+
+TEST_F(ScanReaderPty, ThreadOutlivingItsStopWritesNothingIntoAReusedDescriptor)
+{
+    // Shared with the reader's copy of the sink, which may be the last to let go of it.
+    struct Gate
+    {
+        std::binary_semaphore delivering{0};
+        std::binary_semaphore release{0};
+    };
+    const auto gate = std::make_shared<Gate>();
+    m_reader = std::make_unique<ScanReader>(std::chrono::milliseconds(50), [gate](const std::string&, ByteView) {
+        gate->delivering.release();
+        gate->release.acquire(); // a write that hangs, as on a stalled network folder
+    });
+    ASSERT_EQ(start(m_folder), 0);
+    // From now on only the reader holds the line: the scanner's side sees it close with the reader's end.
+    ::close(m_slave);
+    m_slave = -1;
+    send(bytesOf("ABC\r"));
+    ASSERT_TRUE(gate->delivering.try_acquire_for(std::chrono::milliseconds(kNoticeWaitMs)));
+    EXPECT_EQ(m_reader->stop(), 0); // the stop wait runs out
+
+    // The host closes its descriptor, and the number goes to something else.
+    int reused[2];
+    ASSERT_EQ(pipe2(reused, O_CLOEXEC), 0);
+    ASSERT_EQ(::dup2(reused[1], m_noticeWrite), m_noticeWrite);
+    ::close(reused[1]);
+    gate->release.release();
+
+    // The thread ends and closes the port.
+    pollfd ended{m_master, POLLIN, 0};
+    ASSERT_EQ(::poll(&ended, 1, kNoticeWaitMs), 1);
+    EXPECT_NE(ended.revents & POLLHUP, 0);
+    EXPECT_EQ(pendingNoticeBytes(), 0U);
+    pollfd other{reused[0], POLLIN, 0};
+    EXPECT_EQ(::poll(&other, 1, 0), 0) << "a record went into the reused descriptor";
+    ::close(reused[0]);
+}
+
 // --- Refusals -------------------------------------------------------------------
 
 std::string captureStderr(const std::function<void()>& action)
@@ -605,6 +658,41 @@ TEST_F(InitReadExport, CloseReadFromAnotherThread)
     std::thread([&] { stopped = CloseRead(); }).join();
     EXPECT_EQ(stopped, 0);
     EXPECT_EQ(CloseRead(), 1);
+}
+
+TEST_F(InitReadExport, CloseReadClosesThePortAndEveryDescriptorTheReaderOpened)
+{
+    writeSettings(m_portSetting);
+    const std::vector<std::string> before = openDescriptors();
+    ASSERT_EQ(InitRead(window(), m_folder.c_str()), 0);
+    send(bytesOf("ABC\r"));
+    ASSERT_TRUE(awaitNotice());
+    EXPECT_EQ(CloseRead(), 0);
+    EXPECT_EQ(openDescriptors(), before);
+}
+
+TEST_F(InitReadExport, SetConFileWhileInitReadRunsNeverGivesAMixedName)
+{
+    // Two names of one length; the mixtures of the two name files too, whose port tells of a torn read.
+    for (const char* name : {"ab", "ba"})
+        std::ofstream(m_folder + name + ".ini") << "[SCAN]\nPort=/dev/torn\n";
+    for (const char* name : {"aa", "bb"})
+        std::ofstream(m_folder + name + ".ini") << "[SCAN]\nPort=/dev/whole\n";
+    const std::string firstPath = m_folder + "aa.ini", secondPath = m_folder + "bb.ini";
+    SetConFile(firstPath.c_str());
+    std::atomic<bool> done{false};
+    std::thread setter([&] {
+        for (bool flip = false; !done.load(); flip = !flip)
+            SetConFile((flip ? secondPath : firstPath).c_str());
+    });
+    const std::string reports = captureStderr([&] {
+        for (int i = 0; i < 3000; ++i)
+            InitRead(window(), m_folder.c_str()); // refused: the port does not exist
+    });
+    done = true;
+    setter.join();
+    EXPECT_EQ(reports.find("torn"), std::string::npos);
+    EXPECT_NE(reports.find("whole"), std::string::npos);
 }
 
 TEST_F(InitReadExport, NullWindowOrFolderIsRefused)

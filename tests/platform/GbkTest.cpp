@@ -75,6 +75,16 @@ TEST(Gbk, CharLengthCountsLeadBytes)
     EXPECT_EQ(gbkCharLength(text, 3), 1u); // a lead byte at the very end
 }
 
+TEST(Gbk, CharLengthPairsOnlyWellFormedCharacters)
+{
+    // Second bytes are 0x40-0xFE without 0x7F: before anything else a lead byte stands alone.
+    const std::pair<std::string, std::size_t> cases[] = {{"\xB7\r", 1},   {"\xB7/", 1},    {"\xB7.", 1},
+                                                         {"\xB7\x7F", 1}, {"\xB7\xFF", 1}, {"\x81\x40", 2},
+                                                         {"\x85^", 2},    {"\xFE\xFE", 2}};
+    for (const auto& [text, length] : cases)
+        EXPECT_EQ(gbkCharLength(text, 0), length) << ::testing::PrintToString(text);
+}
+
 TEST(FileSystem, GbkPathsReachTheFileSystemAsUtf8)
 {
     QTemporaryDir dir;

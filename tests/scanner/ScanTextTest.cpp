@@ -1,4 +1,6 @@
 // The receive text and the split of a scan: plain byte logic.
+#include "TestPayload.h"
+#include "barcode/BarcodePayload.h"
 #include "platform/Gbk.h"
 #include "scanner/ReceiveText.h"
 #include "scanner/ScanFields.h"
@@ -104,6 +106,29 @@ TEST(ReceiveText, OneHugeChunkKeepsItsTail)
     receive.append(chunk);
     EXPECT_EQ(receive.text().size(), ReceiveText::kCapacity);
     EXPECT_TRUE(receive.hasEndMark());
+}
+
+TEST(ScanRoundTrip, ChineseValuesWithCaretSecondBytesKeepAllThirteenFields)
+{
+    // Each of these characters ends in the byte of "^"; "區|" holds the bytes of the end mark.
+    DocumentRecord sent = test::sampleOutgoingRow("法〔2024〕12号"_gbk);
+    sent[DocumentRecord::IssuingUnit] = "香港特別行政區政府"_gbk;
+    sent[DocumentRecord::Title] = "關於圖書館參觀的通知"_gbk;
+    sent[DocumentRecord::Recipient] = "頭"_gbk;
+    sent[DocumentRecord::Level] = "區|過"_gbk;
+    sent[DocumentRecord::CodeUnit] = "絕"_gbk;
+    const GbkString payload = BarcodePayload::buildPayload(sent);
+
+    ReceiveText receive;
+    for (std::size_t i = 0; i < payload.size(); ++i) {
+        EXPECT_FALSE(receive.hasEndMark()) << "at byte " << i;
+        receive.append(payload.substr(i, 1));
+    }
+    ASSERT_TRUE(receive.hasEndMark());
+    const DocumentRecord scanned = recordFromScan(splitScan(receive.take()), "20240305");
+    for (int column = 0; column < DocumentRecord::Remarks; ++column)
+        EXPECT_EQ(scanned.fields[column], sent.fields[column]) << "column " << column;
+    EXPECT_EQ(scanned[DocumentRecord::Remarks], "20240305");
 }
 
 struct SplitCase
