@@ -1,7 +1,7 @@
 #include "desk/CatalogueSortKey.h"
 
 #include "app/SettingsFile.h"
-#include "platform/GbkFind.h"
+#include "platform/Gbk.h"
 
 #include <algorithm>
 

@@ -15,18 +15,6 @@ const GbkString& closingBracket()
     return bracket;
 }
 
-// Position of the first "〕" that starts on a character boundary, so that the
-// trail byte of one character and the lead byte of the next never pass for it.
-std::size_t findClosingBracket(const GbkString& text)
-{
-    const GbkString& bracket = closingBracket();
-    for (std::size_t pos = 0; pos < text.size(); pos += gbkCharLength(text, pos)) {
-        if (text.compare(pos, bracket.size(), bracket) == 0)
-            return pos;
-    }
-    return GbkString::npos;
-}
-
 // The decimal number at the start of `text` (digits only; 0 when none).
 int leadingNumber(std::string_view text)
 {
@@ -72,7 +60,7 @@ namespace DocumentNumbering {
 
 std::optional<GbkString> headOf(const GbkString& number)
 {
-    const std::size_t pos = findClosingBracket(number);
+    const std::size_t pos = findGbk(number, closingBracket());
     if (pos == GbkString::npos)
         return std::nullopt;
     return number.substr(0, pos + closingBracket().size());

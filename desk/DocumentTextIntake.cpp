@@ -61,29 +61,6 @@ template <typename Visit> void forEachCharacterStart(std::string_view text, Visi
     }
 }
 
-bool contains(std::string_view text, std::string_view part)
-{
-    if (part.empty())
-        return true;
-    bool found = false;
-    forEachCharacterStart(text, [&](std::size_t pos) {
-        found = text.compare(pos, part.size(), part) == 0;
-        return !found;
-    });
-    return found;
-}
-
-std::size_t lastOccurrence(std::string_view text, std::string_view part)
-{
-    std::size_t last = std::string_view::npos;
-    forEachCharacterStart(text, [&](std::size_t pos) {
-        if (text.compare(pos, part.size(), part) == 0)
-            last = pos;
-        return true;
-    });
-    return last;
-}
-
 // The text cut to at most `limit` bytes without splitting a character.
 void cutToWholeCharacters(GbkString& text, std::size_t limit)
 {
@@ -116,8 +93,8 @@ void dropDanglingLeadByte(GbkString& text)
 
 GbkString recipientsOf(GbkString line)
 {
-    const bool fullWidthColon = contains(line, "："_gbk);
-    const bool asciiColon = contains(line, ":");
+    const bool fullWidthColon = containsGbk(line, "："_gbk);
+    const bool asciiColon = containsGbk(line, ":");
     if (fullWidthColon)
         line.resize(line.size() >= 2 ? line.size() - 2 : 0);
     if (asciiColon && !line.empty())
@@ -164,7 +141,7 @@ GbkString cutAtKind(const GbkString& title, const std::vector<GbkString>& kinds)
         const GbkString& kind = kinds[i];
         if (kind.empty())
             continue; // would "occur" everywhere and hide the kinds after it
-        const std::size_t p = lastOccurrence(title, kind);
+        const std::size_t p = rfindGbk(title, kind);
         if (p != std::string_view::npos)
             return title.substr(0, p) + kind;
     }
@@ -186,17 +163,17 @@ DocumentText take(std::string_view text, const GbkString& unit, const std::vecto
     while (reader.next(raw)) {
         const GbkString line = RegistrationFormLogic::cleanPastedText(raw);
         for (std::size_t k = 0; result.prefixIndex < 0 && k < prefixCount; ++k) {
-            if (!prefixes[k].empty() && contains(line, prefixes[k]))
+            if (!prefixes[k].empty() && containsGbk(line, prefixes[k]))
                 result.prefixIndex = static_cast<int>(k);
         }
         if (!started) {
-            if (!contains(line, unit) && !contains(line, about))
+            if (!containsGbk(line, unit) && !containsGbk(line, about))
                 continue;
             started = true;
         }
         if (recipientsTaken)
             continue;
-        if (contains(line, ":") || contains(line, fullWidthColon)) {
+        if (containsGbk(line, ":") || containsGbk(line, fullWidthColon)) {
             result.recipients = recipientsOf(line);
             recipientsTaken = true;
             continue;

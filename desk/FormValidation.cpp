@@ -8,18 +8,6 @@
 namespace regdesk {
 namespace {
 
-// Character-aware search, so that "绝" is not found across two other characters.
-bool containsText(const GbkString& text, const GbkString& part)
-{
-    if (part.empty())
-        return true;
-    for (std::size_t pos = 0; pos < text.size(); pos += gbkCharLength(text, pos)) {
-        if (text.compare(pos, part.size(), part) == 0)
-            return true;
-    }
-    return false;
-}
-
 std::string twoDigits(int value)
 {
     std::string text = std::to_string(value);
@@ -91,7 +79,7 @@ ConfirmationResult confirm(const FormRecord& form, bool listHasRow)
         return stop({"现有登记未完成"_gbk, "表内内容未保存"_gbk});
     if (fields[DocumentRecord::Number].empty())
         return stop(missing("发文号不得为空"));
-    if (!containsText(secrecy, "绝"_gbk)) {
+    if (!containsGbk(secrecy, "绝"_gbk)) {
         if (title.empty())
             result.notices.push_back({"标题为空？"_gbk, "缺乏主要内容"_gbk});
         if (title == form.lastTitle)
@@ -101,7 +89,7 @@ ConfirmationResult confirm(const FormRecord& form, bool listHasRow)
     }
     if (fields[DocumentRecord::IssuingUnit].empty())
         return stop(missing("发文单位不得为空"));
-    if ((kind == "请示"_gbk || kind == "报告"_gbk) && containsText(fields[DocumentRecord::Recipient], "各"_gbk))
+    if ((kind == "请示"_gbk || kind == "报告"_gbk) && containsGbk(fields[DocumentRecord::Recipient], "各"_gbk))
         result.notices.push_back(missing("主送单位可能错误"));
     if (fields[DocumentRecord::CodeUnit].empty())
         return stop(missing("制码单位不得为空"));

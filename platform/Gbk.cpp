@@ -146,13 +146,24 @@ std::size_t gbkCharLength(std::string_view gbk, std::size_t pos)
     return isWellFormedPair(gbk.substr(pos)) ? 2 : 1;
 }
 
-std::size_t findGbk(std::string_view gbk, std::string_view ascii, std::size_t from)
+std::size_t findGbk(std::string_view gbk, std::string_view needle, std::size_t from)
 {
-    for (std::size_t pos = from; pos < gbk.size(); pos += gbkCharLength(gbk, pos)) {
-        if (gbk.substr(pos).starts_with(ascii))
+    if (needle.empty())
+        return from <= gbk.size() ? from : std::string_view::npos;
+    for (std::size_t pos = from; pos + needle.size() <= gbk.size(); pos += gbkCharLength(gbk, pos)) {
+        if (gbk.compare(pos, needle.size(), needle) == 0)
             return pos;
     }
     return std::string_view::npos;
+}
+
+std::size_t rfindGbk(std::string_view gbk, std::string_view needle)
+{
+    std::size_t last = std::string_view::npos;
+    for (std::size_t pos = findGbk(gbk, needle); pos != std::string_view::npos && !needle.empty();
+         pos = findGbk(gbk, needle, pos + gbkCharLength(gbk, pos)))
+        last = pos;
+    return last;
 }
 
 std::size_t findFirstOfGbk(std::string_view gbk, std::string_view asciiSet, std::size_t from)

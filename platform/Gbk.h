@@ -29,13 +29,21 @@ bool isValidGbk(std::string_view gbk);
 // or at the very end is a single byte, so it never swallows its follower.
 std::size_t gbkCharLength(std::string_view gbk, std::size_t pos);
 
-// Position of the first `ascii` text (or, for the second, of any one byte of
+// Position of the first `needle` (or, for findFirstOfGbk, of any one byte of
 // `asciiSet`) that starts on a character boundary at or after `from`, which
-// must itself be a boundary; npos when there is none. Walking character by
-// character keeps "^", "]" and "|" that are the second byte of a two-byte
-// character (區 is 85 5E) part of the text.
-std::size_t findGbk(std::string_view gbk, std::string_view ascii, std::size_t from = 0);
+// must itself be a boundary; npos when there is none. An empty needle is found
+// at `from`. Walking character by character keeps "^", "]" and "|" that are the
+// second byte of a two-byte character (區 is 85 5E) part of the text, and never
+// lets the trail byte of one character and the lead byte of the next pass for
+// a third.
+std::size_t findGbk(std::string_view gbk, std::string_view needle, std::size_t from = 0);
 std::size_t findFirstOfGbk(std::string_view gbk, std::string_view asciiSet, std::size_t from = 0);
+// The last such position of a non-empty needle; npos when there is none.
+std::size_t rfindGbk(std::string_view gbk, std::string_view needle);
+inline bool containsGbk(std::string_view gbk, std::string_view needle)
+{
+    return findGbk(gbk, needle) != std::string_view::npos;
+}
 
 inline namespace literals {
 // "发文登记表"_gbk: a GBK byte string from a literal written in this UTF-8 source.

@@ -32,17 +32,6 @@ GbkString serialBetween(std::string_view number, std::ptrdiff_t a, std::ptrdiff_
 
 } // namespace
 
-std::size_t findGbk(std::string_view text, std::string_view mark)
-{
-    if (mark.empty())
-        return 0;
-    for (std::size_t pos = 0; pos + mark.size() <= text.size(); pos += gbkCharLength(text, pos)) {
-        if (text.compare(pos, mark.size(), mark) == 0)
-            return pos;
-    }
-    return std::string_view::npos;
-}
-
 NumberSortParts numberSortParts(std::string_view number)
 {
     static const GbkString open = "〔"_gbk;

@@ -43,9 +43,4 @@ private:
     mutable std::map<GbkString, GbkString> m_codes;
 };
 
-// The first occurrence of `mark` that starts on a character boundary of the
-// GBK text, or npos. A plain byte search could find a mark straddling two
-// characters (the trail byte of one and the lead byte of the next).
-std::size_t findGbk(std::string_view text, std::string_view mark);
-
 } // namespace regdesk

@@ -2,7 +2,7 @@
 
 #include "app/SettingsFile.h"
 #include "platform/FileSystem.h"
-#include "platform/GbkFind.h"
+#include "platform/Gbk.h"
 #include "platform/GbkQt.h"
 #include "platform/Prompter.h"
 #include "query/ExcelReport.h"

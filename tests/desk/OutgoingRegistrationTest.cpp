@@ -360,7 +360,7 @@ void OutgoingRegistrationTest::encoderThatLeavesNoFilesIsGivenUp()
 void OutgoingRegistrationTest::exchangeFileThatCannotBeWrittenStopsTheBarcode()
 {
     QVERIFY(QDir(m_db->folder().path()).mkdir(QStringLiteral("TxtTemp.txt")));
-    m_view->list.add(registerRow("A1"), false);
+    m_view->list.add(registerRow("A1", "标题"_gbk, "20260105", {}), false);
     startBarcodeOn(0);
     QCOMPARE(m_prompter.texts(), QStringList{QStringLiteral("条码生成失败\r\nTxtTemp.txt: Is a directory")});
     QVERIFY(m_launcher.starts().empty());

@@ -1,5 +1,5 @@
 // The receive text and the split of a scan: plain byte logic.
-#include "TestPayload.h"
+#include "TestRecords.h"
 #include "barcode/BarcodePayload.h"
 #include "platform/Gbk.h"
 #include "scanner/ReceiveText.h"
