@@ -5,10 +5,10 @@
 #include "platform/FileSystem.h"
 #include "platform/GbkQt.h"
 #include "platform/Prompter.h"
-#include "platform/ReplaceFile.h"
 #include "query/ListCells.h"
 
 #include <cerrno>
+#include <cstring>
 #include <sys/stat.h>
 
 namespace regdesk {
@@ -51,10 +51,11 @@ bool TitleCatalogue::print(ListCells& rows)
     std::vector<GbkString> titles;
     for (const int row : rows.selectedRows())
         titles.push_back(rows.cellText(row, kTitleColumn));
-    std::string reason;
-    if (!replaceFile(path, fileText(titles), reason)) {
+    if (const int error = replaceFile(path, fileText(titles)); error != 0) {
         m_prompter.inform(
-            m_owner, QStringLiteral("无法写入%1：%2").arg(toQString(path), QString::fromStdString(reason)), caption);
+            m_owner,
+            QStringLiteral("无法写入%1：%2").arg(toQString(path), QString::fromLocal8Bit(std::strerror(error))),
+            caption);
         return false;
     }
     m_prompter.inform(m_owner, QStringLiteral("已输出到%1").arg(toQString(path)), caption);

@@ -2,8 +2,8 @@
 
 #include "platform/DesktopOpener.h"
 #include "platform/FileSystem.h"
-#include "platform/ReplaceFile.h"
 
+#include <cstring>
 #include <optional>
 
 namespace regdesk {
@@ -93,9 +93,8 @@ bool ExcelReport::finish(const GbkString& outputPath)
     const std::optional<std::string> bytes = m_service.excelBytes(m_workbook.serialize(), m_failure, m_whileWaiting);
     if (!bytes)
         return false;
-    std::string reason;
-    if (!replaceFile(outputPath, *bytes, reason))
-        return fail(Failure::Kind::Failed, toNativePath(outputPath) + ": " + reason);
+    if (const int error = replaceFile(outputPath, *bytes); error != 0)
+        return fail(Failure::Kind::Failed, toNativePath(outputPath) + ": " + std::strerror(error));
     m_shown = m_opener.openFile(outputPath);
     return true;
 }
