@@ -63,7 +63,6 @@ private slots:
     void barcodeNeedsExactlyOneSelectedRow();
     void barcodeOfTheMarkedRowIsPickedUpSavedAndShown();
     void encoderThatLeavesNoFilesIsGivenUp();
-    void addinRunHandsThePictureBackAndCloses();
     void startupWithoutDatabaseTellsTheClerk();
     void startupGivesTheFormWhatItShows();
 
@@ -352,23 +351,6 @@ void OutgoingRegistrationTest::encoderThatLeavesNoFilesIsGivenUp()
     QCOMPARE(m_prompter.texts(), QStringList{QStringLiteral("条码生成失败\r\npdf417: cannot encode TxtTemp.txt")});
     QCOMPARE(m_view->list.rowCount(), 1); // nothing saved
     QVERIFY(m_store.calls.empty());
-    QVERIFY(m_opener.openedFolders().empty());
-}
-
-void OutgoingRegistrationTest::addinRunHandsThePictureBackAndCloses()
-{
-    const GbkString directory = AppPaths::programDirectory();
-    AppPaths::set(StartupPaths{directory, joinPath(directory, "文件.doc"_gbk), joinPath(directory, "document.ini")});
-    m_launcher.onStart([](const FakeProcessLauncher::Start&) {
-        for (const char* name : {"TempPdf.bmp", "TempPdf.emf", "TempPdf.wmf", "TempCode.txt"})
-            writeWholeFile(AppPaths::besideProgram(name), encoderBitmap());
-    });
-    m_view->list.add(registerRow("A1"), false);
-    startBarcodeOn(0);
-    m_outgoing->pickUpBarcodeImage();
-    QCOMPARE(readWholeFile(AppPaths::besideProgram("tempicpos.txt")),
-             std::optional<std::string>(joinPath(m_output, "A1.emf") + "\r\n"));
-    QVERIFY(m_view->closed);
     QVERIFY(m_opener.openedFolders().empty());
 }
 
