@@ -62,6 +62,7 @@ AddinRegistrationDialog::AddinRegistrationDialog(QWidget* parent)
     layout->setSpacing(10);
     layout->addLayout(fieldsGrid);
     layout->addLayout(bottom);
+    layout->addStretch(1);
 
     control(RegisterList)->hide();
     control(RegisterList)->setEnabled(false);
@@ -70,7 +71,7 @@ AddinRegistrationDialog::AddinRegistrationDialog(QWidget* parent)
         button(id)->setEnabled(false);
     }
     button(ConfirmButton)->setDefault(true);
-    resize(960, 300);
+    resize(960, sizeHint().height());
 
     showMode(RegistrationMode::Incoming, {});
 }
