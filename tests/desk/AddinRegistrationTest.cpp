@@ -47,12 +47,10 @@ private slots:
     void init();
     void cleanup();
 
-    void documentTextFillsTheForm_data();
     void documentTextFillsTheForm();
     void leavingTheNumberMovesTheFocusToTheConfirmation();
     void savedRegistrationHandsThePictureBack_data();
     void savedRegistrationHandsThePictureBack();
-    void pictureListReplacesAPlantedLink();
 
 private:
     void confirmAndPickUp();
@@ -114,54 +112,31 @@ void AddinRegistrationTest::cleanup()
     m_folder.reset();
 }
 
-void AddinRegistrationTest::documentTextFillsTheForm_data()
-{
-    QTest::addColumn<bool>("textGiven");
-    QTest::newRow("doctotxt.txt from the add-in") << true;
-    QTest::newRow("no doctotxt.txt: the defaults stay") << false;
-}
-
 void AddinRegistrationTest::documentTextFillsTheForm()
 {
-    QFETCH(bool, textGiven);
-    // The start switches to outgoing registration and sets timer 9.
+    // The start shows outgoing registration and sets timer 9.
     QCOMPARE(m_view->mode(), RegistrationMode::Outgoing);
-    QCOMPARE(m_view->field(F::Title), "关于"_gbk);
     QVERIFY(m_addin->isIntakeTimerActive());
-
-    if (textGiven)
-        m_folder->writeFile(QStringLiteral("doctotxt.txt"), documentText());
+    m_folder->writeFile(QStringLiteral("doctotxt.txt"), documentText());
     m_register.numbers = {"档发〔2026〕2号"_gbk};
     m_addin->takeDocumentText();
-    QVERIFY(!m_addin->isIntakeTimerActive());
 
+    QVERIFY(!m_addin->isIntakeTimerActive());
     QVERIFY(!fileExists(AppPaths::besideProgram("doctotxt.txt")));
     QCOMPARE(m_prompter.texts(), QStringList{});
-    if (!textGiven) {
-        QCOMPARE(m_view->chosenPrefix, std::nullopt);
-        QCOMPARE(m_view->field(F::Title), "关于"_gbk);
-        QVERIFY(!m_view->confirmationFocused);
-        return;
-    }
-    // The prefix is chosen and both numberings run, as if the clerk had picked it.
+    // Both numberings ran on the prefix found, as on a pick from the list.
     QCOMPARE(m_view->chosenPrefix, std::optional<GbkString>("档发〔2026〕"_gbk));
-    QCOMPARE(m_view->form.lastNumber, "档发〔2026〕2号"_gbk);
     QCOMPARE(m_view->field(F::Number), kNumber);
     QCOMPARE(m_view->field(F::CodeNumber), GbkString("DA260001"));
     QVERIFY(m_view->confirmationFocused);
     QCOMPARE(m_view->field(F::Recipient), "各科室"_gbk);
     QCOMPARE(m_view->field(F::Title), "市档案局文件档发〔2026〕3号市档案局关于加强档案管理的通知"_gbk);
-    // The title check ran on it.
-    QCOMPARE(m_view->field(F::Kind), "通知"_gbk);
+    QCOMPARE(m_view->field(F::Kind), "通知"_gbk); // the title check ran
 }
 
 void AddinRegistrationTest::leavingTheNumberMovesTheFocusToTheConfirmation()
 {
-    m_register.numbers = {"档发〔2026〕2号"_gbk};
-    m_view->chosenPrefix = "档发〔2026〕"_gbk;
-    emit m_view->events().numberDropDownClosed();
     emit m_view->events().numberFocusLost();
-    QCOMPARE(m_view->field(F::Number), kNumber);
     QTRY_VERIFY(m_view->confirmationFocused);
 }
 
@@ -208,6 +183,10 @@ void AddinRegistrationTest::savedRegistrationHandsThePictureBack()
     }
     if (insertFails)
         m_store.failInsert.insert(kNumber);
+    // A link planted under the name is replaced, never followed.
+    const GbkString elsewhere = joinPath(m_folder->gbkPath(), "elsewhere.txt");
+    QVERIFY(writeWholeFile(elsewhere, "untouched"));
+    std::filesystem::create_symlink(toNativePath(elsewhere), toNativePath(pictureList()));
     confirmAndPickUp();
     QCOMPARE(fileExists(picturePath()), pictureWritten);
     QVERIFY(m_opener.openedFolders().empty());
@@ -218,7 +197,7 @@ void AddinRegistrationTest::savedRegistrationHandsThePictureBack()
     if (!saved) {
         // Nothing goes back while the registration is unsaved: the row waits,
         // selected, and 保存 is offered.
-        QVERIFY(!fileExists(pictureList()));
+        QVERIFY(std::filesystem::is_symlink(toNativePath(pictureList())));
         QVERIFY(!m_view->closed);
         QVERIFY(m_view->saveOffered);
         QVERIFY(m_addin->isWaitingForSave());
@@ -232,24 +211,12 @@ void AddinRegistrationTest::savedRegistrationHandsThePictureBack()
     }
     QCOMPARE(m_store.rows.count(kNumber), std::size_t(1));
     QCOMPARE(m_store.rows[kNumber].barcodeMade, "是"_gbk);
+    QCOMPARE(readWholeFile(elsewhere), std::optional<std::string>("untouched"));
+    QCOMPARE(std::filesystem::is_symlink(toNativePath(pictureList())), !pictureWritten);
     if (pictureWritten)
         QCOMPARE(readWholeFile(pictureList()), std::optional<std::string>(picturePath() + "\r\n"));
-    else
-        QVERIFY(!fileExists(pictureList()));
     QVERIFY(m_view->closed);
     QVERIFY(!m_addin->isWaitingForSave());
-}
-
-void AddinRegistrationTest::pictureListReplacesAPlantedLink()
-{
-    const GbkString elsewhere = joinPath(m_folder->gbkPath(), "elsewhere.txt");
-    QVERIFY(writeWholeFile(elsewhere, "untouched"));
-    std::filesystem::create_symlink(toNativePath(elsewhere), toNativePath(pictureList()));
-    confirmAndPickUp();
-    QVERIFY(m_view->closed);
-    QCOMPARE(readWholeFile(elsewhere), std::optional<std::string>("untouched"));
-    QVERIFY(!std::filesystem::is_symlink(toNativePath(pictureList())));
-    QCOMPARE(readWholeFile(pictureList()), std::optional<std::string>(picturePath() + "\r\n"));
 }
 
 QTEST_GUILESS_MAIN(AddinRegistrationTest)
