@@ -35,7 +35,8 @@ AddinRegistration::AddinRegistration(RegistrationView& view, Prompter& prompter,
     connect(&outgoing, &OutgoingRegistration::rowConfirmed, &outgoing, &OutgoingRegistration::startBarcode);
     connect(&outgoing, &OutgoingRegistration::barcodePickedUp, this, &AddinRegistration::pictureTaken);
     connect(&saver, &RegistrationSaver::finished, this, [this](SaveOutcome saved) {
-        // The save that runs inside the pick-up is settled with the picture.
+        // A repeated save settles the waiting registration; the save inside the
+        // pick-up comes before the picture and is settled with it.
         if (m_picture)
             settle(saved);
     });
