@@ -2,10 +2,8 @@
 // document path and the settings path, then runs exactly one form modally;
 // the program ends when that form closes.
 #include "app/AppPaths.h"
-#include "db/AdoDatabase.h"
-#include "desk/DeskStartup.h"
-#include "desk/RegistrationDesk.h"
-#include "desk/RegistrationDialog.h"
+#include "desk/DeskControllers.h"
+#include "desk/DeskRun.h"
 #include "platform/Clock.h"
 #include "platform/DeskFonts.h"
 #include "platform/FileSystem.h"
@@ -57,24 +55,9 @@ int main(int argc, char* argv[])
     installDeskFonts();
 
     QtPrompter prompter;
-    AdoDatabase database(prompter);
-    if (paths.isAddinStart())
-        std::fputs("regdesk: the compact add-in form is not part of this build; showing the full form.\n", stderr);
-    RegistrationDialog form;
-    DeskStartup startup(database, prompter);
-    // Without its database the form closes before it is ever shown.
-    if (!startup.connect(&form))
-        return 0;
-
     PosixProcessLauncher launcher;
     ProcProcessList processes;
     SteadyClock clock;
     QtDesktopOpener opener;
-    RegistrationDesk desk(form, prompter, {launcher, processes, clock, opener});
-    desk.incoming().start();
-    FormStart start = startup.formStart(form.documentDate().year());
-    form.initialise(start);
-    form.exec();
-    AdoDatabase::setActiveConnection(nullptr);
-    return 0;
+    return runDesk(prompter, {launcher, processes, clock, opener});
 }

@@ -134,18 +134,13 @@ void OutgoingRegistration::pickUpBarcodeImage()
 
     const RegisterRows& rows = m_view.rows();
     const GbkString firstNumber = rows.rowCount() > 0 ? rows.record(0)[DocumentRecord::Number] : GbkString{};
+    SaveOutcome saved = SaveOutcome::NothingSelected;
     const EncoderHandoff::PickUp pickUp =
-        m_handoff.pickUp(currentSettings(), firstNumber, [this] { m_saver.saveSelectedRows(); });
+        m_handoff.pickUp(currentSettings(), firstNumber, [this, &saved] { saved = m_saver.saveSelectedRows(); });
     showAll(pickUp.notices, m_view.boxOwner());
-
-    if (!AppPaths::documentPath().empty()) {
-        // Add-in mode: the word processor learns where the picture is, and the form closes.
-        writePicturePosition(AppPaths::programDirectory(), pickUp.outputPath);
-        m_view.closeForm();
-        return;
-    }
-    if (!pickUp.folder.empty())
+    if (m_opensOutputFolder && !pickUp.folder.empty())
         m_opener.openFolder(pickUp.folder);
+    emit barcodePickedUp(pickUp, saved);
 }
 
 } // namespace regdesk

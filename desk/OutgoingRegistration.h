@@ -1,6 +1,7 @@
 #pragma once
 
 #include "barcode/EncoderHandoff.h"
+#include "desk/RegistrationSaving.h"
 #include "platform/DeskNotice.h"
 
 #include <QObject>
@@ -19,7 +20,8 @@ class RegistrationView;
 
 // The outgoing work of a registration form: numbering on the number box, the
 // title check, 发文信息确认, and 生成条码 with the pick-up of the picture on
-// timer 1, which saves through the form's saver.
+// timer 1, which saves through the form's saver and then opens the output
+// folder (an add-in run hands the picture back instead).
 class OutgoingRegistration final : public QObject
 {
     Q_OBJECT
@@ -45,10 +47,16 @@ public:
     bool isEncoderTimerActive() const { return m_encoderTimer.isActive(); }
     EncoderHandoff& handoff() { return m_handoff; }
 
+    // Whether a pick-up ends by opening the output folder (the plain desk does).
+    void setOpensOutputFolder(bool on) { m_opensOutputFolder = on; }
+
 signals:
     // 发文信息确认 added `row` to the form's list (the add-in form goes on to
     // the barcode at once).
     void rowConfirmed(int row);
+    // The picture of a hand-off has been picked up; `saved` is how the save
+    // that ran with it ended.
+    void barcodePickedUp(const regdesk::EncoderHandoff::PickUp& pickUp, regdesk::SaveOutcome saved);
 
 private:
     void showAll(const std::vector<DeskNotice>& notices, QWidget* owner);
@@ -60,6 +68,7 @@ private:
     DesktopOpener& m_opener;
     EncoderHandoff m_handoff;
     QTimer m_encoderTimer;
+    bool m_opensOutputFolder = true;
 };
 
 } // namespace regdesk

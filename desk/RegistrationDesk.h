@@ -1,51 +1,43 @@
 #pragma once
 
+#include "db/MaintenanceController.h"
+#include "desk/DeskControllers.h"
 #include "desk/IncomingRegistration.h"
-#include "desk/ModeSwitch.h"
-#include "desk/OutgoingRegistration.h"
-#include "desk/RegistrationSaver.h"
-#include "desk/SqlOutgoingRegister.h"
-#include "desk/SqlRegisterStore.h"
+#include "people/PeopleTable.h"
+#include "platform/OfficeConverter.h"
 #include "scanner/IncomingList.h"
+
+#include <QObject>
 
 namespace regdesk {
 
-class Clock;
-class DesktopOpener;
-class ProcessLauncher;
-class ProcessList;
-class Prompter;
-class RegistrationView;
+class AdoDatabase;
 
-// The outside services the desk's controllers use.
-struct DeskSeams
+// The full registration form's controllers: the shared ones, the scanner,
+// 压缩库 and 备份库 on `database` (a reconnect that fails closes the form),
+// 打印标题 over the form's list and 更新人员表, after which the drafter's
+// completion lists the new names.
+class RegistrationDesk final : public QObject, public DeskControllers
 {
-    ProcessLauncher& launcher;
-    const ProcessList& processes;
-    const Clock& clock;
-    DesktopOpener& opener;
-};
+    Q_OBJECT
 
-// The full registration form's controllers over the registers on the active
-// connection: who handles what the clerk does on the form.
-class RegistrationDesk
-{
 public:
-    RegistrationDesk(RegistrationView& form, Prompter& prompter, const DeskSeams& seams);
+    RegistrationDesk(RegistrationView& form, AdoDatabase& database, Prompter& prompter, const DeskSeams& seams);
 
-    ModeSwitch& modes() { return m_modes; }
-    RegistrationSaver& saver() { return m_saver; }
-    OutgoingRegistration& outgoing() { return m_outgoing; }
     IncomingRegistration& incoming() { return m_incoming; }
+    MaintenanceController& maintenance() { return m_maintenance; }
+
+    void printTitles();  // 1014
+    void importPeople(); // 1319
 
 private:
-    SqlRegisterStore m_store;
-    SqlOutgoingRegister m_outgoingRegister;
+    RegistrationView& m_form;
+    Prompter& m_prompter;
     SqlIncomingRegister m_incomingRegister;
-    ModeSwitch m_modes;
-    RegistrationSaver m_saver;
-    OutgoingRegistration m_outgoing;
     IncomingRegistration m_incoming;
+    MaintenanceController m_maintenance;
+    AdoPeopleTable m_people;
+    OfficeConverter m_converter;
 };
 
 } // namespace regdesk

@@ -102,6 +102,11 @@ GbkString listWidthString()
     return "120,350, 50, 50 , 150 , 70 , 180 , 70 , 70 , 70 , 70 , 70 ,60 ,70,70,30,80 ";
 }
 
+GbkString compactListWidthString()
+{
+    return "120,350, 50, 50 , 50 , 70 , 180 , 70 ,  70 , 70 , 70 , 70 ,60 ,70,70,30,80 ";
+}
+
 std::vector<GbkString> toListRow(const DocumentRecord& record, const GbkString& sortKey)
 {
     std::vector<GbkString> row(record.fields.begin(), record.fields.end());

@@ -62,6 +62,8 @@ constexpr int kSortKeyColumn = 15;
 constexpr int kAttachmentColumn = 16;
 GbkString listHeaderString();
 GbkString listWidthString();
+// The compact add-in form's list gives 主送 a narrower column.
+GbkString compactListWidthString();
 
 std::vector<GbkString> toListRow(const DocumentRecord& record, const GbkString& sortKey = {});
 DocumentRecord fromListRow(const std::vector<GbkString>& row);

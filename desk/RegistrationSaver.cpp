@@ -19,6 +19,7 @@ SaveOutcome RegistrationSaver::saveSelectedRows()
     const SaveOutcome outcome = RegistrationSaving::saveSelectedRows(m_view.mode(), m_view.rows(), m_store, notices);
     if (outcome == SaveOutcome::Finished)
         m_view.setCodeNumber({});
+    emit finished(outcome);
     return outcome;
 }
 

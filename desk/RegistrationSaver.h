@@ -10,14 +10,19 @@ class Prompter;
 class RegistrationView;
 
 // 保存 (1025) in both modes: the selected rows of the form's list go into
-// the register of the form's mode. A QObject only so that its connections
-// end with it.
+// the register of the form's mode.
 class RegistrationSaver final : public QObject
 {
+    Q_OBJECT
+
 public:
     RegistrationSaver(RegistrationView& view, Prompter& prompter, RegisterStore& store);
 
     SaveOutcome saveSelectedRows();
+
+signals:
+    // A save has ended (whether by the button or after a barcode's pick-up).
+    void finished(regdesk::SaveOutcome outcome);
 
 private:
     RegistrationView& m_view;

@@ -1,6 +1,7 @@
 // The whole desk wired as the program wires it, driven as a clerk drives it:
 // a document registered outgoing with the real encoder, then its barcode
-// scanned back in as an incoming registration.
+// scanned back in as an incoming registration; and the full form's buttons
+// for maintenance, the title catalogue and the personnel import.
 #include "FakeDesktopOpener.h"
 #include "PictureDecoder.h"
 #include "SerialPortFixture.h"
@@ -8,11 +9,13 @@
 #include "app/AppPaths.h"
 #include "barcode/EncoderHandoff.h"
 #include "db/AdoRecordset.h"
+#include "db/DatabaseMaintenance.h"
 #include "db/RegisterStatements.h"
 #include "desk/ControlLookup.h"
 #include "desk/DeskStartup.h"
 #include "desk/RegistrationDesk.h"
 #include "desk/RegistrationDialog.h"
+#include "people/CompletionEdit.h"
 #include "platform/Clock.h"
 #include "platform/FileSystem.h"
 #include "platform/GbkQt.h"
@@ -22,10 +25,12 @@
 #include <QAbstractItemView>
 #include <QComboBox>
 #include <QDateEdit>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTableWidget>
 #include <QTest>
 #include <filesystem>
 
@@ -60,16 +65,58 @@ class DeskStoryTest : public QObject
     Q_OBJECT
 
 private slots:
-    void cleanup() { m_form.reset(); }
+    void cleanup();
     void documentGoesOutAndComesBackIn();
+    void compactionKeepsTheDeskWorking();
+    void backupIsNamedFromTheDocumentDate();
+    void failedReconnectClosesTheForm();
+    void titlesArePrintedFromTheList();
+    void importedPeopleAreOfferedAtOnce();
 
 private:
     template <typename T = QWidget> T* byId(int id) const { return findControl<T>(m_form.get(), id); }
     void click(int id) { QTest::mouseClick(byId<QPushButton>(id), Qt::LeftButton); }
     void choosePrefix(int index);
+    // The full form and its controllers as main() makes them.
+    void openDesk(test::TestDatabase& db);
+    QStringList peopleOffered() const;
 
+    PosixProcessLauncher m_launcher;
+    ProcProcessList m_processes;
+    SteadyClock m_clock;
+    test::FakeDesktopOpener m_opener;
     std::unique_ptr<Dialog> m_form;
+    std::unique_ptr<RegistrationDesk> m_desk;
 };
+
+void DeskStoryTest::cleanup()
+{
+    m_desk.reset();
+    m_form.reset();
+}
+
+void DeskStoryTest::openDesk(test::TestDatabase& db)
+{
+    m_form = std::make_unique<Dialog>();
+    DeskStartup startup(db.database(), db.prompter());
+    QVERIFY(startup.connect(m_form.get()));
+    m_desk = std::make_unique<RegistrationDesk>(*m_form, db.database(), db.prompter(),
+                                                DeskSeams{m_launcher, m_processes, m_clock, m_opener});
+    FormStart start = startup.formStart(m_form->documentDate().year());
+    m_form->initialise(start);
+    m_form->show();
+    m_form->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_form.get()));
+}
+
+QStringList DeskStoryTest::peopleOffered() const
+{
+    QStringList names;
+    const QTableWidget* list = m_form->drafterEdit().dropDown();
+    for (int row = 0; list && row < list->rowCount(); ++row)
+        names << list->item(row, 0)->text();
+    return names;
+}
 
 void DeskStoryTest::choosePrefix(int index)
 {
@@ -111,21 +158,12 @@ void DeskStoryTest::documentGoesOutAndComesBackIn()
 
     // As main() does it.
     test::FakePrompter& prompter = db.prompter();
-    m_form = std::make_unique<Dialog>();
-    DeskStartup startup(db.database(), prompter);
-    QVERIFY(startup.connect(m_form.get()));
-    PosixProcessLauncher launcher;
-    ProcProcessList processes;
-    SteadyClock clock;
-    test::FakeDesktopOpener opener;
-    RegistrationDesk desk(*m_form, prompter, {launcher, processes, clock, opener});
+    openDesk(db);
+    if (QTest::currentTestFailed())
+        return;
+    RegistrationDesk& desk = *m_desk;
     desk.incoming().port().setModemLines(serial.lines());
     desk.incoming().start();
-    FormStart start = startup.formStart(m_form->documentDate().year());
-    m_form->initialise(start);
-    m_form->show();
-    m_form->activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(m_form.get()));
 
     // Outgoing: number, fields, confirmation, barcode.
     click(Dialog::ModeButton);
@@ -159,7 +197,7 @@ void DeskStoryTest::documentGoesOutAndComesBackIn()
     QCOMPARE(*decoded, *handed);
     for (const GbkString& name : EncoderHandoff::exchangeFiles())
         QVERIFY2(!fileExists(AppPaths::besideProgram(name)), name.c_str());
-    QCOMPARE(opener.openedFolders(), std::vector<GbkString>{output});
+    QCOMPARE(m_opener.openedFolders(), std::vector<GbkString>{output});
     QCOMPARE(m_form->registerList().rowCount(), 0);
     QCOMPARE(byId<QLineEdit>(Dialog::CodeNumberEdit)->text(), QString());
     const QStringList outgoing = registeredRow(RegisterStatements::outgoingTable(), fromQString(number));
@@ -189,6 +227,119 @@ void DeskStoryTest::documentGoesOutAndComesBackIn()
 
     m_form->reject();
     QVERIFY(!desk.incoming().port().portOpen());
+}
+
+void DeskStoryTest::compactionKeepsTheDeskWorking()
+{
+    test::TestDatabase db;
+    QVERIFY(db.isOpen());
+    db.folder().writeSettings("[发文种类]\n种类1=通知\n[发文设置]\n制码单位=办公室\n发文单位=某某人民法院\n");
+    QVERIFY(test::TestDatabase::insertPerson("张三", "ZS"));
+    openDesk(db);
+    if (QTest::currentTestFailed())
+        return;
+    click(Dialog::ModeButton);
+
+    click(Dialog::CompactButton);
+    QCOMPARE(db.prompter().texts(), QStringList{QStringLiteral("数据压缩完成！")});
+    db.prompter().clear();
+
+    // The completion and the registers now run on the reopened connection.
+    CompletionEdit& drafter = m_form->drafterEdit();
+    drafter.setFocus();
+    QTRY_VERIFY(drafter.hasFocus());
+    QTest::keyClicks(&drafter, QStringLiteral("zs"));
+    QCOMPARE(peopleOffered(), QStringList{QStringLiteral("张三")});
+    QTest::keyClick(&drafter, Qt::Key_Return);
+
+    byId<QComboBox>(Dialog::NumberCombo)->setEditText(QStringLiteral("法〔2026〕5号"));
+    byId<QLineEdit>(Dialog::TitleEdit)->setText(QStringLiteral("关于压缩以后的通知"));
+    byId<QLineEdit>(Dialog::CodeNumberEdit)->setText(QStringLiteral("FY260001"));
+    click(Dialog::ConfirmButton);
+    QCOMPARE(m_form->registerList().rowCount(), 1);
+    db.prompter().willAnswer(Prompter::Answer::Ok); // 条码未生成,仍要发文登记吗？
+    click(Dialog::SaveButton);
+    QCOMPARE(db.prompter().texts(), QStringList{QStringLiteral("条码未生成,仍要发文登记吗？")});
+    QCOMPARE(test::TestDatabase::rowsOf(RegisterStatements::outgoingTable()),
+             (std::vector<std::pair<GbkString, GbkString>>{{"法〔2026〕5号"_gbk, "关于压缩以后的通知"_gbk}}));
+}
+
+void DeskStoryTest::backupIsNamedFromTheDocumentDate()
+{
+    test::TestDatabase db;
+    QVERIFY(db.isOpen());
+    openDesk(db);
+    if (QTest::currentTestFailed())
+        return;
+    click(Dialog::ModeButton);
+    byId<QDateEdit>(Dialog::DocumentDatePicker)->setDate(QDate(2024, 3, 5));
+
+    click(Dialog::BackupButton);
+    QCOMPARE(db.prompter().texts(), QStringList{QStringLiteral("首次备份")});
+    QTRY_COMPARE(db.prompter().texts().size(), 2);
+    QCOMPARE(db.prompter().texts().last(), QStringLiteral("数据库备份完成!"));
+    const QString name = DatabaseMaintenance::backupFileName(m_form->documentDateTime());
+    QVERIFY2(name.startsWith(QStringLiteral("2024年3月5日")), qPrintable(name));
+    QVERIFY2(QFile::exists(db.folder().filePath(name)), qPrintable(name));
+    QVERIFY(m_form->isVisible());
+}
+
+void DeskStoryTest::failedReconnectClosesTheForm()
+{
+    test::TestDatabase db;
+    QVERIFY(db.isOpen());
+    openDesk(db);
+    if (QTest::currentTestFailed())
+        return;
+    QSignalSpy closing(&m_form->events(), &RegistrationEvents::closing);
+    // The register goes away while the clerk reads the message.
+    db.prompter().onAsk([&db](const Prompter::Message& message) {
+        if (message.text == QStringLiteral("数据压缩完成！"))
+            QFile::rename(db.folder().filePath(QStringLiteral("data.db")),
+                          db.folder().filePath(QStringLiteral("gone")));
+    });
+    click(Dialog::CompactButton);
+    QVERIFY(db.prompter().texts().contains(QStringLiteral("连接服务器失败，请重新配置！")));
+    QCOMPARE(closing.count(), 1);
+    QVERIFY(!m_form->isVisible());
+}
+
+void DeskStoryTest::titlesArePrintedFromTheList()
+{
+    test::TestDatabase db;
+    QVERIFY(db.isOpen());
+    const GbkString output = joinPath(db.folder().gbkPath(), "输出"_gbk);
+    db.folder().writeSettings("[发文设置]\n二维码输出位置=" + gbkToUtf8(output) + "\n[自定义排序]\n办=01\n法=02\n");
+    openDesk(db);
+    if (QTest::currentTestFailed())
+        return;
+    RegisterListModel& model = m_form->registerList().listModel();
+    model.appendRow({"法〔2026〕7号"_gbk, "关于甲的通知"_gbk});
+    model.appendRow({"办〔2026〕3号"_gbk, "关于乙的通知"_gbk});
+    m_form->registerList().selectRow(0);
+
+    click(Dialog::PrintTitlesButton);
+    const GbkString catalogue = joinPath(output, "打印标题.txt"_gbk);
+    QCOMPARE(db.prompter().texts(), QStringList{QStringLiteral("已输出到") + toQString(catalogue)});
+    QCOMPARE(readWholeFile(catalogue), std::optional<std::string>("文  件  目  录\n\n1.关于甲的通知\n"_gbk));
+    QCOMPARE(toQString(model.cellText(0, 0)), QStringLiteral("办〔2026〕3号"));
+}
+
+void DeskStoryTest::importedPeopleAreOfferedAtOnce()
+{
+    test::TestDatabase db;
+    QVERIFY(db.isOpen());
+    QVERIFY(test::TestDatabase::insertPerson("张三", "ZS"));
+    openDesk(db);
+    if (QTest::currentTestFailed())
+        return;
+    QCOMPARE(peopleOffered(), QStringList{QStringLiteral("张三")});
+    // A sheet saved as text: the first line names the column, one name a line.
+    db.folder().writeFile(QStringLiteral("人员.txt"), "姓名\r\n王五\r\n欧阳\r\n"_gbk);
+    db.prompter().willChooseFile(db.folder().filePath(QStringLiteral("人员.txt")));
+
+    click(Dialog::ImportPeopleButton);
+    QCOMPARE(peopleOffered(), (QStringList{QStringLiteral("王五"), QStringLiteral("欧阳")}));
 }
 
 QTEST_MAIN(DeskStoryTest)

@@ -1,10 +1,12 @@
-// Shows the registration form in both modes with sample settings and rows and
-// saves a picture of each, for the documentation. Run it under a display:
+// Shows the registration form in both modes with sample settings and rows,
+// and the compact add-in form as a document's text fills it, and saves a
+// picture of each, for the documentation. Run it under a display:
 //
 //     xvfb-run -a -s '-screen 0 1366x768x24' regdesk_form_screenshot <output folder>
 //
 // Not a test: it checks nothing.
 #include "TestDatabase.h"
+#include "desk/AddinRegistrationDialog.h"
 #include "desk/ControlLookup.h"
 #include "desk/DeskStartup.h"
 #include "desk/RegistrationDialog.h"
@@ -47,7 +49,7 @@ DocumentRecord sampleRecord(const char* number, const char* title, const char* s
 }
 
 // The screen around the form, so a floating drop-down shows too.
-bool save(RegistrationDialog& form, const QString& path)
+bool save(QWidget& form, const QString& path)
 {
     QTest::qWait(300);
     const QRect area = form.frameGeometry();
@@ -114,5 +116,30 @@ int main(int argc, char* argv[])
     form.drafterEdit().clear();
     QTest::keyClicks(&form.drafterEdit(), QStringLiteral("z"));
     const bool completionSaved = save(form, QDir(output).filePath(QStringLiteral("registration-completion.png")));
-    return incomingSaved && outgoingSaved && completionSaved ? 0 : 1;
+    form.hide();
+
+    // The compact form as an add-in start leaves it: the text of the document
+    // has chosen the prefix and given the title and the recipients.
+    AddinRegistrationDialog addin;
+    FormStart addinStart = DeskStartup(db.database(), db.prompter()).formStart(2026);
+    addin.initialise(addinStart);
+    addin.showMode(RegistrationMode::Outgoing, {"市中级人民法院"_gbk, "办公室"_gbk, {}});
+    addin.show();
+    const auto setAddinText = [&addin](int id, const char* text) {
+        if (auto* edit = findControl<QLineEdit>(&addin, id))
+            edit->setText(QString::fromUtf8(text));
+    };
+    addin.selectNumberPrefix(0);
+    addin.showLastNumber("中法发〔2026〕12号"_gbk, "关于表彰2026年度先进集体和先进个人的决定"_gbk);
+    addin.proposeNumber("中法发〔2026〕13号"_gbk);
+    addin.setCodeNumber("ZF2026013");
+    addin.setRecipient("各庭室"_gbk);
+    addin.setTitle("市中级人民法院关于加强档案管理工作的通知"_gbk);
+    setAddinText(AddinRegistrationDialog::KindEdit, "通知");
+    setAddinText(AddinRegistrationDialog::LevelEdit, "市级");
+    setAddinText(AddinRegistrationDialog::DrafterEdit, "张三");
+    addin.drafterEdit().hideDropDown();
+    addin.focusConfirmation();
+    const bool addinSaved = save(addin, QDir(output).filePath(QStringLiteral("registration-addin.png")));
+    return incomingSaved && outgoingSaved && completionSaved && addinSaved ? 0 : 1;
 }

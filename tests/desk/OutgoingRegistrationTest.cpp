@@ -65,7 +65,6 @@ private slots:
     void barcodeOfTheMarkedRowIsPickedUpSavedAndShown();
     void encoderThatLeavesNoFilesIsGivenUp();
     void exchangeFileThatCannotBeWrittenStopsTheBarcode();
-    void addinRunHandsThePictureBackAndCloses();
     void startupWithoutDatabaseTellsTheClerk();
     void startupGivesTheFormWhatItShows();
 
@@ -366,23 +365,6 @@ void OutgoingRegistrationTest::exchangeFileThatCannotBeWrittenStopsTheBarcode()
     QVERIFY(m_launcher.starts().empty());
     QVERIFY(!m_outgoing->isEncoderTimerActive());
     QCOMPARE(m_view->list.rows[0].record.barcodeMade, GbkString());
-}
-
-void OutgoingRegistrationTest::addinRunHandsThePictureBackAndCloses()
-{
-    const GbkString directory = AppPaths::programDirectory();
-    AppPaths::set(StartupPaths{directory, joinPath(directory, "文件.doc"_gbk), joinPath(directory, "document.ini")});
-    m_launcher.onStart([](const FakeProcessLauncher::Start&) {
-        for (const char* name : {"TempPdf.bmp", "TempPdf.emf", "TempPdf.wmf", "TempCode.txt"})
-            writeWholeFile(AppPaths::besideProgram(name), encoderBitmap());
-    });
-    m_view->list.add(registerRow("A1"), false);
-    startBarcodeOn(0);
-    m_outgoing->pickUpBarcodeImage();
-    QCOMPARE(readWholeFile(AppPaths::besideProgram("tempicpos.txt")),
-             std::optional<std::string>(joinPath(m_output, "A1.emf") + "\r\n"));
-    QVERIFY(m_view->closed);
-    QVERIFY(m_opener.openedFolders().empty());
 }
 
 void OutgoingRegistrationTest::startupWithoutDatabaseTellsTheClerk()

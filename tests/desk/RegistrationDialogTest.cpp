@@ -2,6 +2,7 @@
 
 #include "TestDatabase.h"
 #include "TestRecords.h"
+#include "desk/AddinRegistrationDialog.h"
 #include "desk/ControlLookup.h"
 #include "desk/DeskStartup.h"
 #include "desk/FieldEdit.h"
@@ -74,8 +75,13 @@ private slots:
     void drafterCompletesFromThePersonnelTable();
     void doubleClickWhileCellsAreEditedLeavesTheCompletionAlone();
 
+    void compactFormShowsTheFieldsOnly();
+    void compactFormConfirmsOnEnter_data();
+    void compactFormConfirmsOnEnter();
+
 private:
     void openForm(const std::string& settings = kSettings);
+    void openCompactForm();
     template <typename T = QWidget> T* byId(int id) const
     {
         T* control = findControl<T>(m_form.get(), id);
@@ -88,6 +94,7 @@ private:
 
     std::unique_ptr<test::TestDatabase> m_db;
     std::unique_ptr<Dialog> m_form;
+    std::unique_ptr<AddinRegistrationDialog> m_compact;
 };
 
 void RegistrationDialogTest::init()
@@ -98,6 +105,7 @@ void RegistrationDialogTest::init()
 
 void RegistrationDialogTest::cleanup()
 {
+    m_compact.reset();
     m_form.reset();
     m_db.reset();
 }
@@ -111,6 +119,17 @@ void RegistrationDialogTest::openForm(const std::string& settings)
     m_form->show();
     m_form->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(m_form.get()));
+}
+
+void RegistrationDialogTest::openCompactForm()
+{
+    m_db->folder().writeSettings(kSettings);
+    m_compact = std::make_unique<AddinRegistrationDialog>();
+    FormStart start = DeskStartup(m_db->database(), m_db->prompter()).formStart(2026);
+    m_compact->initialise(start);
+    m_compact->show();
+    m_compact->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_compact.get()));
 }
 
 void RegistrationDialogTest::addRows(int count)
@@ -478,14 +497,14 @@ void RegistrationDialogTest::viewCallsReachTheFields()
     openForm();
     showOutgoing();
     QCOMPARE(m_form->chosenNumberPrefix(), std::nullopt);
-    byId<QComboBox>(Dialog::NumberCombo)->setCurrentIndex(1);
+    m_form->selectNumberPrefix(1);
     QCOMPARE(m_form->chosenNumberPrefix(), std::optional<GbkString>("中法办〔2026〕"_gbk));
 
     m_form->proposeNumber("中法办〔2026〕7号"_gbk);
-    byId<FieldEdit>(Dialog::TitleEdit)->setText(QStringLiteral("关于某事的通知"));
+    m_form->setTitle("关于某事的通知"_gbk);
     byId<CompletionEdit>(Dialog::DrafterEdit)->setText(QStringLiteral("张三"));
     m_form->setKind("通知"_gbk);
-    byId<QComboBox>(Dialog::RecipientCombo)->setEditText(QStringLiteral("市委"));
+    m_form->setRecipient("市委"_gbk);
     byId<FieldEdit>(Dialog::LevelEdit)->setText(QStringLiteral("市级"));
     byId<QComboBox>(Dialog::UrgencyCombo)->setCurrentIndex(2);
     byId<QComboBox>(Dialog::SecrecyCombo)->setCurrentIndex(1);
@@ -495,6 +514,7 @@ void RegistrationDialogTest::viewCallsReachTheFields()
     m_form->showLastNumber("中法办〔2026〕6号"_gbk, "关于他事的通知"_gbk);
 
     const FormRecord read = m_form->currentRecord();
+    QCOMPARE(m_form->documentDateTime().date(), QDate(2026, 1, 5));
     DocumentRecord expected;
     expected.fields = {"中法办〔2026〕7号"_gbk,
                        "关于某事的通知"_gbk,
@@ -623,6 +643,74 @@ void RegistrationDialogTest::combosKeepWhatTheClerkTypes()
         QTest::sendKeyEvent(QTest::Click, box->lineEdit(), Qt::Key_unknown, QString(c), Qt::NoModifier);
     QCOMPARE(box->currentText(), typed);
     QCOMPARE(box->lineEdit()->selectedText(), QString());
+}
+
+void RegistrationDialogTest::compactFormShowsTheFieldsOnly()
+{
+    openCompactForm();
+    AddinRegistrationDialog& form = *m_compact;
+    QList<int> hidden = {Dialog::RegisterList};
+    for (int id : AddinRegistrationDialog::hiddenButtons())
+        hidden << id;
+    QCOMPARE(hidden.size(), 10);
+    for (int id : hidden)
+        QVERIFY2(!form.control(id)->isVisible() && !form.control(id)->isEnabled(), qPrintable(QString::number(id)));
+    auto* confirm = qobject_cast<QPushButton*>(form.control(Dialog::ConfirmButton));
+    QVERIFY(confirm->isVisible() && confirm->isDefault() && !confirm->isEnabled());
+    QCOMPARE(form.registerList().columnWidth(4), 50);
+    // One icon, 292, for both modes.
+    const QImage outgoing = RegistrationDialog().outgoingIcon().pixmap(32).toImage();
+    QCOMPARE(form.incomingIcon().pixmap(32).toImage(), outgoing);
+    QCOMPARE(form.outgoingIcon().pixmap(32).toImage(), outgoing);
+
+    // Outgoing: the fields on, the hidden buttons off, and the focus stays
+    // where it is (the full form moves it into the title).
+    form.showMode(RegistrationMode::Outgoing, {});
+    QVERIFY(confirm->isEnabled() && form.control(Dialog::TitleEdit)->isEnabled());
+    for (int id : hidden)
+        QVERIFY2(!form.control(id)->isEnabled(), qPrintable(QString::number(id)));
+    QWidget* urgency = form.control(Dialog::UrgencyCombo);
+    urgency->setFocus();
+    QTRY_VERIFY(urgency->hasFocus());
+    form.showMode(RegistrationMode::Outgoing, {});
+    QTest::qWait(0);
+    QVERIFY(urgency->hasFocus());
+
+    // 保存 comes out when a save must be repeated, and Enter then saves.
+    auto* save = qobject_cast<QPushButton*>(form.control(Dialog::SaveButton));
+    form.offerSave();
+    QVERIFY(save->isVisible() && save->isEnabled() && save->isDefault());
+    QSignalSpy saved(&form.events(), &RegistrationEvents::saveRequested);
+    QTest::keyClick(urgency, Qt::Key_Return);
+    QCOMPARE(saved.count(), 1);
+}
+
+void RegistrationDialogTest::compactFormConfirmsOnEnter_data()
+{
+    QTest::addColumn<int>("id");
+    QTest::addColumn<bool>("confirms");
+    QTest::newRow("number combo") << int(Dialog::NumberCombo) << true;
+    QTest::newRow("urgency combo") << int(Dialog::UrgencyCombo) << true;
+    QTest::newRow("document date picker") << int(Dialog::DocumentDatePicker) << true;
+    QTest::newRow("title field moves on instead") << int(Dialog::TitleEdit) << false;
+}
+
+void RegistrationDialogTest::compactFormConfirmsOnEnter()
+{
+    QFETCH(int, id);
+    QFETCH(bool, confirms);
+    openCompactForm();
+    m_compact->showMode(RegistrationMode::Outgoing, {});
+    QSignalSpy confirmed(&m_compact->events(), &RegistrationEvents::confirmRequested);
+    QWidget* control = m_compact->control(id);
+    control->setFocus();
+    QTRY_VERIFY(control->hasFocus());
+
+    QTest::keyClick(control, Qt::Key_Return);
+    QCOMPARE(confirmed.count(), confirms ? 1 : 0);
+    QVERIFY(m_compact->isVisible());
+    if (!confirms)
+        QTRY_VERIFY(!control->hasFocus());
 }
 
 QTEST_MAIN(RegistrationDialogTest)

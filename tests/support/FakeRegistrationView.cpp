@@ -47,6 +47,15 @@ void FakeRegistrationView::showMode(RegistrationMode mode, const RegistrationFor
     }
 }
 
+void FakeRegistrationView::selectNumberPrefix(int index)
+{
+    chosenPrefix.reset();
+    if (index >= 0 && index < static_cast<int>(prefixes.size()))
+        chosenPrefix = prefixes[static_cast<std::size_t>(index)];
+    if (chosenPrefix)
+        field(DocumentRecord::Number) = *chosenPrefix;
+}
+
 void FakeRegistrationView::showLastNumber(const GbkString& number, const GbkString& title)
 {
     form.lastNumber = number;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "FakeListCells.h"
 #include "desk/RegisterRows.h"
 #include "desk/RegistrationEvents.h"
 #include "desk/RegistrationView.h"
@@ -42,11 +43,16 @@ class FakeRegistrationView final : public RegistrationView
 public:
     FormRecord form;
     QDate date = QDate(2026, 3, 5);
+    QTime time = QTime(14, 7);
     std::vector<GbkString> prefixes;
     std::optional<GbkString> chosenPrefix;
     RegistrationMode shownMode = RegistrationMode::Incoming;
     FakeRegisterRows list;
+    FakeListCells cells{17};
     bool closed = false;
+    bool confirmationFocused = false;
+    bool saveOffered = false;
+    int peopleGiven = 0;
 
     GbkString& field(DocumentRecord::Field field) { return form.document[field]; }
 
@@ -56,13 +62,21 @@ public:
     void showMode(RegistrationMode mode, const RegistrationFormLogic::OutgoingDefaults& defaults) override;
     FormRecord currentRecord() const override { return form; }
     QDate documentDate() const override { return date; }
+    QDateTime documentDateTime() const override { return QDateTime(date, time); }
     const std::vector<GbkString>& numberPrefixes() const override { return prefixes; }
     std::optional<GbkString> chosenNumberPrefix() const override { return chosenPrefix; }
+    void selectNumberPrefix(int index) override;
     void proposeNumber(const GbkString& number) override { field(DocumentRecord::Number) = number; }
     void showLastNumber(const GbkString& number, const GbkString& title) override;
     void setCodeNumber(const GbkString& codeNumber) override { field(DocumentRecord::CodeNumber) = codeNumber; }
     void setKind(const GbkString& kind) override { field(DocumentRecord::Kind) = kind; }
+    void setTitle(const GbkString& title) override { field(DocumentRecord::Title) = title; }
+    void setRecipient(const GbkString& recipient) override { field(DocumentRecord::Recipient) = recipient; }
+    void setPeople(AdoRecordset&) override { ++peopleGiven; }
+    void focusConfirmation() override { confirmationFocused = true; }
+    void offerSave() override { saveOffered = true; }
     RegisterRows& rows() override { return list; }
+    ListCells& listCells() override { return cells; }
     void closeForm() override;
 
 private:

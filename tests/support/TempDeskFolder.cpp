@@ -44,10 +44,10 @@ void TempDeskFolder::writeFile(const QString& name, const std::string& bytes)
         file.write(bytes.data(), static_cast<qint64>(bytes.size()));
 }
 
-void TempDeskFolder::useAsProgramDirectory()
+void TempDeskFolder::useAsProgramDirectory(const GbkString& documentPath)
 {
     const GbkString directory = gbkPath();
-    AppPaths::set(StartupPaths{directory, {}, joinPath(directory, "document.ini")});
+    AppPaths::set(StartupPaths{directory, documentPath, joinPath(directory, "document.ini")});
 }
 
 } // namespace regdesk::test

@@ -24,8 +24,9 @@ public:
     void writeSettings(const std::string& utf8Text);
     // Writes raw bytes as a file of the folder.
     void writeFile(const QString& name, const std::string& bytes);
-    // Makes this folder the program directory of the running process.
-    void useAsProgramDirectory();
+    // Makes this folder the program directory of the running process; with a
+    // document path, of an add-in start.
+    void useAsProgramDirectory(const GbkString& documentPath = {});
 
 private:
     QTemporaryDir m_dir;

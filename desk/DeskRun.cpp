@@ -1,0 +1,41 @@
+#include "desk/DeskRun.h"
+
+#include "app/AppPaths.h"
+#include "db/AdoDatabase.h"
+#include "desk/AddinDesk.h"
+#include "desk/AddinRegistrationDialog.h"
+#include "desk/DeskStartup.h"
+#include "desk/RegistrationDesk.h"
+#include "desk/RegistrationDialog.h"
+
+namespace regdesk {
+
+int runDesk(Prompter& prompter, const DeskSeams& seams)
+{
+    AdoDatabase database(prompter);
+    DeskStartup startup(database, prompter);
+    if (!AppPaths::documentPath().empty()) {
+        AddinRegistrationDialog form;
+        // Without its database the form closes before it is ever shown.
+        if (!startup.connect(&form))
+            return 0;
+        AddinDesk desk(form, prompter, seams);
+        FormStart start = startup.formStart(form.documentDate().year());
+        form.initialise(start);
+        desk.addin().start();
+        form.exec();
+    } else {
+        RegistrationDialog form;
+        if (!startup.connect(&form))
+            return 0;
+        RegistrationDesk desk(form, database, prompter, seams);
+        desk.incoming().start();
+        FormStart start = startup.formStart(form.documentDate().year());
+        form.initialise(start);
+        form.exec();
+    }
+    AdoDatabase::setActiveConnection(nullptr);
+    return 0;
+}
+
+} // namespace regdesk

@@ -1,0 +1,223 @@
+// Add-in mode driven through a form without a window: the document text on
+// timer 9, the confirmation that starts the barcode, and the hand-back of the
+// picture only once the registration is saved.
+#include "desk/AddinRegistration.h"
+
+#include "FakeClock.h"
+#include "FakeDesktopOpener.h"
+#include "FakeProcessLauncher.h"
+#include "FakeProcessList.h"
+#include "FakePrompter.h"
+#include "FakeRegisters.h"
+#include "FakeRegistrationView.h"
+#include "TempDeskFolder.h"
+#include "TestRecords.h"
+#include "app/AppPaths.h"
+#include "desk/ModeSwitch.h"
+#include "desk/OutgoingRegistration.h"
+#include "desk/RegistrationSaver.h"
+#include "platform/FileSystem.h"
+
+#include <QTest>
+#include <filesystem>
+
+using namespace regdesk;
+using namespace regdesk::test;
+using Answer = Prompter::Answer;
+using F = DocumentRecord;
+
+namespace {
+
+const GbkString kNumber = "档发〔2026〕3号"_gbk;
+
+// The example of a letter: letterhead, number, title over two lines, recipients, body.
+std::string documentText()
+{
+    return utf8ToGbk("市档案局文件\r\n档发〔2026〕3号\r\n市档案局关于加强\r\n档案管理的通知\r\n各科室：\r\n"
+                     "　　为进一步加强档案管理工作，现通知如下：\r\n");
+}
+
+} // namespace
+
+class AddinRegistrationTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void documentTextFillsTheForm();
+    void leavingTheNumberMovesTheFocusToTheConfirmation();
+    void savedRegistrationHandsThePictureBack_data();
+    void savedRegistrationHandsThePictureBack();
+
+private:
+    void confirmAndPickUp();
+    GbkString picturePath() const { return joinPath(m_output, kNumber + ".emf"); }
+    GbkString pictureList() const { return AppPaths::besideProgram("tempicpos.txt"); }
+
+    std::unique_ptr<TempDeskFolder> m_folder;
+    std::unique_ptr<FakeRegistrationView> m_view;
+    FakePrompter m_prompter;
+    FakeOutgoingRegister m_register;
+    FakeRegisterStore m_store;
+    FakeProcessLauncher m_launcher;
+    FakeProcessList m_processes;
+    FakeClock m_clock;
+    FakeDesktopOpener m_opener;
+    std::unique_ptr<ModeSwitch> m_modes;
+    std::unique_ptr<RegistrationSaver> m_saver;
+    std::unique_ptr<OutgoingRegistration> m_outgoing;
+    std::unique_ptr<AddinRegistration> m_addin;
+    GbkString m_output;
+};
+
+void AddinRegistrationTest::init()
+{
+    m_folder = std::make_unique<TempDeskFolder>();
+    m_folder->useAsProgramDirectory(joinPath(m_folder->gbkPath(), "通知.docx"_gbk));
+    m_output = joinPath(m_folder->gbkPath(), "二维码"_gbk);
+    m_folder->writeSettings("[发文型式]\n1=档发\n[发文种类]\n1=通知\n[发文设置]\n发文单位=市档案局\n制码单位=市档案局\n"
+                            "标题=关于\n二维码输出位置=" +
+                            gbkToUtf8(m_output) +
+                            "\n制码号固定标识=DA\n制码号固定位数=2\n制码号年度位数=2\n制码号流水位数=4\n"
+                            "[PDF]\nWidth=50\nHeight=20\n");
+    m_view = std::make_unique<FakeRegistrationView>();
+    m_view->prefixes = {"档发〔2026〕"_gbk};
+    m_prompter.clear();
+    m_store = FakeRegisterStore();
+    m_register = FakeOutgoingRegister();
+    m_launcher = FakeProcessLauncher();
+    m_launcher.onStart([](const FakeProcessLauncher::Start&) {
+        writeWholeFile(AppPaths::besideProgram("TempPdf.bmp"), encoderBitmap());
+        for (const char* name : {"TempPdf.emf", "TempPdf.wmf", "TempCode.txt"})
+            writeWholeFile(AppPaths::besideProgram(name), "x");
+    });
+    m_modes = std::make_unique<ModeSwitch>(*m_view, m_prompter);
+    m_saver = std::make_unique<RegistrationSaver>(*m_view, m_prompter, m_store);
+    m_outgoing = std::make_unique<OutgoingRegistration>(*m_view, m_prompter, m_register, *m_saver, m_launcher,
+                                                        m_processes, m_clock, m_opener);
+    m_addin = std::make_unique<AddinRegistration>(*m_view, m_prompter, *m_modes, *m_outgoing, *m_saver);
+    m_addin->start();
+}
+
+void AddinRegistrationTest::cleanup()
+{
+    m_addin.reset();
+    m_outgoing.reset();
+    m_saver.reset();
+    m_modes.reset();
+    m_view.reset();
+    m_folder.reset();
+}
+
+void AddinRegistrationTest::documentTextFillsTheForm()
+{
+    // The start shows outgoing registration and sets timer 9.
+    QCOMPARE(m_view->mode(), RegistrationMode::Outgoing);
+    QVERIFY(m_addin->isIntakeTimerActive());
+    m_folder->writeFile(QStringLiteral("doctotxt.txt"), documentText());
+    m_register.numbers = {"档发〔2026〕2号"_gbk};
+    m_addin->takeDocumentText();
+
+    QVERIFY(!m_addin->isIntakeTimerActive());
+    QVERIFY(!fileExists(AppPaths::besideProgram("doctotxt.txt")));
+    QCOMPARE(m_prompter.texts(), QStringList{});
+    // Both numberings ran on the prefix found, as on a pick from the list.
+    QCOMPARE(m_view->chosenPrefix, std::optional<GbkString>("档发〔2026〕"_gbk));
+    QCOMPARE(m_view->field(F::Number), kNumber);
+    QCOMPARE(m_view->field(F::CodeNumber), GbkString("DA260001"));
+    QVERIFY(m_view->confirmationFocused);
+    QCOMPARE(m_view->field(F::Recipient), "各科室"_gbk);
+    QCOMPARE(m_view->field(F::Title), "市档案局文件档发〔2026〕3号市档案局关于加强档案管理的通知"_gbk);
+    QCOMPARE(m_view->field(F::Kind), "通知"_gbk); // the title check ran
+}
+
+void AddinRegistrationTest::leavingTheNumberMovesTheFocusToTheConfirmation()
+{
+    emit m_view->events().numberFocusLost();
+    QTRY_VERIFY(m_view->confirmationFocused);
+}
+
+void AddinRegistrationTest::confirmAndPickUp()
+{
+    m_view->form.document = sampleOutgoingRow(kNumber);
+    emit m_view->events().confirmRequested();
+    // The confirmation goes on to the barcode at once.
+    QCOMPARE(m_launcher.starts().size(), std::size_t(1));
+    QVERIFY(m_outgoing->isEncoderTimerActive());
+    m_outgoing->pickUpBarcodeImage();
+    QVERIFY(!m_outgoing->isEncoderTimerActive());
+}
+
+void AddinRegistrationTest::savedRegistrationHandsThePictureBack_data()
+{
+    QTest::addColumn<bool>("registeredBefore");
+    QTest::addColumn<bool>("insertFails");
+    QTest::addColumn<bool>("pictureWritten");
+    QTest::addColumn<QString>("firstBox");
+    QTest::newRow("saved at once") << false << false << true << QString();
+    QTest::newRow("overwrite declined, then agreed")
+        << true << false << true << QStringLiteral("发文号档发〔2026〕3号的文件已登记，请确认是否覆盖登记?");
+    QTest::newRow("insert refused, then taken") << false << true << true << QString();
+    // The add-in is given no path to a picture that is not there.
+    QTest::newRow("saved, picture not written") << false << false << false << QStringLiteral("图像转化出错");
+}
+
+void AddinRegistrationTest::savedRegistrationHandsThePictureBack()
+{
+    QFETCH(bool, registeredBefore);
+    QFETCH(bool, insertFails);
+    QFETCH(bool, pictureWritten);
+    QFETCH(QString, firstBox);
+    if (!pictureWritten) {
+        m_launcher.onStart([](const FakeProcessLauncher::Start&) {
+            for (const char* name : {"TempPdf.bmp", "TempPdf.emf", "TempPdf.wmf", "TempCode.txt"})
+                writeWholeFile(AppPaths::besideProgram(name), "not a bitmap");
+        });
+    }
+    if (registeredBefore) {
+        m_store.rows[kNumber] = registerRow(kNumber);
+        m_prompter.willAnswer(Answer::Cancel);
+    }
+    if (insertFails)
+        m_store.failInsert.insert(kNumber);
+    // A link planted under the name is replaced, never followed.
+    const GbkString elsewhere = joinPath(m_folder->gbkPath(), "elsewhere.txt");
+    QVERIFY(writeWholeFile(elsewhere, "untouched"));
+    std::filesystem::create_symlink(toNativePath(elsewhere), toNativePath(pictureList()));
+    confirmAndPickUp();
+    QCOMPARE(fileExists(picturePath()), pictureWritten);
+    QVERIFY(m_opener.openedFolders().empty());
+    if (!firstBox.isEmpty())
+        QCOMPARE(m_prompter.texts().value(0), firstBox);
+
+    const bool saved = !registeredBefore && !insertFails;
+    if (!saved) {
+        // Nothing goes back while the registration is unsaved: the row waits,
+        // selected, and 保存 is offered.
+        QVERIFY(std::filesystem::is_symlink(toNativePath(pictureList())));
+        QVERIFY(!m_view->closed);
+        QVERIFY(m_view->saveOffered);
+        QVERIFY(m_addin->isWaitingForSave());
+        QCOMPARE(m_view->list.numbers(), std::vector<GbkString>{kNumber});
+        QCOMPARE(m_view->list.selectedRows(), std::vector<int>{0});
+        QVERIFY(m_prompter.texts().last().startsWith(QStringLiteral("登记未保存")));
+
+        m_store.failInsert.clear();
+        m_prompter.willAnswer(Answer::Ok);
+        emit m_view->events().saveRequested();
+    }
+    QCOMPARE(m_store.rows.count(kNumber), std::size_t(1));
+    QCOMPARE(m_store.rows[kNumber].barcodeMade, "是"_gbk);
+    QCOMPARE(readWholeFile(elsewhere), std::optional<std::string>("untouched"));
+    QCOMPARE(std::filesystem::is_symlink(toNativePath(pictureList())), !pictureWritten);
+    if (pictureWritten)
+        QCOMPARE(readWholeFile(pictureList()), std::optional<std::string>(picturePath() + "\r\n"));
+    QVERIFY(m_view->closed);
+    QVERIFY(!m_addin->isWaitingForSave());
+}
+
+QTEST_GUILESS_MAIN(AddinRegistrationTest)
+#include "AddinRegistrationTest.moc"
