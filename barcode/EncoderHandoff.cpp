@@ -207,9 +207,4 @@ EncoderHandoff::PickUp EncoderHandoff::pickUp(const SettingsFile& settings, cons
     return result;
 }
 
-bool writePicturePosition(const GbkString& programDirectory, const GbkString& outputPath)
-{
-    return writeWholeFile(joinPath(programDirectory, "tempicpos.txt"), outputPath + "\r\n");
-}
-
 } // namespace regdesk

@@ -93,7 +93,4 @@ private:
     std::optional<Clock::TimePoint> m_endSeen; // when the encoder was first seen ended
 };
 
-// Add-in mode: tempicpos.txt in the program directory holds the picture's path and CR LF.
-bool writePicturePosition(const GbkString& programDirectory, const GbkString& outputPath);
-
 } // namespace regdesk

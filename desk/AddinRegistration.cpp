@@ -13,7 +13,8 @@
 #include "platform/FileSystem.h"
 #include "platform/GbkQt.h"
 #include "platform/Prompter.h"
-#include "platform/ReplaceFile.h"
+
+#include <cstring>
 
 namespace regdesk {
 
@@ -101,11 +102,10 @@ void AddinRegistration::handBack()
     // No picture (the clerk was told "图像转化出错"): the add-in gets no path to nothing.
     if (!picture.empty()) {
         const GbkString file = AppPaths::besideProgram(kPicturePositionFile);
-        std::string reason;
-        if (!replaceFile(file, picture + "\r\n", reason)) {
-            m_prompter.inform(m_view.boxOwner(),
-                              QStringLiteral("无法写入%1：%2\n条码图片在%3")
-                                  .arg(toQString(file), QString::fromStdString(reason), toQString(picture)));
+        if (const int error = replaceFile(file, picture + "\r\n"); error != 0) {
+            m_prompter.inform(m_view.boxOwner(), QStringLiteral("无法写入%1：%2\n条码图片在%3")
+                                                     .arg(toQString(file), QString::fromLocal8Bit(std::strerror(error)),
+                                                          toQString(picture)));
         }
     }
     m_view.closeForm();

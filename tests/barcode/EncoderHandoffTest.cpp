@@ -262,12 +262,6 @@ TEST_F(EncoderHandoffTest, NumberWithPathCharactersStaysInTheOutputFolder)
     EXPECT_TRUE(fileExists(pickUp.outputPath));
 }
 
-TEST_F(EncoderHandoffTest, PicturePositionForTheAddIn)
-{
-    ASSERT_TRUE(writePicturePosition(m_dir, "/out/A1.emf"));
-    EXPECT_EQ(readWholeFile(file("tempicpos.txt")), "/out/A1.emf\r\n");
-}
-
 TEST_F(EncoderHandoffTest, FileThatCannotBeReplacedOrRemovedStopsTheHandOff)
 {
     // A folder (not empty) where an exchange file is written or an old output removed.
