@@ -12,6 +12,7 @@
 #include "platform/ProgramLocation.h"
 #include "platform/QtDesktopOpener.h"
 #include "platform/QtPrompter.h"
+#include "query/ExcelService.h"
 
 #include <QApplication>
 #include <cstdio>
@@ -59,5 +60,6 @@ int main(int argc, char* argv[])
     ProcProcessList processes;
     SteadyClock clock;
     QtDesktopOpener opener;
-    return runDesk(prompter, {launcher, processes, clock, opener});
+    ExcelService excel;
+    return runDesk(prompter, {launcher, processes, clock, opener, excel});
 }

@@ -10,18 +10,21 @@ namespace regdesk {
 
 class Clock;
 class DesktopOpener;
+class ExcelService;
 class ProcessLauncher;
 class ProcessList;
 class Prompter;
 class RegistrationView;
 
-// The outside services the desk's controllers use.
+// The outside services the desk's controllers use, kept for the program's run.
 struct DeskSeams
 {
     ProcessLauncher& launcher;
     const ProcessList& processes;
     const Clock& clock;
     DesktopOpener& opener;
+    // The printed list's LibreOffice: its template is converted once a run.
+    ExcelService& excel;
 };
 
 // The controllers both registration forms share, over the registers on the

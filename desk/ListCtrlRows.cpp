@@ -60,6 +60,13 @@ void ListCtrlRows::markBarcodeMade(int row)
     m_list.listModel().setCellText(row, RegistrationFormLogic::kBarcodeMadeColumn, "是"_gbk);
 }
 
+void ListCtrlRows::setAttachmentPath(int row, const GbkString& path)
+{
+    RegisterListModel& model = m_list.listModel();
+    model.setCellText(row, RegistrationFormLogic::kAttachmentColumn, path);
+    model.setItemValue(row, RegisterListModel::kBlue);
+}
+
 void ListCtrlRows::clear()
 {
     m_list.removeAllRows();

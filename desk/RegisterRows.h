@@ -27,6 +27,9 @@ public:
     virtual void selectOnly(int row) = 0;
     // 条码已打 of a row becomes "是".
     virtual void markBarcodeMade(int row) = 0;
+    // 文件位置 of a row becomes `path`, and the row shows blue: a file waits
+    // to be attached when the row is saved.
+    virtual void setAttachmentPath(int row, const GbkString& path) = 0;
     virtual void clear() = 0;
 };
 

@@ -1,6 +1,7 @@
 #include "desk/RegistrationDesk.h"
 
 #include "app/AppPaths.h"
+#include "db/AdoDatabase.h"
 #include "db/AdoRecordset.h"
 #include "db/RegisterStatements.h"
 #include "desk/RegistrationEvents.h"
@@ -8,13 +9,15 @@
 #include "desk/TitleCatalogue.h"
 #include "people/PeopleImport.h"
 #include "people/PinyinIndex.h"
+#include "query/FormAttachment.h"
+#include "query/QueryWindow.h"
 
 namespace regdesk {
 
 RegistrationDesk::RegistrationDesk(RegistrationView& form, AdoDatabase& database, Prompter& prompter,
                                    const DeskSeams& seams)
-    : DeskControllers(form, prompter, seams), m_form(form), m_prompter(prompter),
-      m_incoming(form, prompter, m_incomingRegister),
+    : DeskControllers(form, prompter, seams), m_form(form), m_prompter(prompter), m_opener(seams.opener),
+      m_excel(seams.excel), m_incoming(form, prompter, m_incomingRegister),
       m_maintenance(
           database, AppPaths::programDirectory(), prompter, form.boxOwner(),
           [&form] { return form.documentDateTime(); }, [&form] { form.closeForm(); })
@@ -25,6 +28,8 @@ RegistrationDesk::RegistrationDesk(RegistrationView& form, AdoDatabase& database
     connect(&events, &RegistrationEvents::backupRequested, &m_maintenance, &MaintenanceController::backupDatabaseFile);
     connect(&events, &RegistrationEvents::printTitlesRequested, this, &RegistrationDesk::printTitles);
     connect(&events, &RegistrationEvents::importPeopleRequested, this, &RegistrationDesk::importPeople);
+    connect(&events, &RegistrationEvents::queryRequested, this, &RegistrationDesk::openQueryWindow);
+    connect(&events, &RegistrationEvents::rowDoubleClicked, this, &RegistrationDesk::chooseAttachment);
 }
 
 void RegistrationDesk::printTitles()
@@ -40,6 +45,24 @@ void RegistrationDesk::importPeople()
     AdoRecordset people;
     people.openQuery(RegisterStatements::selectPeople());
     m_form.setPeople(people);
+}
+
+void RegistrationDesk::openQueryWindow()
+{
+    // Taken at each opening: maintenance reconnects the desk.
+    std::shared_ptr<DbConnection> connection = AdoDatabase::activeConnection();
+    if (!connection)
+        return;
+    const GbkString settingsPath = AppPaths::settingsPath();
+    runQueryWindow(
+        {std::move(connection), settingsPath, m_prompter, m_opener, [this, settingsPath](QueryDialog& window) {
+             connectExcelList(window, m_excel, m_prompter, m_opener, settingsPath);
+         }});
+}
+
+void RegistrationDesk::chooseAttachment(int row)
+{
+    FormAttachment::chooseFileForRow(m_form.rows(), row, m_prompter, m_form.boxOwner());
 }
 
 } // namespace regdesk

@@ -33,7 +33,8 @@ signals:
     void numberDropDownClosed(); // 1242, once the choice has been applied
     void numberFocusLost();      // 1242
 
-    // A double click on a row of the list (attaching a file to it).
+    // A double click on a row of the list while cell editing is off
+    // (attaching a file to it).
     void rowDoubleClicked(int row);
 
     // The form now shows `mode` (after a switch).

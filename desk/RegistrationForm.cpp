@@ -204,7 +204,11 @@ void RegistrationForm::buildControls()
 
     connect(m_list, &RegisterListCtrl::headerClicked, this,
             [this](int column) { m_list->sortByColumn(column, m_sortOrder.nextAscending()); });
-    connect(m_list, &RegisterListCtrl::rowDoubleClicked, &m_events, &RegistrationEvents::rowDoubleClicked);
+    // While cells are edited a double click belongs to the cell editor, never to attaching a file.
+    connect(m_list, &RegisterListCtrl::rowDoubleClicked, this, [this](int row) {
+        if (!m_cellEditing)
+            emit m_events.rowDoubleClicked(row);
+    });
     static_cast<DeskComboBox*>(m_number)->popupClosed = [this] { emit m_events.numberDropDownClosed(); };
 }
 

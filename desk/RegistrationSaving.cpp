@@ -3,6 +3,16 @@
 #include "db/RegisterStatements.h"
 
 namespace regdesk::RegistrationSaving {
+namespace {
+
+GbkString attachmentFailureText(const GbkString& number, const GbkString& path, const GbkString& reason)
+{
+    // The row is saved and leaves the list: say where the file can still be attached.
+    return "附件没有保存："_gbk + path + "\n" + reason + "\n发文号"_gbk + number +
+           "已登记，可在收发文查询中双击它再添加附件。"_gbk;
+}
+
+} // namespace
 
 GbkString attachmentType(const GbkString& path)
 {
@@ -40,8 +50,11 @@ SaveOutcome saveSelectedRows(RegistrationMode mode, PendingRows& rows, RegisterS
             rows.deselect(*row);
             continue;
         }
-        if (!record.attachmentPath.empty())
-            store.attachFile(table, number, record.attachmentPath);
+        if (!record.attachmentPath.empty()) {
+            const GbkString failure = store.attachFile(table, number, record.attachmentPath);
+            if (!failure.empty())
+                notices.show({attachmentFailureText(number, record.attachmentPath, failure), "保存"_gbk});
+        }
         rows.remove(*row);
     }
     return SaveOutcome::Finished;

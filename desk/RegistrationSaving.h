@@ -33,9 +33,10 @@ public:
     // Inserts the row; with `replaceExisting` the existing row of its 发文号 is
     // deleted in the same transaction, so a failed insert keeps the old row.
     virtual bool insert(const GbkString& table, const DocumentRecord& record, bool outgoing, bool replaceExisting) = 0;
-    // Records the type (and, once attachments are stored, the bytes) of the
-    // file to attach to the row of `number`.
-    virtual void attachFile(const GbkString& table, const GbkString& number, const GbkString& path) = 0;
+    // Stores the file at `path` as the attachment of the row of `number`: its
+    // bytes and its type together or, failing that, neither. Empty when
+    // stored, else why not.
+    virtual GbkString attachFile(const GbkString& table, const GbkString& number, const GbkString& path) = 0;
 };
 
 enum class SaveOutcome
@@ -52,7 +53,8 @@ namespace RegistrationSaving {
 GbkString attachmentType(const GbkString& path);
 
 // Saves the selected rows into the register of `mode`, asking on `notices`.
-// A row whose insert fails stays in the list, unselected.
+// A row whose insert fails stays in the list, unselected. A file that cannot
+// be attached is told; its row is saved all the same.
 SaveOutcome saveSelectedRows(RegistrationMode mode, PendingRows& rows, RegisterStore& store, NoticeBoard& notices);
 
 } // namespace RegistrationSaving

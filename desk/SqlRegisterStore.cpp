@@ -4,6 +4,8 @@
 #include "db/AdoRecordset.h"
 #include "db/RegisterStatements.h"
 #include "db/TransactionGuard.h"
+#include "platform/GbkQt.h"
+#include "query/FormAttachment.h"
 
 namespace regdesk {
 namespace {
@@ -35,9 +37,12 @@ bool SqlRegisterStore::insert(const GbkString& table, const DocumentRecord& reco
            run(insertion) && transaction.commit();
 }
 
-void SqlRegisterStore::attachFile(const GbkString& table, const GbkString& number, const GbkString& path)
+GbkString SqlRegisterStore::attachFile(const GbkString& table, const GbkString& number, const GbkString& path)
 {
-    run(RegisterStatements::updateFileType(table, RegistrationSaving::attachmentType(path), number));
+    const std::shared_ptr<DbConnection>& connection = AdoDatabase::activeConnection();
+    if (!connection)
+        return "没有连接数据库"_gbk;
+    return fromQString(FormAttachment::storeAfterInsert(connection->name(), table, number, path));
 }
 
 } // namespace regdesk

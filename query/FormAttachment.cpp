@@ -1,22 +1,21 @@
 #include "query/FormAttachment.h"
 
+#include "desk/RegisterRows.h"
 #include "platform/GbkQt.h"
 #include "platform/Prompter.h"
 #include "query/AttachmentTransfer.h"
 #include "query/QueryController.h"
-#include "query/RegisterListModel.h"
 
 namespace regdesk::FormAttachment {
 
-bool chooseFileForRow(RegisterListModel& rows, int row, Prompter& prompter, QWidget* owner)
+bool chooseFileForRow(RegisterRows& rows, int row, Prompter& prompter, QWidget* owner)
 {
     if (row < 0 || row >= rows.rowCount())
         return false;
     const QString path = prompter.openFileName(owner, QStringLiteral("打开"), {}, QueryController::fileFilter());
     if (path.isEmpty())
         return false;
-    rows.setCellText(row, kPathColumn, fromQString(path));
-    rows.setItemValue(row, RegisterListModel::kBlue);
+    rows.setAttachmentPath(row, fromQString(path));
     return true;
 }
 

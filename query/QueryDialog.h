@@ -51,6 +51,7 @@ public:
 
     QueryController& controller() { return m_controller; }
     RegisterListCtrl& registerList() const { return *m_list; }
+    QProgressBar& progressBar() const { return *m_progress; }
     QWidget* control(int id) const;
 
     // QueryView

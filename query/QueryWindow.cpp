@@ -1,7 +1,10 @@
 #include "query/QueryWindow.h"
 
 #include "db/SqliteRegisterSearch.h"
+#include "query/ExcelListPrinter.h"
+#include "query/QtPrintProgress.h"
 #include "query/QueryDialog.h"
+#include "query/RegisterListCells.h"
 
 namespace regdesk {
 
@@ -12,6 +15,18 @@ void runQueryWindow(const QueryWindowSeams& seams)
     if (seams.prepare)
         seams.prepare(window);
     window.exec();
+}
+
+void connectExcelList(QueryDialog& window, ExcelService& service, Prompter& prompter, DesktopOpener& opener,
+                      const GbkString& settingsPath)
+{
+    QObject::connect(
+        &window, &QueryDialog::excelListRequested, &window, [&window, &service, &prompter, &opener, settingsPath] {
+            const RegisterListCells rows(window.registerList());
+            QtPrintProgress progress(window.progressBar());
+            ExcelListPrinter(service, prompter, opener, settingsPath, ExcelListPrinter::currentFolder(), &window)
+                .print(rows, progress);
+        });
 }
 
 } // namespace regdesk

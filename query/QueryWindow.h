@@ -9,6 +9,7 @@ namespace regdesk {
 
 class DbConnection;
 class DesktopOpener;
+class ExcelService;
 class Prompter;
 class QueryDialog;
 
@@ -25,5 +26,12 @@ struct QueryWindowSeams
 // 收发文查询: builds the query window without an owner, runs it modally
 // and destroys it when it closes.
 void runQueryWindow(const QueryWindowSeams& seams);
+
+// Makes the window's "打印excel清单" print its selected rows through
+// `service` (one for the program's run: the template is converted once),
+// into the current folder, with the window's progress bar. All given must
+// outlive the window.
+void connectExcelList(QueryDialog& window, ExcelService& service, Prompter& prompter, DesktopOpener& opener,
+                      const GbkString& settingsPath);
 
 } // namespace regdesk

@@ -17,6 +17,7 @@
 #include "platform/GbkQt.h"
 #include "platform/ProcessLauncher.h"
 #include "platform/ProcessList.h"
+#include "query/ExcelService.h"
 
 #include <QApplication>
 #include <QLineEdit>
@@ -72,6 +73,7 @@ private:
 
     std::unique_ptr<test::TestDatabase> m_db;
     GbkString m_output;
+    ExcelService m_excel; // the compact form prints no list
 };
 
 void AddinStoryTest::init()
@@ -108,7 +110,7 @@ void AddinStoryTest::documentIsRegisteredAndHandedBack()
     SteadyClock clock;
     test::FakeDesktopOpener opener;
 
-    const int status = runWithClerk(m_db->prompter(), {launcher, processes, clock, opener}, [](Dialog& form) {
+    const int status = runWithClerk(m_db->prompter(), {launcher, processes, clock, opener, m_excel}, [](Dialog& form) {
         QWidget* focus = QApplication::focusWidget();
         QTest::keyClick(focus ? focus : &form, Qt::Key_Return);
     });
@@ -137,11 +139,12 @@ void AddinStoryTest::closingBeforeThePickUpHandsNothingBack()
     test::FakeClock clock;
     test::FakeDesktopOpener opener;
 
-    const int status = runWithClerk(m_db->prompter(), {launcher, processes, clock, opener}, [&launcher](Dialog& form) {
-        QTest::keyClick(form.control(Dialog::UrgencyCombo), Qt::Key_Return);
-        if (launcher.starts().size() == 1)
-            form.close();
-    });
+    const int status =
+        runWithClerk(m_db->prompter(), {launcher, processes, clock, opener, m_excel}, [&launcher](Dialog& form) {
+            QTest::keyClick(form.control(Dialog::UrgencyCombo), Qt::Key_Return);
+            if (launcher.starts().size() == 1)
+                form.close();
+        });
     QCOMPARE(status, 0);
     AdoDatabase::setActiveConnection(m_db->database().connection());
 

@@ -1,11 +1,14 @@
 // The whole desk wired as the program wires it, driven as a clerk drives it:
 // a document registered outgoing with the real encoder, then its barcode
 // scanned back in as an incoming registration; and the full form's buttons
-// for maintenance, the title catalogue and the personnel import.
+// for maintenance, the title catalogue, the personnel import and the query
+// window with its Excel list, and files attached to list rows.
 #include "FakeDesktopOpener.h"
+#include "FlatOdsReader.h"
 #include "PictureDecoder.h"
 #include "SerialPortFixture.h"
 #include "TestDatabase.h"
+#include "TestRecords.h"
 #include "app/AppPaths.h"
 #include "barcode/EncoderHandoff.h"
 #include "db/AdoRecordset.h"
@@ -13,6 +16,7 @@
 #include "db/RegisterStatements.h"
 #include "desk/ControlLookup.h"
 #include "desk/DeskStartup.h"
+#include "desk/RegisterRows.h"
 #include "desk/RegistrationDesk.h"
 #include "desk/RegistrationDialog.h"
 #include "people/CompletionEdit.h"
@@ -21,18 +25,26 @@
 #include "platform/GbkQt.h"
 #include "platform/ProcessLauncher.h"
 #include "platform/ProcessList.h"
+#include "query/ExcelService.h"
+#include "query/QueryDialog.h"
 
 #include <QAbstractItemView>
+#include <QApplication>
 #include <QComboBox>
 #include <QDateEdit>
+#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QSignalSpy>
+#include <QSqlQuery>
 #include <QTableWidget>
 #include <QTest>
+#include <QTimer>
 #include <filesystem>
+#include <functional>
 
 using namespace regdesk;
 using Dialog = RegistrationDialog;
@@ -72,6 +84,8 @@ private slots:
     void failedReconnectClosesTheForm();
     void titlesArePrintedFromTheList();
     void importedPeopleAreOfferedAtOnce();
+    void doubleClickedRowSavesItsFile();
+    void queryWindowFindsAndPrintsTheList();
 
 private:
     template <typename T = QWidget> T* byId(int id) const { return findControl<T>(m_form.get(), id); }
@@ -80,11 +94,18 @@ private:
     // The full form and its controllers as main() makes them.
     void openDesk(test::TestDatabase& db);
     QStringList peopleOffered() const;
+    void doubleClickRow(int row);
+    // Clicks 收发文查询; `clerk` acts on the query window once it shows, which
+    // is then closed.
+    void useQueryWindow(const std::function<void(QueryDialog&)>& clerk);
 
     PosixProcessLauncher m_launcher;
     ProcProcessList m_processes;
     SteadyClock m_clock;
     test::FakeDesktopOpener m_opener;
+    // One for the whole run, as main() keeps it.
+    ExcelService m_excel{REGDESK_TEST_DATA "/fake-soffice"};
+    QString m_startFolder = QDir::currentPath();
     std::unique_ptr<Dialog> m_form;
     std::unique_ptr<RegistrationDesk> m_desk;
 };
@@ -93,6 +114,7 @@ void DeskStoryTest::cleanup()
 {
     m_desk.reset();
     m_form.reset();
+    QDir::setCurrent(m_startFolder);
 }
 
 void DeskStoryTest::openDesk(test::TestDatabase& db)
@@ -101,7 +123,7 @@ void DeskStoryTest::openDesk(test::TestDatabase& db)
     DeskStartup startup(db.database(), db.prompter());
     QVERIFY(startup.connect(m_form.get()));
     m_desk = std::make_unique<RegistrationDesk>(*m_form, db.database(), db.prompter(),
-                                                DeskSeams{m_launcher, m_processes, m_clock, m_opener});
+                                                DeskSeams{m_launcher, m_processes, m_clock, m_opener, m_excel});
     FormStart start = startup.formStart(m_form->documentDate().year());
     m_form->initialise(start);
     m_form->show();
@@ -340,6 +362,120 @@ void DeskStoryTest::importedPeopleAreOfferedAtOnce()
 
     click(Dialog::ImportPeopleButton);
     QCOMPARE(peopleOffered(), (QStringList{QStringLiteral("王五"), QStringLiteral("欧阳")}));
+}
+
+void DeskStoryTest::doubleClickRow(int row)
+{
+    RegisterListCtrl& list = m_form->registerList();
+    const QPoint cell = list.visualRect(list.listModel().index(row, 1)).center();
+    // The view takes a double click only on the row that the first click pressed.
+    QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, cell);
+    QTest::mouseDClick(list.viewport(), Qt::LeftButton, {}, cell);
+}
+
+void DeskStoryTest::useQueryWindow(const std::function<void(QueryDialog&)>& clerk)
+{
+    QTimer::singleShot(0, [&clerk] {
+        QueryDialog* window = nullptr;
+        if (QTest::qWaitFor([&window] {
+                return (window = qobject_cast<QueryDialog*>(QApplication::activeModalWidget())) != nullptr;
+            }))
+            clerk(*window);
+        if (window)
+            window->reject();
+    });
+    click(Dialog::QueryButton);
+}
+
+void DeskStoryTest::doubleClickedRowSavesItsFile()
+{
+    test::TestDatabase db;
+    QVERIFY(db.isOpen());
+    const std::string bytes("\xD5\xC5\0\r\n\xFF", 6);
+    db.folder().writeFile(QStringLiteral("来文.bin"), bytes);
+    const QString chosen = db.folder().filePath(QStringLiteral("来文.bin"));
+    const GbkString missing = joinPath(db.folder().gbkPath(), "不在了.doc"_gbk);
+    openDesk(db);
+    if (QTest::currentTestFailed())
+        return;
+    click(Dialog::ModeButton);
+    RegistrationView& view = *m_form;
+    view.rows().append(test::registerRow("法〔2026〕1号"_gbk));
+    DocumentRecord typed = test::registerRow("法〔2026〕2号"_gbk);
+    typed.attachmentPath = missing; // as typed into 文件位置 with 局部修改
+    view.rows().append(typed);
+
+    // While cells are edited, a double click is the cell editor's.
+    db.prompter().willChooseFile(chosen);
+    click(Dialog::CellEditButton);
+    doubleClickRow(0);
+    click(Dialog::CellEditButton);
+    RegisterListModel& model = m_form->registerList().listModel();
+    QCOMPARE(toQString(model.cellText(0, 16)), QString());
+    doubleClickRow(0);
+    QCOMPARE(toQString(model.cellText(0, 16)), chosen);
+    QCOMPARE(model.itemValue(0), RegisterListModel::kBlue);
+
+    m_form->registerList().selectRow(0);
+    m_form->registerList().selectRow(1, true);
+    click(Dialog::SaveButton);
+    QCOMPARE(db.prompter().texts().size(), 1);
+    const QString told = db.prompter().texts().front();
+    QVERIFY2(told.startsWith(QStringLiteral("附件没有保存：") + toQString(missing) + QLatin1Char('\n')),
+             qPrintable(told));
+    QCOMPARE(m_form->registerList().rowCount(), 0);
+    QCOMPARE(test::TestDatabase::rowsOf(RegisterStatements::outgoingTable()).size(), 2u);
+
+    QSqlQuery stored(QSqlDatabase::database(AdoDatabase::activeConnection()->name()));
+    QVERIFY(stored.exec(QStringLiteral("SELECT 发文号, 文件类型, 文件数据 FROM 发文登记表 ORDER BY 发文号")));
+    QVERIFY(stored.next());
+    QCOMPARE(stored.value(1).toString(), QStringLiteral("bin"));
+    QCOMPARE(stored.value(2).toByteArray(), QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())));
+    QVERIFY(stored.next());
+    QCOMPARE(stored.value(1).toString(), QString()); // no type without its bytes
+    QVERIFY(stored.value(2).isNull());
+}
+
+void DeskStoryTest::queryWindowFindsAndPrintsTheList()
+{
+    test::TestDatabase db;
+    QVERIFY(db.isOpen());
+    db.folder().writeSettings("[自定义排序]\n每页行数=20\n");
+    // The list's template and the list itself are in the current folder.
+    db.folder().writeFile(
+        QStringLiteral("收文清单.xlt"),
+        readWholeFile(fromNativePath(REGDESK_TEST_DATA "/list/repeats.fods")).value_or(std::string()));
+    QVERIFY(QDir::setCurrent(db.folder().path()));
+    QVERIFY(test::TestDatabase::insertOutgoing(test::registerRow("法〔2026〕3号"_gbk, "关于甲的通知"_gbk)));
+    QVERIFY(test::TestDatabase::insertOutgoing(test::registerRow("法〔2026〕4号"_gbk, "关于乙的通知"_gbk)));
+    openDesk(db);
+    if (QTest::currentTestFailed())
+        return;
+
+    QStringList found;
+    const auto printFirstHit = [&found](QueryDialog& window) {
+        QTest::mouseClick(qobject_cast<QRadioButton*>(window.control(QueryDialog::OutgoingRadio)), Qt::LeftButton);
+        qobject_cast<QLineEdit*>(window.control(QueryDialog::FuzzyEdit))->setText(QStringLiteral("甲"));
+        QTest::mouseClick(qobject_cast<QPushButton*>(window.control(QueryDialog::FuzzyButton)), Qt::LeftButton);
+        RegisterListCtrl& list = window.registerList();
+        for (int row = 0; row < list.rowCount(); ++row)
+            found << toQString(list.listModel().cellText(row, 0));
+        list.selectRow(0);
+        QTest::mouseClick(qobject_cast<QPushButton*>(window.control(QueryDialog::ExcelButton)), Qt::LeftButton);
+    };
+    useQueryWindow(printFirstHit);
+    QCOMPARE(found, QStringList{QStringLiteral("法〔2026〕3号")});
+    const GbkString printed = joinPath(db.folder().gbkPath(), "收文清单.xls"_gbk);
+    QCOMPARE(m_opener.openedFiles(), std::vector<GbkString>{printed});
+    const test::FlatOdsReader list(readWholeFile(printed).value_or(std::string()));
+    QCOMPARE(QString::fromStdString(list.cell("第1页", 5, 2).text), QStringLiteral("法〔2026〕3号"));
+    QVERIFY(m_form->isVisible());
+
+    // A second opening prints again without converting the template again.
+    useQueryWindow(printFirstHit);
+    QCOMPARE(m_opener.openedFiles().size(), 2u);
+    QCOMPARE(m_excel.templateConversions(), 1);
+    QCOMPARE(db.prompter().texts(), QStringList{});
 }
 
 QTEST_MAIN(DeskStoryTest)

@@ -6,6 +6,7 @@
 #include "db/RegisterStatements.h"
 #include "desk/RegistrationSaving.h"
 #include "desk/SqlRegisterStore.h"
+#include "platform/FileSystem.h"
 
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -170,6 +171,26 @@ TEST(Saving, AttachmentPathRecordsTheFileAfterTheInsert)
               (std::vector<std::string>{"insert-out 发文登记表 A1", "attach 发文登记表 A1 /tmp/通知.pdf"}));
 }
 
+TEST(Saving, FailedAttachmentIsToldAndTheRowStaysSaved)
+{
+    FakeRegisterRows rows;
+    DocumentRecord record = row("A1");
+    record.attachmentPath = "/tmp/通知.pdf"_gbk;
+    rows.add(record);
+    rows.add(row("A2"));
+    FakeRegisterStore store;
+    store.failAttach = {"A1"};
+    ScriptedNotices notices;
+    EXPECT_EQ(saveSelectedRows(RegistrationMode::Outgoing, rows, store, notices), SaveOutcome::Finished);
+    ASSERT_EQ(notices.shown.size(), 1u);
+    EXPECT_EQ(notices.shown[0], (DeskNotice{"附件没有保存：/tmp/通知.pdf\n磁盘坏了\n"
+                                            "发文号A1已登记，可在收发文查询中双击它再添加附件。"_gbk,
+                                            "保存"_gbk}));
+    EXPECT_EQ(store.rows.count("A1"), 1u);
+    EXPECT_EQ(store.rows.count("A2"), 1u);
+    EXPECT_TRUE(rows.rows.empty());
+}
+
 // The same, on a register file.
 class SavingOnDatabase : public ::testing::Test
 {
@@ -212,9 +233,10 @@ TEST_F(SavingOnDatabase, SaveWritesRowsAndFileType)
     ASSERT_TRUE(TestDatabase::run(RegisterStatements::insertOutgoing(table, registerRow("A2", "旧"_gbk))));
     refuseBadTitles();
 
+    m_db.folder().writeFile(QStringLiteral("一.docx"), std::string("PK\0\x03", 4));
     FakeRegisterRows rows;
     DocumentRecord first = registerRow("A1", "一"_gbk);
-    first.attachmentPath = "/home/clerk/一.docx"_gbk;
+    first.attachmentPath = joinPath(m_db.folder().gbkPath(), "一.docx"_gbk);
     rows.add(first);
     rows.add(registerRow("A2", "二"_gbk));
     rows.add(registerRow("A3", "坏"_gbk));
@@ -226,6 +248,7 @@ TEST_F(SavingOnDatabase, SaveWritesRowsAndFileType)
     EXPECT_EQ(TestDatabase::rowsOf(table),
               (std::vector<std::pair<GbkString, GbkString>>{{"A1", "一"_gbk}, {"A2", "二"_gbk}, {"A4", "四"_gbk}}));
     EXPECT_EQ(rows.numbers(), std::vector<GbkString>{"A3"});
+    EXPECT_EQ(notices.shown.size(), 1u) << "only the overwrite of A2 is asked";
 
     AdoRecordset type;
     ASSERT_TRUE(type.openQuery(RegisterStatements::selectFileType(table, "A1")));

@@ -6,6 +6,7 @@
 #include "QueryDatabase.h"
 #include "db/RegisterStatements.h"
 #include "db/SqliteRegisterSearch.h"
+#include "desk/ListCtrlRows.h"
 #include "platform/FileSystem.h"
 #include "platform/GbkQt.h"
 #include "query/BackgroundWork.h"
@@ -480,17 +481,18 @@ void QueryDialogTest::transfersLeaveTheEventLoopRunning()
 
 void QueryDialogTest::registrationRowKeepsThePathUntilSaved()
 {
-    RegisterListModel rows;
-    for (int column = 0; column < 17; ++column)
-        rows.appendColumn("c");
+    RegisterListCtrl list;
+    list.setupColumns("0,1,2,3,4,5,6,7,8,9,10,11,12,13,14,15,16");
+    RegisterListModel& rows = list.listModel();
     rows.appendRow({"中法发〔2024〕5号"_gbk});
+    ListCtrlRows formRows(list);
     const QString path = m_db->folder().filePath(QStringLiteral("来文.doc"));
     m_db->folder().writeFile(QStringLiteral("来文.doc"), std::string("\0doc", 4));
 
-    QVERIFY(!FormAttachment::chooseFileForRow(rows, 0, m_db->prompter(), nullptr)); // cancelled
+    QVERIFY(!FormAttachment::chooseFileForRow(formRows, 0, m_db->prompter(), nullptr)); // cancelled
     QCOMPARE(rows.itemValue(0), 0u);
     m_db->prompter().willChooseFile(path);
-    QVERIFY(FormAttachment::chooseFileForRow(rows, 0, m_db->prompter(), nullptr));
+    QVERIFY(FormAttachment::chooseFileForRow(formRows, 0, m_db->prompter(), nullptr));
     QCOMPARE(toQString(rows.cellText(0, FormAttachment::kPathColumn)), path);
     QCOMPARE(rows.itemValue(0), RegisterListModel::kBlue);
     QCOMPARE(m_db->value(QStringLiteral("SELECT count(*) FROM 发文登记表")), QStringLiteral("0"));

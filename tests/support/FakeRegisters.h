@@ -38,13 +38,15 @@ public:
     }
 };
 
-// Registers in memory; numbers listed in failInsert refuse to be inserted.
-// Every call is written down as text ("insert-out 发文登记表 A1 replacing").
+// Registers in memory; numbers listed in failInsert refuse to be inserted,
+// those in failAttach to take a file. Every call is written down as text
+// ("insert-out 发文登记表 A1 replacing").
 class FakeRegisterStore final : public RegisterStore, public IncomingRegister
 {
 public:
     std::map<GbkString, DocumentRecord> rows;
     std::set<GbkString> failInsert;
+    std::set<GbkString> failAttach;
     std::vector<std::string> calls;
 
     bool isRegistered(const GbkString&, const GbkString& number) override { return rows.count(number) != 0; }
@@ -59,9 +61,10 @@ public:
         rows[number] = record;
         return true;
     }
-    void attachFile(const GbkString& table, const GbkString& number, const GbkString& path) override
+    GbkString attachFile(const GbkString& table, const GbkString& number, const GbkString& path) override
     {
         calls.push_back("attach " + gbkToUtf8(table) + " " + gbkToUtf8(number) + " " + gbkToUtf8(path));
+        return failAttach.count(number) != 0 ? "磁盘坏了"_gbk : GbkString();
     }
 };
 

@@ -35,6 +35,13 @@ void FakeRegisterRows::selectOnly(int row)
     hasFocus = true;
 }
 
+void FakeRegisterRows::setAttachmentPath(int row, const GbkString& path)
+{
+    Row& changed = rows.at(static_cast<std::size_t>(row));
+    changed.record.attachmentPath = path;
+    changed.blue = true;
+}
+
 void FakeRegistrationView::showMode(RegistrationMode mode, const RegistrationFormLogic::OutgoingDefaults& defaults)
 {
     shownMode = mode;

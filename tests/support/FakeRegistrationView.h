@@ -7,7 +7,8 @@
 
 namespace regdesk::test {
 
-// A registration list as a vector of rows, each with a selection flag.
+// A registration list as a vector of rows, each with a selection flag and
+// its colour (blue or not).
 class FakeRegisterRows final : public RegisterRows
 {
 public:
@@ -15,6 +16,7 @@ public:
     {
         DocumentRecord record;
         bool selected = false;
+        bool blue = false;
     };
     std::vector<Row> rows;
     std::optional<int> mark;
@@ -33,6 +35,7 @@ public:
     void append(const DocumentRecord& record) override { rows.push_back({record, false}); }
     void selectOnly(int row) override;
     void markBarcodeMade(int row) override { rows.at(static_cast<std::size_t>(row)).record.barcodeMade = "是"_gbk; }
+    void setAttachmentPath(int row, const GbkString& path) override;
     void clear() override { rows.clear(); }
 };
 
