@@ -10,7 +10,7 @@
 #include "platform/ProcessLauncher.h"
 #include "platform/ProcessList.h"
 #include "platform/ProgramLocation.h"
-#include "platform/QtDesktopOpener.h"
+#include "platform/XdgDesktopOpener.h"
 #include "platform/QtPrompter.h"
 #include "query/ExcelService.h"
 
@@ -59,7 +59,7 @@ int main(int argc, char* argv[])
     PosixProcessLauncher launcher;
     ProcProcessList processes;
     SteadyClock clock;
-    QtDesktopOpener opener;
+    XdgDesktopOpener opener;
     ExcelService excel;
     return runDesk(prompter, {launcher, processes, clock, opener, excel});
 }
