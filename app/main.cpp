@@ -10,8 +10,8 @@
 #include "platform/ProcessLauncher.h"
 #include "platform/ProcessList.h"
 #include "platform/ProgramLocation.h"
-#include "platform/XdgDesktopOpener.h"
 #include "platform/QtPrompter.h"
+#include "platform/XdgDesktopOpener.h"
 #include "query/ExcelService.h"
 
 #include <QApplication>
