@@ -73,6 +73,11 @@ GbkString selectNumber(const GbkString& table, const GbkString& number)
     return formatSql("SELECT 发文号 FROM %s WHERE 发文号='%s'"_gbk, {SqlName{table}, number});
 }
 
+GbkString selectRowIdsOfNumber(const GbkString& table, const GbkString& number)
+{
+    return formatSql("SELECT rowid FROM %s WHERE 发文号='%s'"_gbk, {SqlName{table}, number});
+}
+
 GbkString deleteNumber(const GbkString& table, const GbkString& number)
 {
     return formatSql("DELETE FROM %s WHERE 发文号='%s' "_gbk, {SqlName{table}, number});
@@ -106,6 +111,17 @@ GbkString updateFileType(const GbkString& table, const GbkString& fileType, cons
 GbkString selectNumbersOfYear(int year)
 {
     return formatSql("SELECT 发文号 FROM 发文登记表 WHERE 发文号 LIKE '%%%d%%'"_gbk, {year});
+}
+
+GbkString selectNumbersOfYearContaining(int year, const GbkString& text)
+{
+    return formatSql("SELECT 发文号 FROM (%s) DERIVEDTBL WHERE 发文号 LIKE '%%%s%%'"_gbk,
+                     {SqlName{selectNumbersOfYear(year)}, text});
+}
+
+GbkString countRowsOf(const GbkString& select)
+{
+    return "SELECT count(*) FROM (" + select + ") DERIVEDTBL";
 }
 
 GbkString selectOutgoingTitle(const GbkString& number)
