@@ -58,6 +58,9 @@ QString registerProblem(const QSqlDatabase& database, const QString& path)
     QStringList missing = registerTables();
     while (query.next())
         missing.removeAll(query.value(0).toString());
+    // A read left open would make the write below give up at once while
+    // another desk commits, instead of waiting its turn.
+    query.finish();
     if (!missing.isEmpty())
         return QStringLiteral("%1 不是登记数据库：其中没有 %2。").arg(path, missing.join(u'、'));
     // A write that is rolled back proves the file (and its folder, for the

@@ -73,9 +73,11 @@ GbkString selectNumber(const GbkString& table, const GbkString& number)
     return formatSql("SELECT 发文号 FROM %s WHERE 发文号='%s'"_gbk, {SqlName{table}, number});
 }
 
-GbkString selectRowIdsOfNumber(const GbkString& table, const GbkString& number)
+GbkString selectRecordsOfNumber(const GbkString& table, const GbkString& number)
 {
-    return formatSql("SELECT rowid FROM %s WHERE 发文号='%s'"_gbk, {SqlName{table}, number});
+    return formatSql("SELECT rowid, 发文号, 标题, 密级, 文种, 主送, 发布层次, 发文单位, 紧急程度, 成文日期, 制码号, "
+                     "制码单位, 制码时间, 版本, 备注, 条码已打, 文件类型 FROM %s WHERE 发文号='%s'"_gbk,
+                     {SqlName{table}, number});
 }
 
 GbkString deleteNumber(const GbkString& table, const GbkString& number)

@@ -32,8 +32,9 @@ GbkString outgoingTable(); // 发文登记表
 GbkString incomingTable(); // 收文登记表
 
 GbkString selectNumber(const GbkString& table, const GbkString& number);
-// The row ids of the records of a number, which tell a record saved since from the one seen.
-GbkString selectRowIdsOfNumber(const GbkString& table, const GbkString& number);
+// The records of a number, row id and text: what tells a record saved since from the one seen
+// (SQLite gives a deleted row's id to the next).
+GbkString selectRecordsOfNumber(const GbkString& table, const GbkString& number);
 GbkString deleteNumber(const GbkString& table, const GbkString& number);
 GbkString insertOutgoing(const GbkString& table, const DocumentRecord& record);
 GbkString insertIncoming(const GbkString& table, const DocumentRecord& record);

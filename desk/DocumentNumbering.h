@@ -33,8 +33,8 @@ public:
 
     // Runs a proposal (the reads below and the reservations) as one unit, so
     // that no other desk numbers or saves in between; the numbers this desk
-    // held from an earlier proposal are given back first. A register of one
-    // desk runs it as it is.
+    // held from an earlier proposal are given back first. When that unit
+    // cannot be had, the proposal is not run (and proposes nothing).
     virtual void asOneProposal(const std::function<void()>& proposal) { proposal(); }
     // Holds `reservation` for this desk; false when another desk holds the
     // number, which is then not to be proposed.

@@ -89,15 +89,15 @@ SqlOutgoingRegister::~SqlOutgoingRegister()
 
 void SqlOutgoingRegister::asOneProposal(const std::function<void()>& proposal)
 {
+    // A proposal that cannot hold its numbers against the other desks is not
+    // made: the database layer has said why, and the clerk chooses again.
     const std::shared_ptr<DbConnection> connection = AdoDatabase::activeConnection();
     WriteTransaction unit(connection);
-    if (unit.isOpen()) {
-        NumberClaims claims(connection);
-        if (claims.forgetEndedDesks() && claims.releaseOwn()) {
-            m_proposing = connection;
-            m_claimedOn = connection;
-        }
-    }
+    NumberClaims claims(connection);
+    if (!unit.isOpen() || !claims.forgetEndedDesks() || !claims.releaseOwn())
+        return;
+    m_proposing = connection;
+    m_claimedOn = connection;
     proposal();
     m_proposing.reset();
     unit.commit();
@@ -105,8 +105,6 @@ void SqlOutgoingRegister::asOneProposal(const std::function<void()>& proposal)
 
 bool SqlOutgoingRegister::reserve(const NumberReservation& reservation)
 {
-    if (!m_proposing)
-        return true;
     const char* kind = reservation.kind == NumberReservation::Kind::Document ? NumberClaims::kDocumentNumber
                                                                              : NumberClaims::kCodeNumber;
     return NumberClaims(m_proposing).claim(kind, reservation.number, reservation.series, reservation.serial) !=
@@ -115,8 +113,7 @@ bool SqlOutgoingRegister::reserve(const NumberReservation& reservation)
 
 void SqlOutgoingRegister::codesCounted(const GbkString& series, int serial)
 {
-    if (m_proposing)
-        NumberClaims(m_proposing).forgetCountedCodes(series, serial);
+    NumberClaims(m_proposing).forgetCountedCodes(series, serial);
 }
 
 } // namespace regdesk

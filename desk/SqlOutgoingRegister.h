@@ -31,8 +31,7 @@ public:
     void codesCounted(const GbkString& series, int serial) override;
 
 private:
-    // The connection of the proposal under way; null outside one, or when
-    // its transaction could not begin (the proposal then reserves nothing).
+    // The connection of the proposal under way.
     std::shared_ptr<DbConnection> m_proposing;
     std::weak_ptr<DbConnection> m_claimedOn;
 };

@@ -25,23 +25,28 @@ void tell(const DbConnection& connection, const QString& text)
 
 } // namespace
 
-std::optional<std::vector<qint64>> SqlRegisterStore::recordsOf(const GbkString& table, const GbkString& number)
+std::optional<std::vector<GbkString>> SqlRegisterStore::recordsOf(const GbkString& table, const GbkString& number)
 {
     AdoRecordset records;
-    if (!records.openQuery(RegisterStatements::selectRowIdsOfNumber(table, number)))
+    if (!records.openQuery(RegisterStatements::selectRecordsOfNumber(table, number)))
         return std::nullopt;
-    std::vector<qint64> ids;
-    for (records.moveFirst(); !records.isEof(); records.moveNext())
-        ids.push_back(toQString(records.fieldText(0)).toLongLong());
-    std::sort(ids.begin(), ids.end());
-    return ids;
+    std::vector<GbkString> found;
+    const int columns = records.fieldCount();
+    for (records.moveFirst(); !records.isEof(); records.moveNext()) {
+        GbkString record;
+        for (int i = 0; i < columns; ++i)
+            record += records.fieldText(i) + '\x1f';
+        found.push_back(std::move(record));
+    }
+    std::sort(found.begin(), found.end());
+    return found;
 }
 
 bool SqlRegisterStore::isRegistered(const GbkString& table, const GbkString& number)
 {
-    std::vector<qint64> ids = recordsOf(table, number).value_or(std::vector<qint64>{});
-    const bool registered = !ids.empty();
-    m_seen[{table, number}] = std::move(ids);
+    std::vector<GbkString> records = recordsOf(table, number).value_or(std::vector<GbkString>{});
+    const bool registered = !records.empty();
+    m_seen[{table, number}] = std::move(records);
     return registered;
 }
 
@@ -50,7 +55,7 @@ bool SqlRegisterStore::insert(const GbkString& table, const DocumentRecord& reco
     const GbkString& number = record[DocumentRecord::Number];
     // What the clerk saw stays valid until a save changes the register.
     const auto found = m_seen.find({table, number});
-    const std::vector<qint64> seen = found != m_seen.end() ? found->second : std::vector<qint64>{};
+    const std::vector<GbkString> seen = found != m_seen.end() ? found->second : std::vector<GbkString>{};
     const std::shared_ptr<DbConnection> connection = AdoDatabase::activeConnection();
     WriteTransaction unit(connection);
     if (!unit.isOpen())
@@ -66,11 +71,11 @@ bool SqlRegisterStore::insert(const GbkString& table, const DocumentRecord& reco
             return false;
         }
     }
-    const std::optional<std::vector<qint64>> now = recordsOf(table, number);
+    const std::optional<std::vector<GbkString>> now = recordsOf(table, number);
     if (!now)
         return false;
     // Only what the clerk saw may be replaced, and nothing saved since may be doubled.
-    if (*now != (replaceExisting ? seen : std::vector<qint64>{})) {
+    if (*now != (replaceExisting ? seen : std::vector<GbkString>{})) {
         tell(*connection,
              QStringLiteral("发文号%1的文件刚由另一登记台登记，本条登记未保存。").arg(toQString(number)));
         return false;

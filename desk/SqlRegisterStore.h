@@ -2,7 +2,6 @@
 
 #include "desk/RegistrationSaving.h"
 
-#include <QtGlobal>
 #include <map>
 #include <optional>
 #include <utility>
@@ -24,11 +23,11 @@ public:
     void attachFile(const GbkString& table, const GbkString& number, const GbkString& path) override;
 
 private:
-    // The records of `number` now, by row id; nullopt when the query failed.
-    static std::optional<std::vector<qint64>> recordsOf(const GbkString& table, const GbkString& number);
+    // The records of `number` now, each as its row id and text; nullopt when the query failed.
+    static std::optional<std::vector<GbkString>> recordsOf(const GbkString& table, const GbkString& number);
 
     // What isRegistered saw, for the insert that follows.
-    std::map<std::pair<GbkString, GbkString>, std::vector<qint64>> m_seen;
+    std::map<std::pair<GbkString, GbkString>, std::vector<GbkString>> m_seen;
 };
 
 } // namespace regdesk
