@@ -118,10 +118,10 @@ ServerAddress PostgresServer::address(const QString& database) const
     return {m_socketFolder, {}, database, QStringLiteral("regdesk")};
 }
 
-std::string PostgresServer::settingsSection(const QString& database) const
+std::string PostgresServer::settingsSection(const QString& database, const std::string& user) const
 {
     return "[数据库]\n类型=PostgreSQL\n主机=" + m_socketFolder.toStdString() + "\n库名=" + database.toStdString() +
-           "\n用户=regdesk\n";
+           "\n用户=" + user + "\n";
 }
 
 } // namespace regdesk::test

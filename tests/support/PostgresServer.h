@@ -31,7 +31,7 @@ public:
 
     ServerAddress address(const QString& database) const;
     // The section [数据库] of document.ini naming `database` (UTF-8).
-    std::string settingsSection(const QString& database) const;
+    std::string settingsSection(const QString& database, const std::string& user = "regdesk") const;
 
 private:
     PostgresServer();
