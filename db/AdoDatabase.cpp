@@ -56,8 +56,11 @@ QString registerProblem(const QSqlDatabase& database, const QString& path)
     if (!query.exec(QStringLiteral("SELECT name FROM sqlite_master WHERE type='table'")))
         return sqlErrorText(query.lastError());
     QStringList missing = registerTables();
-    while (query.next())
+    bool hasClaims = false;
+    while (query.next()) {
         missing.removeAll(query.value(0).toString());
+        hasClaims = hasClaims || query.value(0).toString() == QStringLiteral("号码占用表");
+    }
     // A read left open would make the write below give up at once while
     // another desk commits, instead of waiting its turn.
     query.finish();
@@ -73,7 +76,7 @@ QString registerProblem(const QSqlDatabase& database, const QString& path)
     else if (!query.exec(QStringLiteral("PRAGMA user_version = %1").arg(query.value(0).toInt())))
         failure = QStringLiteral("%1 不可写：%2").arg(path, sqlErrorText(query.lastError()));
     query.exec(QStringLiteral("ROLLBACK"));
-    if (!failure.isEmpty())
+    if (!failure.isEmpty() || hasClaims)
         return failure;
     // A register from before several desks shared one gets the table of their number claims.
     if (!query.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS 号码占用表 (种类 TEXT NOT NULL, 号码 TEXT NOT NULL, "

@@ -75,7 +75,11 @@ int main(int argc, char* argv[])
 
     RecordingPrompter prompter;
     AdoDatabase database(prompter);
-    if (!DeskStartup(database, prompter).connect(nullptr)) {
+    // Another desk saving without a pause may keep data.db locked past the wait: start again, as a clerk would.
+    bool connected = false;
+    for (int attempt = 0; attempt < 10 && !connected; ++attempt)
+        connected = DeskStartup(database, prompter).connect(nullptr);
+    if (!connected) {
         std::fprintf(stderr, "no database: %s\n", prompter.texts.join(u'|').toStdString().c_str());
         return 2;
     }
