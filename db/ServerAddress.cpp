@@ -53,8 +53,12 @@ QStringList ServerAddress::programArguments() const
         arguments << QStringLiteral("--port=") + port;
     if (!user.isEmpty())
         arguments << QStringLiteral("--username=") + user;
+    // As a connection string with the name quoted: a name holding "=" is then
+    // still only a name, as it is to the desk's own connection.
+    QString name = database;
+    name.replace(u'\\', QStringLiteral("\\\\")).replace(u'\'', QStringLiteral("\\'"));
     // Never ask on a terminal: libpq finds the password itself or fails.
-    arguments << QStringLiteral("--no-password") << QStringLiteral("--dbname=") + database;
+    arguments << QStringLiteral("--no-password") << QStringLiteral("--dbname=dbname='%1'").arg(name);
     return arguments;
 }
 

@@ -147,8 +147,11 @@ bool fill(const QSqlDatabase& database, int records, int attachmentEvery = 0)
         }
         return writer.commit();
     }
-    query.prepare(QStringLiteral("INSERT INTO 发文登记表 (%1, 文件类型, 文件数据) VALUES (%2?, ?, ?)")
-                      .arg(kColumns, QStringLiteral("?, ").repeated(15)));
+    if (!query.prepare(QStringLiteral("INSERT INTO 发文登记表 (%1, 文件类型, 文件数据) VALUES (%2?)")
+                           .arg(kColumns, QStringLiteral("?, ").repeated(16)))) {
+        std::fprintf(stderr, "%s\n", query.lastError().text().toUtf8().constData());
+        return false;
+    }
     for (int i = 0; i < records; ++i) {
         const QVariantList values = registration(i, records);
         for (qsizetype v = 0; v < values.size(); ++v)
