@@ -215,9 +215,10 @@ AdminResult settingsCommand(const std::string& directory)
     const DatabaseSettings database = settingsOf(directory);
     switch (database.kind) {
     case DatabaseSettings::Kind::DataFile:
-        result.output += "database: SQLite " + QDir(QString::fromUtf8(directory))
-                                                   .filePath(QString::fromUtf8(AdoDatabase::kDatabaseFileName))
-                                                   .toStdString() +
+        result.output += "database: SQLite " +
+                         QDir(QString::fromUtf8(directory))
+                             .filePath(QString::fromUtf8(AdoDatabase::kDatabaseFileName))
+                             .toStdString() +
                          "\n";
         break;
     case DatabaseSettings::Kind::PostgreSql:
@@ -357,11 +358,13 @@ AdminResult copyCommand(const std::string& directory, bool append)
     const DatabaseSettings settings = settingsOf(directory);
     if (settings.kind != DatabaseSettings::Kind::PostgreSql) {
         result.exitCode = 4;
-        result.errors = "regdesk-admin: " + directory +
-                        "/document.ini names no PostgreSQL database ([数据库] with 类型=PostgreSQL); nothing to copy into\n";
+        result.errors =
+            "regdesk-admin: " + directory +
+            "/document.ini names no PostgreSQL database ([数据库] with 类型=PostgreSQL); nothing to copy into\n";
         return result;
     }
-    const QString sourcePath = QDir(QString::fromUtf8(directory)).filePath(QString::fromUtf8(AdoDatabase::kDatabaseFileName));
+    const QString sourcePath =
+        QDir(QString::fromUtf8(directory)).filePath(QString::fromUtf8(AdoDatabase::kDatabaseFileName));
     const ServerAddress address = ServerAddress::fromSettings(settings);
     const QString sourceName = QStringLiteral("regdesk-admin-source");
     RegisterCopyReport report;
@@ -391,16 +394,16 @@ AdminResult copyCommand(const std::string& directory, bool append)
     const std::string where = address.describe().toStdString();
     if (!report.failure.isEmpty()) {
         result.exitCode = report.refusedNotEmpty ? 3 : 4;
-        result.errors = "regdesk-admin: nothing was copied into " + where + ": " + report.failure.toStdString() +
-                        (report.refusedNotEmpty ? " Give --append to add " + sourcePath.toStdString() + " to it." : "") +
-                        "\n";
+        result.errors =
+            "regdesk-admin: nothing was copied into " + where + ": " + report.failure.toStdString() +
+            (report.refusedNotEmpty ? " Give --append to add " + sourcePath.toStdString() + " to it." : "") + "\n";
         return result;
     }
     result.output = "copied " + sourcePath.toStdString() + " into " + where + "\n";
     for (std::size_t i = 0; i < report.source.size(); ++i) {
-        result.output += report.source[i].table.toStdString() + ": read " + countLine(report.source[i]) +
-                         "; wrote " + std::to_string(report.written[i]) + "; the server had " +
-                         countLine(report.before[i]) + " and now has " + countLine(report.after[i]) + "\n";
+        result.output += report.source[i].table.toStdString() + ": read " + countLine(report.source[i]) + "; wrote " +
+                         std::to_string(report.written[i]) + "; the server had " + countLine(report.before[i]) +
+                         " and now has " + countLine(report.after[i]) + "\n";
     }
     return result;
 }

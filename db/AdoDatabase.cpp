@@ -201,7 +201,8 @@ bool AdoDatabase::openConnection(const GbkString& connectionString)
     else if (provider.rfind("Microsoft.Jet.", 0) == 0)
         failure = openDataFile(connectionString, name);
     else
-        failure = QStringLiteral("document.ini 的 [数据库] 中的类型“%1”不是 PostgreSQL 或 SQLite。").arg(toQString(provider));
+        failure =
+            QStringLiteral("document.ini 的 [数据库] 中的类型“%1”不是 PostgreSQL 或 SQLite。").arg(toQString(provider));
     if (!failure.isEmpty()) {
         QSqlDatabase::removeDatabase(name);
         m_prompter.ask(nullptr,
@@ -209,9 +210,8 @@ bool AdoDatabase::openConnection(const GbkString& connectionString)
                                          Prompter::Buttons::Ok, Prompter::Icon::Warning, Prompter::Answer::Ok});
         return false;
     }
-    m_connection = std::make_shared<DbConnection>(name, m_prompter,
-                                                  server ? SqlDialect::Kind::Postgres : SqlDialect::Kind::Sqlite,
-                                                  m_session);
+    m_connection = std::make_shared<DbConnection>(
+        name, m_prompter, server ? SqlDialect::Kind::Postgres : SqlDialect::Kind::Sqlite, m_session);
     return true;
 }
 

@@ -26,7 +26,9 @@ DatabaseSettings DatabaseSettings::read(const SettingsFile& settings)
     const GbkString section = "数据库"_gbk;
     DatabaseSettings result;
     // A value ends only at a tab, CR, ";" or "]": blanks around it are the office's typing.
-    const auto value = [&](const char* key) { return GbkString(trimBlanks(settings.getString(section, utf8ToGbk(key)))); };
+    const auto value = [&](const char* key) {
+        return GbkString(trimBlanks(settings.getString(section, utf8ToGbk(key))));
+    };
     result.type = value("类型");
     result.host = value("主机");
     result.port = value("端口");

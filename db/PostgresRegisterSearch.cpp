@@ -95,8 +95,7 @@ SearchResult PostgresRegisterSearch::fuzzy(const GbkString& table, const std::ve
     QStringList conditions;
     for (const GbkString& term : terms) {
         const QString text = toQString(term);
-        conditions << narrowing(text, false)
-                   << QStringLiteral("strpos(%1, %2) > 0").arg(joinedTextSql(), quoted(text));
+        conditions << narrowing(text, false) << QStringLiteral("strpos(%1, %2) > 0").arg(joinedTextSql(), quoted(text));
     }
     QString sql = QStringLiteral("SELECT rowid, %1 FROM %2").arg(columnsSql(RegisterColumns::searchColumns()), name);
     if (!conditions.isEmpty())
@@ -176,8 +175,8 @@ SearchResult PostgresRegisterSearch::exact(const GbkString& table, const GbkStri
     if (!RegisterColumns::isListColumn(column))
         return {{}, QStringLiteral("没有这个字段：") + toQString(column)};
     const QString wanted = toQString(value);
-    QString sql = QStringLiteral("SELECT %1 FROM %2 WHERE ")
-                      .arg(columnsSql(RegisterColumns::listColumns()), toQString(table));
+    QString sql =
+        QStringLiteral("SELECT %1 FROM %2 WHERE ").arg(columnsSql(RegisterColumns::listColumns()), toQString(table));
     // The index holds trimmed fields: a value with a blank at an end may
     // stand where the index has none, so such a value reads every record.
     if (!wanted.isEmpty() && !isBlank(wanted.front()) && !isBlank(wanted.back()))

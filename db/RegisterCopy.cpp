@@ -36,9 +36,10 @@ QStringList registerColumns()
 bool count(const QSqlDatabase& database, const QString& table, bool isRegister, TableCount& result, QString& failure)
 {
     const bool server = database.driverName() == QLatin1String("QPSQL");
-    const QString sql = isRegister ? QStringLiteral("SELECT count(*), count(文件数据), coalesce(sum(%1(文件数据)), 0) FROM %2")
-                                         .arg(server ? QStringLiteral("octet_length") : QStringLiteral("length"), table)
-                                   : QStringLiteral("SELECT count(*), 0, 0 FROM %1").arg(table);
+    const QString sql = isRegister
+                            ? QStringLiteral("SELECT count(*), count(文件数据), coalesce(sum(%1(文件数据)), 0) FROM %2")
+                                  .arg(server ? QStringLiteral("octet_length") : QStringLiteral("length"), table)
+                            : QStringLiteral("SELECT count(*), 0, 0 FROM %1").arg(table);
     QSqlQuery query(database);
     if (!query.exec(sql) || !query.next()) {
         failure = QStringLiteral("%1：%2").arg(table, sqlErrorText(query.lastError()));
@@ -62,8 +63,7 @@ bool countAll(const QSqlDatabase& database, std::vector<TableCount>& counts, QSt
 
 // Copies the rows of `select` by `insert`, value by value; the number written, or -1.
 qint64 copyRows(const QSqlDatabase& source, const QString& select, const QSqlDatabase& target, const QString& insert,
-                const QString& table, QString& failure,
-                const std::function<void(const QString&, qint64)>& progress)
+                const QString& table, QString& failure, const std::function<void(const QString&, qint64)>& progress)
 {
     QSqlQuery reader(source);
     reader.setForwardOnly(true);

@@ -19,12 +19,12 @@ struct TableCount
 
 struct RegisterCopyReport
 {
-    QString failure;                 // empty when the copy was committed
-    bool refusedNotEmpty = false;    // the target held records and appending was not asked for
-    std::vector<TableCount> source;  // data.db
-    std::vector<TableCount> before;  // the server's register before the copy
-    std::vector<TableCount> after;   // ... after it, counted inside the copy's transaction
-    std::vector<qint64> written;     // records written per table
+    QString failure;                // empty when the copy was committed
+    bool refusedNotEmpty = false;   // the target held records and appending was not asked for
+    std::vector<TableCount> source; // data.db
+    std::vector<TableCount> before; // the server's register before the copy
+    std::vector<TableCount> after;  // ... after it, counted inside the copy's transaction
+    std::vector<qint64> written;    // records written per table
 };
 
 // Copies every registration (attachments included) and the personnel table

@@ -2,9 +2,9 @@
 
 #include "db/RegisterSchema.h"
 #include "db/RegisterStatements.h"
+#include "db/SearchIndex.h"
 #include "db/ServerAddress.h"
 #include "db/TransactionGuard.h"
-#include "db/SearchIndex.h"
 #include "platform/GbkQt.h"
 #include "platform/UniqueFd.h"
 

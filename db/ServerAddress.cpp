@@ -16,8 +16,7 @@ QString sqlErrorText(const QSqlError& error)
 
 ServerAddress ServerAddress::fromSettings(const DatabaseSettings& settings)
 {
-    return {toQString(settings.host), toQString(settings.port), toQString(settings.database),
-            toQString(settings.user)};
+    return {toQString(settings.host), toQString(settings.port), toQString(settings.database), toQString(settings.user)};
 }
 
 ServerAddress ServerAddress::fromConnectionString(const GbkString& connectionString)

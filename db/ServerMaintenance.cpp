@@ -29,9 +29,10 @@ QString ServerMaintenance::compact()
         QSqlQuery query(QSqlDatabase::database(name, false));
         // VACUUM passes over a table it may not touch with a mere warning:
         // only the owner's compaction is done and reported as done.
-        if (!query.exec(QStringLiteral("SELECT string_agg(relname, '、') FROM pg_class WHERE oid IN ("
-                                       "to_regclass('发文登记表'), to_regclass('收文登记表'), to_regclass('人员信息表')) "
-                                       "AND NOT pg_has_role(relowner, 'USAGE')")) ||
+        if (!query.exec(
+                QStringLiteral("SELECT string_agg(relname, '、') FROM pg_class WHERE oid IN ("
+                               "to_regclass('发文登记表'), to_regclass('收文登记表'), to_regclass('人员信息表')) "
+                               "AND NOT pg_has_role(relowner, 'USAGE')")) ||
             !query.next())
             failure = sqlErrorText(query.lastError());
         else if (!query.value(0).isNull())
@@ -50,9 +51,9 @@ RegisterMaintenance::BackupResult ServerMaintenance::backUp(const QDateTime& sta
     const QString work = pathOf(QString::fromUtf8(kBackupWorkFileName));
     result.failure = removeLeftover(work);
     if (result.failure.isEmpty())
-        result.failure = runProgram(QStringLiteral("pg_dump"), QStringList{QStringLiteral("--format=custom"),
-                                                                           QStringLiteral("--file=") + work} +
-                                                                   m_address.programArguments());
+        result.failure = runProgram(QStringLiteral("pg_dump"),
+                                    QStringList{QStringLiteral("--format=custom"), QStringLiteral("--file=") + work} +
+                                        m_address.programArguments());
     // The dump is checked by reading its table of contents back.
     QByteArray contents;
     if (result.failure.isEmpty())

@@ -71,10 +71,10 @@ bool isKeyword(const QString& word, const char* keyword)
 
 bool isAnyKeyword(const QString& word)
 {
-    static const char* const keywords[] = {"SELECT", "FROM",  "WHERE", "AND",   "OR",     "NOT",    "LIKE",
-                                           "ORDER",  "BY",    "GROUP", "SET",   "VALUES", "INSERT", "INTO",
-                                           "UPDATE", "DELETE", "ON",   "AS",    "IS",     "NULL",   "IN",
-                                           "LIMIT",  "ASC",   "DESC",  "HAVING", "DISTINCT"};
+    static const char* const keywords[] = {"SELECT", "FROM",   "WHERE", "AND",    "OR",      "NOT",    "LIKE",
+                                           "ORDER",  "BY",     "GROUP", "SET",    "VALUES",  "INSERT", "INTO",
+                                           "UPDATE", "DELETE", "ON",    "AS",     "IS",      "NULL",   "IN",
+                                           "LIMIT",  "ASC",    "DESC",  "HAVING", "DISTINCT"};
     for (const char* keyword : keywords) {
         if (isKeyword(word, keyword))
             return true;

@@ -76,8 +76,7 @@ bool SqlRegisterStore::insert(const GbkString& table, const DocumentRecord& reco
         return false;
     // Only what the clerk saw may be replaced, and nothing saved since may be doubled.
     if (*now != (replaceExisting ? seen : std::vector<GbkString>{})) {
-        tell(*connection,
-             QStringLiteral("发文号%1的文件刚由另一登记台登记，本条登记未保存。").arg(toQString(number)));
+        tell(*connection, QStringLiteral("发文号%1的文件刚由另一登记台登记，本条登记未保存。").arg(toQString(number)));
         return false;
     }
     const GbkString insertion = outgoing ? RegisterStatements::insertOutgoing(table, record)

@@ -12,7 +12,7 @@
 #   regdesk_settings_bench  reading a list section of document.ini with up to 200,000 entries
 #   regdesk_shared_register_bench  several desks' register on PostgreSQL beside data.db with 1,000,000
 #                           registrations (numbering, searches, a save) and regdesk-admin copy of
-#                           100,000 with attachments, on a throwaway cluster (about fifteen minutes)
+#                           100,000 with attachments, on a throwaway cluster (about three minutes)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build="$root/build/bench"

@@ -115,8 +115,9 @@ QVariantList registration(int i, int records)
             QStringLiteral("是")};
 }
 
-const QString kColumns = QStringLiteral("发文号, 标题, 密级, 文种, 主送, 发布层次, 发文单位, 紧急程度, 成文日期, 制码号, "
-                                        "制码单位, 制码时间, 版本, 备注, 条码已打");
+const QString kColumns =
+    QStringLiteral("发文号, 标题, 密级, 文种, 主送, 发布层次, 发文单位, 紧急程度, 成文日期, 制码号, "
+                   "制码单位, 制码时间, 版本, 备注, 条码已打");
 
 QString literal(const QVariant& value)
 {
@@ -158,7 +159,8 @@ bool fill(const QSqlDatabase& database, int records, int attachmentEvery = 0)
             query.bindValue(static_cast<int>(v), values[v]);
         const bool attached = attachmentEvery > 0 && i % attachmentEvery == 0;
         query.bindValue(15, attached ? QStringLiteral("doc") : QVariant(QMetaType::fromType<QString>()));
-        query.bindValue(16, attached ? QByteArray(10 * 1024, static_cast<char>(i)) : QVariant(QMetaType::fromType<QByteArray>()));
+        query.bindValue(16, attached ? QByteArray(10 * 1024, static_cast<char>(i))
+                                     : QVariant(QMetaType::fromType<QByteArray>()));
         if (!query.exec()) {
             std::fprintf(stderr, "%s\n", query.lastError().text().toUtf8().constData());
             return false;
@@ -173,9 +175,8 @@ class Cluster
 public:
     Cluster() : m_info(QDir::temp().filePath(QStringLiteral("regdesk-bench-pg-%1.info").arg(::getpid())))
     {
-        const QString command = QStringLiteral("sh '%1' start '%2' %3")
-                                    .arg(QStringLiteral(REGDESK_CLUSTER_SCRIPT), m_info)
-                                    .arg(::getpid());
+        const QString command =
+            QStringLiteral("sh '%1' start '%2' %3").arg(QStringLiteral(REGDESK_CLUSTER_SCRIPT), m_info).arg(::getpid());
         if (std::system(command.toLocal8Bit().constData()) == 0) {
             QFile file(m_info);
             if (file.open(QIODevice::ReadOnly))
@@ -191,11 +192,14 @@ public:
     Cluster& operator=(const Cluster&) = delete;
 
     bool isRunning() const { return !m_socketFolder.isEmpty(); }
-    ServerAddress address(const QString& database) const { return {m_socketFolder, {}, database, QStringLiteral("regdesk")}; }
+    ServerAddress address(const QString& database) const
+    {
+        return {m_socketFolder, {}, database, QStringLiteral("regdesk")};
+    }
     std::string settings(const QString& database) const
     {
-        return "[数据库]\r\n类型=PostgreSQL\r\n主机=" + m_socketFolder.toStdString() + "\r\n库名=" +
-               database.toStdString() + "\r\n用户=regdesk\r\n";
+        return "[数据库]\r\n类型=PostgreSQL\r\n主机=" + m_socketFolder.toStdString() +
+               "\r\n库名=" + database.toStdString() + "\r\n用户=regdesk\r\n";
     }
     bool run(const QString& sql) const
     {
@@ -264,7 +268,8 @@ void measureDesk(const QString& folder, int records)
                                                         register_);
                   return std::size_t{1};
               }));
-        std::printf("    proposes %s, code number %s\n", gbkToUtf8(*DocumentNumbering::nextNumber(proposal.lastNumber)).c_str(),
+        std::printf("    proposes %s, code number %s\n",
+                    gbkToUtf8(*DocumentNumbering::nextNumber(proposal.lastNumber)).c_str(),
                     gbkToUtf8(proposal.codeNumber).c_str());
 
         const std::unique_ptr<RegisterSearch> search = makeRegisterSearch(database.connection());
@@ -273,8 +278,10 @@ void measureDesk(const QString& folder, int records)
         const bool large = records >= 1000000;
         const std::pair<const char*, std::vector<std::string>> fuzzy[] = {
             {"fuzzy, ~100 hits", {s, large ? drafter(42) : kUnits[3]}},
-            {"fuzzy, ~1,000 hits", large ? std::vector<std::string>{s, kUnits[3]} : std::vector<std::string>{kUnits[3], kLevels[5]}},
-            {"fuzzy, ~10,000 hits", large ? std::vector<std::string>{kUnits[3], kLevels[5]} : std::vector<std::string>{kUnits[3], "通知"}},
+            {"fuzzy, ~1,000 hits",
+             large ? std::vector<std::string>{s, kUnits[3]} : std::vector<std::string>{kUnits[3], kLevels[5]}},
+            {"fuzzy, ~10,000 hits",
+             large ? std::vector<std::string>{kUnits[3], kLevels[5]} : std::vector<std::string>{kUnits[3], "通知"}},
         };
         for (const auto& [what, terms] : fuzzy) {
             std::vector<GbkString> gbk;
@@ -374,9 +381,9 @@ int benchServer(const Cluster& cluster, int records)
         query.exec(QStringLiteral("VACUUM ANALYZE 发文登记表"));
         query.exec(QStringLiteral("SELECT pg_database_size(current_database()), pg_relation_size('发文登记表_检索')"));
         query.next();
-        std::printf("  build the indexes, VACUUM ANALYZE                  %8.1f s (database %.0f MB, search index %.0f MB)\n",
-                    milliseconds(timer) / 1000, query.value(0).toDouble() / (1 << 20),
-                    query.value(1).toDouble() / (1 << 20));
+        std::printf(
+            "  build the indexes, VACUUM ANALYZE                  %8.1f s (database %.0f MB, search index %.0f MB)\n",
+            milliseconds(timer) / 1000, query.value(0).toDouble() / (1 << 20), query.value(1).toDouble() / (1 << 20));
     }
     QSqlDatabase::removeDatabase(name);
     QTemporaryDir folder;
@@ -388,7 +395,8 @@ int benchServer(const Cluster& cluster, int records)
 
 int benchCopy(const Cluster& cluster, int records)
 {
-    std::printf("== regdesk-admin copy of a data.db with %d registrations, one in 20 with a 10 KB attachment\n", records);
+    std::printf("== regdesk-admin copy of a data.db with %d registrations, one in 20 with a 10 KB attachment\n",
+                records);
     QTemporaryDir folder;
     const QString path = QDir(folder.path()).filePath(QStringLiteral("data.db"));
     if (!createRegisterDatabase(path).isEmpty())

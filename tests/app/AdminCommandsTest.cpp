@@ -184,8 +184,9 @@ TEST(AdminSettings, ShowsWhichDatabaseTheDeskWouldUse)
     };
     EXPECT_EQ(database(), "database: SQLite " + folder.filePath(QStringLiteral("data.db")).toStdString() + "\n");
     folder.writeSettings("[数据库]\n类型=PostgreSQL\n主机=db.example\n库名=登记\n");
-    EXPECT_EQ(database(), "database: PostgreSQL 库 登记（主机 db.example，端口 默认，用户 默认）; the password comes from "
-                          "~/.pgpass, PGPASSFILE or a service file\n");
+    EXPECT_EQ(database(),
+              "database: PostgreSQL 库 登记（主机 db.example，端口 默认，用户 默认）; the password comes from "
+              "~/.pgpass, PGPASSFILE or a service file\n");
     folder.writeSettings("[数据库]\n类型=Oracle\n");
     EXPECT_NE(database().find("warning: [数据库] 类型=Oracle is neither PostgreSQL nor SQLite"), std::string::npos);
 }
@@ -263,8 +264,9 @@ TEST_F(ServerFolder, CopyMovesEveryRegistrationAndPersonAndPrintsTheCountsOfBoth
                                  "bytes)\n"),
               std::string::npos)
         << copied.output;
-    EXPECT_NE(copied.output.find("人员信息表: read 2 records; wrote 2; the server had 0 records and now has 2 records\n"),
-              std::string::npos)
+    EXPECT_NE(
+        copied.output.find("人员信息表: read 2 records; wrote 2; the server had 0 records and now has 2 records\n"),
+        std::string::npos)
         << copied.output;
     EXPECT_EQ(value(QStringLiteral("SELECT string_agg(发文号 || 标题, ',' ORDER BY rowid) FROM 发文登记表")),
               QStringLiteral("法〔2026〕1号甲,法〔2026〕2号O'Brien"));

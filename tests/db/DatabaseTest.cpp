@@ -43,8 +43,7 @@ protected:
     FakePrompter& m_prompter = m_db.prompter();
 };
 
-INSTANTIATE_TEST_SUITE_P(Databases, DatabaseTest,
-                         ::testing::Values(test::Backend::Sqlite, test::Backend::Postgres),
+INSTANTIATE_TEST_SUITE_P(Databases, DatabaseTest, ::testing::Values(test::Backend::Sqlite, test::Backend::Postgres),
                          test::BackendName());
 
 TEST(Connection, MissingDatabaseFailsWithTheErrorBoxAndCreatesNoFile)

@@ -234,7 +234,6 @@ TEST_F(ControllerTest, AFailedReconnectClosesTheForm)
     EXPECT_EQ(AdoDatabase::activeConnection(), nullptr);
 }
 
-
 // 压缩库 and 备份库 on the PostgreSQL register, while the desk stays connected.
 class ServerMaintenanceTest : public ::testing::Test
 {
@@ -300,10 +299,10 @@ TEST_F(ServerMaintenanceTest, WhatCannotBeDoneIsReportedAndKeepsTheOlderBackups)
 {
     // A desk user who may write the registers but does not own them.
     ASSERT_TRUE(test::TestDatabase::run("DROP ROLE IF EXISTS 职员"_gbk));
-    for (const char* statement :
-         {"CREATE ROLE 职员 LOGIN", "GRANT SELECT, INSERT, UPDATE, DELETE ON 发文登记表, 收文登记表, 人员信息表, "
+    for (const char* statement : {"CREATE ROLE 职员 LOGIN",
+                                  "GRANT SELECT, INSERT, UPDATE, DELETE ON 发文登记表, 收文登记表, 人员信息表, "
                                   "号码占用表 TO 职员",
-          "GRANT USAGE ON SEQUENCE 号码占用表_会话 TO 职员"})
+                                  "GRANT USAGE ON SEQUENCE 号码占用表_会话 TO 职员"})
         ASSERT_TRUE(test::TestDatabase::run(utf8ToGbk(statement)));
     const test::PostgresServer& server = test::PostgresServer::instance();
     const QString database = m_db.database().connection()->databasePath();
@@ -311,7 +310,8 @@ TEST_F(ServerMaintenanceTest, WhatCannotBeDoneIsReportedAndKeepsTheOlderBackups)
     m_db.folder().writeFile(QStringLiteral("旧.bak"), "old");
     m_controller.compactDatabaseFile();
     ASSERT_EQ(m_prompter.texts().size(), 1);
-    EXPECT_TRUE(m_prompter.texts()[0].contains(QStringLiteral("只有表的所有者能压缩"))) << m_prompter.texts()[0].toStdString();
+    EXPECT_TRUE(m_prompter.texts()[0].contains(QStringLiteral("只有表的所有者能压缩")))
+        << m_prompter.texts()[0].toStdString();
 
     // A dump that cannot be made leaves no half file and deletes no backup.
     m_prompter.clear();

@@ -10,8 +10,8 @@
 
 #include <QSqlDatabase>
 #include <QSqlQuery>
-#include <memory>
 #include <gtest/gtest.h>
+#include <memory>
 
 using namespace regdesk;
 using regdesk::test::QueryDatabase;
@@ -208,9 +208,9 @@ TEST(ServerSearchIndex, ServesTermsOfEveryLength)
     }
     // Numbering's reads go through indexes too.
     QSqlQuery plan(QSqlDatabase::database(db.connection()->name(), false));
-    ASSERT_TRUE(plan.exec(
-        QStringLiteral("EXPLAIN ") +
-        SqlDialect::toPostgres(RegisterStatements::selectNumbersOfYearContaining(2026, "法〔2026〕"_gbk))));
+    ASSERT_TRUE(
+        plan.exec(QStringLiteral("EXPLAIN ") +
+                  SqlDialect::toPostgres(RegisterStatements::selectNumbersOfYearContaining(2026, "法〔2026〕"_gbk))));
     QString text;
     while (plan.next())
         text += plan.value(0).toString() + u'\n';

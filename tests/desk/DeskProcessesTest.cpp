@@ -151,7 +151,7 @@ TEST_P(DeskProcesses, ADeskKilledInTheMiddleOfASaveLosesNoRowAndHoldsNoNumber)
     QSqlQuery hold(inspector());
     ASSERT_TRUE(hold.exec(QStringLiteral("BEGIN")));
     ASSERT_TRUE(hold.exec(GetParam() == Backend::Postgres ? QStringLiteral("LOCK TABLE 发文登记表 IN SHARE MODE")
-                                                         : QStringLiteral("SELECT count(*) FROM 发文登记表")));
+                                                          : QStringLiteral("SELECT count(*) FROM 发文登记表")));
     killed.write("save\n");
     ASSERT_TRUE(killed.waitForBytesWritten(kWaitMs));
     const QString watcher = QStringLiteral("watcher");
@@ -193,8 +193,8 @@ TEST_P(DeskProcesses, ADeskKilledInTheMiddleOfASaveLosesNoRowAndHoldsNoNumber)
     AdoDatabase::setActiveConnection(desk.connection());
     {
         SqlOutgoingRegister register_;
-        const NumberingProposal proposal = DocumentNumbering::propose(
-            "法〔2026〕"_gbk, {"法〔2026〕"_gbk}, 2026, CodeNumberLayout{"FY", 2, "2", "4"}, register_);
+        const NumberingProposal proposal = DocumentNumbering::propose("法〔2026〕"_gbk, {"法〔2026〕"_gbk}, 2026,
+                                                                      CodeNumberLayout{"FY", 2, "2", "4"}, register_);
         EXPECT_EQ(gbkToUtf8(*DocumentNumbering::nextNumber(proposal.lastNumber)), proposed.value(1).toStdString());
         EXPECT_EQ(gbkToUtf8(proposal.codeNumber), proposed.value(2).toStdString());
         EXPECT_EQ(value(QStringLiteral("SELECT count(*) FROM 号码占用表 WHERE 会话 IS NOT NULL")), QStringLiteral("2"));

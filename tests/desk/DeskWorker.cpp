@@ -117,7 +117,7 @@ int main(int argc, char* argv[])
             form[DocumentRecord::CodeDate] = "20260105";
             form[DocumentRecord::Version] = "GB0626-2005";
             if (!outgoing.confirmRegistration())
-                continue; // nothing proposed: the proposal waited too long
+                continue;                 // nothing proposed: the proposal waited too long
             view.list.markBarcodeMade(0); // what 生成条码 does to the row
             row = view.list.record(0);
             if (pause) {

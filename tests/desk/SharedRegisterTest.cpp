@@ -13,7 +13,6 @@
 #include <QSqlQuery>
 #include <gtest/gtest.h>
 #include <optional>
-#include <tuple>
 
 namespace regdesk::test {
 namespace {
@@ -97,7 +96,8 @@ TEST_P(TwoDesks, ANumberAnotherDeskHoldsOrSavedMeanwhileIsNeverOverwritten)
     // A number typed on the other desk that this one holds is refused there.
     EXPECT_FALSE(asOtherDesk([&] { return save(secondStore, proposal); }));
     ASSERT_EQ(m_otherPrompter.texts().size(), 1);
-    EXPECT_TRUE(m_otherPrompter.texts()[0].contains(QStringLiteral("已由另一登记台取用"))) << m_otherPrompter.texts()[0].toStdString();
+    EXPECT_TRUE(m_otherPrompter.texts()[0].contains(QStringLiteral("已由另一登记台取用")))
+        << m_otherPrompter.texts()[0].toStdString();
     EXPECT_TRUE(save(firstStore, proposal));
 
     // Both clerks agree to overwrite the saved number; the second overwrite
@@ -114,22 +114,6 @@ TEST_P(TwoDesks, ANumberAnotherDeskHoldsOrSavedMeanwhileIsNeverOverwritten)
     // Nor does a desk that saw the number free insert a second record of it.
     EXPECT_FALSE(asOtherDesk([&] { return secondStore.insert(kTable, theirs, true, false); }));
     EXPECT_EQ(TestDatabase::rowsOf(kTable).size(), 1u);
-}
-
-TEST_P(TwoDesks, TheClaimsOfADeskThatEndedWithoutGivingThemBackAreForgotten)
-{
-    // A desk that died while holding 1 and FY26001: no process (data.db) or
-    // no lock (server) of that session remains.
-    const char* ended = GetParam() == Backend::Postgres ? "999999" : "4194305:1:1"; // above any process id
-    for (const auto& [kind, number, series] :
-         {std::tuple{"发文号", "法〔2026〕1号", "法〔2026〕"}, std::tuple{"制码号", "FY26001", "FY26"}})
-        ASSERT_TRUE(TestDatabase::run(utf8ToGbk(std::string("INSERT INTO 号码占用表 (种类, 号码, 序列, 序号, 会话) VALUES ('") +
-                                                kind + "', '" + number + "', '" + series + "', 1, '" + ended + "')")));
-    SqlOutgoingRegister register_;
-    const NumberingProposal proposal = propose(register_);
-    EXPECT_EQ(proposal.lastNumber, "法〔2026〕0号"_gbk);
-    EXPECT_EQ(proposal.codeNumber, "FY26001");
-    EXPECT_EQ(claims(), 2); // this desk's two
 }
 
 TEST_P(TwoDesks, ASavedCodeNumberIsNotProposedAgainBeforeTheCountReachesIt)

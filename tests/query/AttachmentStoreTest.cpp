@@ -39,7 +39,11 @@ protected:
     }
 
     // "null" or "blob": what 文件数据 of the (first) record holds.
-    QString fileData() { return m_db.value(QStringLiteral("SELECT CASE WHEN 文件数据 IS NULL THEN 'null' ELSE 'blob' END FROM 收文登记表")); }
+    QString fileData()
+    {
+        return m_db.value(
+            QStringLiteral("SELECT CASE WHEN 文件数据 IS NULL THEN 'null' ELSE 'blob' END FROM 收文登记表"));
+    }
 
     test::QueryDatabase m_db{GetParam()};
     AttachmentStore m_store{QSqlDatabase::database(m_db.connection()->name(), false)};

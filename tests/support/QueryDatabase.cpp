@@ -1,7 +1,6 @@
 #include "QueryDatabase.h"
 
 #include "PostgresServer.h"
-
 #include "platform/GbkQt.h"
 
 #include <QSqlDatabase>

@@ -1,7 +1,6 @@
 #include "TestDatabase.h"
 
 #include "PostgresServer.h"
-
 #include "db/AdoRecordset.h"
 #include "db/RegisterStatements.h"
 
