@@ -2,8 +2,11 @@
 
 #include "app/SettingsFile.h"
 #include "db/AdoDatabase.h"
-#include "db/DatabaseMaintenance.h"
+#include "db/DatabaseSettings.h"
+#include "db/RegisterCopy.h"
 #include "db/RegisterDatabaseFile.h"
+#include "db/RegisterMaintenance.h"
+#include "db/ServerAddress.h"
 #include "people/PeopleImport.h"
 #include "people/PinyinIndex.h"
 #include "platform/FileSystem.h"
@@ -13,6 +16,9 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QUrl>
 #include <set>
 #include <utility>
 
@@ -22,7 +28,7 @@ namespace {
 constexpr const char* kUsage =
     "usage: regdesk-admin init DIR | regdesk-admin settings DIR | regdesk-admin initials TEXT "
     "| regdesk-admin import-people DIR FILE | regdesk-admin compact DIR "
-    "| regdesk-admin backup DIR\n";
+    "| regdesk-admin backup DIR | regdesk-admin copy [--append] DIR\n";
 
 // The keys the desk reads by name, section by section.
 const std::vector<std::pair<const char*, const char*>>& knownKeys()
@@ -40,6 +46,11 @@ const std::vector<std::pair<const char*, const char*>>& knownKeys()
         {"PDF", "Height"},
         {"自定义排序", "密级优先"},
         {"自定义排序", "每页行数"},
+        {"数据库", "类型"},
+        {"数据库", "主机"},
+        {"数据库", "端口"},
+        {"数据库", "库名"},
+        {"数据库", "用户"},
     };
     return keys;
 }
@@ -96,13 +107,77 @@ std::string utf8(const GbkString& gbk)
     return gbkToUtf8(gbk);
 }
 
+AdminResult noFolder(const std::string& directory)
+{
+    AdminResult result;
+    result.exitCode = 2;
+    result.errors = "regdesk-admin: no such folder: " + directory + "\n";
+    return result;
+}
+
+// A connection of the command's own to the server that DIR/document.ini names,
+// closed when it goes.
+class ServerConnection
+{
+public:
+    explicit ServerConnection(const ServerAddress& address)
+        : m_name(QStringLiteral("regdesk-admin-server")), m_failure(address.open(m_name))
+    {}
+    ~ServerConnection() { QSqlDatabase::removeDatabase(m_name); }
+    ServerConnection(const ServerConnection&) = delete;
+    ServerConnection& operator=(const ServerConnection&) = delete;
+
+    const QString& failure() const { return m_failure; }
+    QSqlDatabase database() const { return QSqlDatabase::database(m_name, false); }
+
+private:
+    QString m_name;
+    QString m_failure;
+};
+
+DatabaseSettings settingsOf(const std::string& directory)
+{
+    return DatabaseSettings::ofDirectory(fromNativePath(directory));
+}
+
+std::string unknownTypeError(const DatabaseSettings& settings)
+{
+    return "regdesk-admin: [数据库] 类型=" + utf8(settings.type) +
+           " is neither PostgreSQL nor SQLite; the desk opens no database\n";
+}
+
+AdminResult initServerCommand(const ServerAddress& address)
+{
+    AdminResult result;
+    const std::string where = address.describe().toStdString();
+    QString failure;
+    {
+        const ServerConnection server(address);
+        failure = server.failure();
+        if (failure.isEmpty())
+            failure = createServerRegister(server.database());
+    }
+    if (!failure.isEmpty()) {
+        result.exitCode = failure.contains(QStringLiteral("already holds")) ? 3 : 4;
+        result.errors = "regdesk-admin: cannot create the registers in " + where + ": " + failure.toStdString() + "\n";
+        return result;
+    }
+    result.output = "created the registers in " + where + "\n";
+    return result;
+}
+
 AdminResult initCommand(const std::string& directory)
 {
     AdminResult result;
     const QString folder = QString::fromUtf8(directory);
-    if (!QFileInfo(folder).isDir()) {
-        result.exitCode = 2;
-        result.errors = "regdesk-admin: no such folder: " + directory + "\n";
+    if (!QFileInfo(folder).isDir())
+        return noFolder(directory);
+    const DatabaseSettings settings = settingsOf(directory);
+    if (settings.kind == DatabaseSettings::Kind::PostgreSql)
+        return initServerCommand(ServerAddress::fromSettings(settings));
+    if (settings.kind == DatabaseSettings::Kind::Unknown) {
+        result.exitCode = 4;
+        result.errors = unknownTypeError(settings);
         return result;
     }
     const QString path = QDir(folder).filePath(QString::fromUtf8(AdoDatabase::kDatabaseFileName));
@@ -137,6 +212,25 @@ AdminResult settingsCommand(const std::string& directory)
         result.errors = "regdesk-admin: " + path +
                         " is not a readable regular file of at most 1 MiB; the desk reads it as an empty file\n";
     result.output = describeSettings(path);
+    const DatabaseSettings database = settingsOf(directory);
+    switch (database.kind) {
+    case DatabaseSettings::Kind::DataFile:
+        result.output += "database: SQLite " +
+                         QDir(QString::fromUtf8(directory))
+                             .filePath(QString::fromUtf8(AdoDatabase::kDatabaseFileName))
+                             .toStdString() +
+                         "\n";
+        break;
+    case DatabaseSettings::Kind::PostgreSql:
+        result.output += "database: PostgreSQL " + ServerAddress::fromSettings(database).describe().toStdString() +
+                         "; the password comes from ~/.pgpass, PGPASSFILE or a service file\n";
+        break;
+    case DatabaseSettings::Kind::Unknown:
+        result.output += "database: none\nwarning: [数据库] 类型=" + utf8(database.type) +
+                         " is neither PostgreSQL nor SQLite: the desk opens no database and reports "
+                         "连接服务器失败，请重新配置！\n";
+        break;
+    }
     return result;
 }
 
@@ -199,33 +293,39 @@ AdminResult importPeopleCommand(const std::string& directory, const std::string&
 AdminResult compactCommand(const std::string& directory)
 {
     AdminResult result;
-    if (!QFileInfo(QString::fromUtf8(directory)).isDir()) {
-        result.exitCode = 2;
-        result.errors = "regdesk-admin: no such folder: " + directory + "\n";
+    if (!QFileInfo(QString::fromUtf8(directory)).isDir())
+        return noFolder(directory);
+    const std::unique_ptr<RegisterMaintenance> maintenance =
+        RegisterMaintenance::forDirectory(QString::fromUtf8(directory));
+    if (!maintenance) {
+        result.exitCode = 4;
+        result.errors = unknownTypeError(settingsOf(directory));
         return result;
     }
-    DatabaseMaintenance maintenance(QString::fromUtf8(directory));
-    const QString failure = maintenance.compact();
+    const QString failure = maintenance->compact();
     if (!failure.isEmpty()) {
         result.exitCode = 4;
-        result.errors = "regdesk-admin: " + maintenance.databasePath().toStdString() +
+        result.errors = "regdesk-admin: " + maintenance->registerName().toStdString() +
                         " was not compacted and is unchanged: " + failure.toStdString() + "\n";
         return result;
     }
-    result.output = "compacted " + maintenance.databasePath().toStdString() + "\n";
+    result.output = "compacted " + maintenance->registerName().toStdString() + "\n";
     return result;
 }
 
 AdminResult backupCommand(const std::string& directory)
 {
     AdminResult result;
-    if (!QFileInfo(QString::fromUtf8(directory)).isDir()) {
-        result.exitCode = 2;
-        result.errors = "regdesk-admin: no such folder: " + directory + "\n";
+    if (!QFileInfo(QString::fromUtf8(directory)).isDir())
+        return noFolder(directory);
+    const std::unique_ptr<RegisterMaintenance> maintenance =
+        RegisterMaintenance::forDirectory(QString::fromUtf8(directory));
+    if (!maintenance) {
+        result.exitCode = 4;
+        result.errors = unknownTypeError(settingsOf(directory));
         return result;
     }
-    DatabaseMaintenance maintenance(QString::fromUtf8(directory));
-    const DatabaseMaintenance::BackupResult backup = maintenance.backUp(QDateTime::currentDateTime());
+    const RegisterMaintenance::BackupResult backup = maintenance->backUp(QDateTime::currentDateTime());
     if (!backup.failure.isEmpty()) {
         result.exitCode = 4;
         result.errors =
@@ -236,6 +336,74 @@ AdminResult backupCommand(const std::string& directory)
     for (const QString& name : backup.undeletable) {
         result.exitCode = 5;
         result.errors += "regdesk-admin: cannot delete the older backup " + name.toStdString() + "\n";
+    }
+    return result;
+}
+
+std::string countLine(const TableCount& count)
+{
+    std::string line = std::to_string(count.records) + " records";
+    if (count.table != QStringLiteral("人员信息表"))
+        line += " (" + std::to_string(count.attachments) + " with attachments, " +
+                std::to_string(count.attachmentBytes) + " bytes)";
+    return line;
+}
+
+// Moving an office's data.db onto the server its desks are to share.
+AdminResult copyCommand(const std::string& directory, bool append)
+{
+    AdminResult result;
+    if (!QFileInfo(QString::fromUtf8(directory)).isDir())
+        return noFolder(directory);
+    const DatabaseSettings settings = settingsOf(directory);
+    if (settings.kind != DatabaseSettings::Kind::PostgreSql) {
+        result.exitCode = 4;
+        result.errors =
+            "regdesk-admin: " + directory +
+            "/document.ini names no PostgreSQL database ([数据库] with 类型=PostgreSQL); nothing to copy into\n";
+        return result;
+    }
+    const QString sourcePath =
+        QDir(QString::fromUtf8(directory)).filePath(QString::fromUtf8(AdoDatabase::kDatabaseFileName));
+    const ServerAddress address = ServerAddress::fromSettings(settings);
+    const QString sourceName = QStringLiteral("regdesk-admin-source");
+    RegisterCopyReport report;
+    {
+        QSqlDatabase source = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), sourceName);
+        // Read only, and never a new empty file in place of a missing one.
+        QUrl uri = QUrl::fromLocalFile(sourcePath);
+        uri.setQuery(QStringLiteral("mode=ro"));
+        source.setDatabaseName(uri.toString(QUrl::FullyEncoded));
+        source.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=5000"));
+        const ServerConnection server(address);
+        if (!source.open()) {
+            report.failure = sourcePath + QStringLiteral("：") + sqlErrorText(source.lastError());
+        } else if (!server.failure().isEmpty()) {
+            report.failure = server.failure();
+        } else {
+            // A server database without the registers gets them first.
+            const QString created = createServerRegister(server.database());
+            if (!created.isEmpty() && !created.contains(QStringLiteral("already holds")))
+                report.failure = created;
+            else
+                report = copyRegister(source, server.database(), append);
+        }
+        source.close();
+    }
+    QSqlDatabase::removeDatabase(sourceName);
+    const std::string where = address.describe().toStdString();
+    if (!report.failure.isEmpty()) {
+        result.exitCode = report.refusedNotEmpty ? 3 : 4;
+        result.errors =
+            "regdesk-admin: nothing was copied into " + where + ": " + report.failure.toStdString() +
+            (report.refusedNotEmpty ? " Give --append to add " + sourcePath.toStdString() + " to it." : "") + "\n";
+        return result;
+    }
+    result.output = "copied " + sourcePath.toStdString() + " into " + where + "\n";
+    for (std::size_t i = 0; i < report.source.size(); ++i) {
+        result.output += report.source[i].table.toStdString() + ": read " + countLine(report.source[i]) + "; wrote " +
+                         std::to_string(report.written[i]) + "; the server had " + countLine(report.before[i]) +
+                         " and now has " + countLine(report.after[i]) + "\n";
     }
     return result;
 }
@@ -312,6 +480,10 @@ AdminResult runAdminCommand(const std::vector<std::string>& arguments)
         return compactCommand(arguments[1]);
     if (arguments.size() == 2 && arguments[0] == "backup")
         return backupCommand(arguments[1]);
+    if (arguments.size() == 2 && arguments[0] == "copy")
+        return copyCommand(arguments[1], false);
+    if (arguments.size() == 3 && arguments[0] == "copy" && arguments[1] == "--append")
+        return copyCommand(arguments[2], true);
     AdminResult result;
     result.exitCode = 64;
     result.errors = kUsage;

@@ -6,12 +6,16 @@
 namespace regdesk {
 
 // regdesk-admin: the office's command-line companion.
-//   init DIR      create an empty register database in a desk folder
-//   settings DIR  show how the desk reads DIR/document.ini (UTF-8 output)
+//   init DIR      create an empty register database in a desk folder (data.db,
+//                 or the registers in the PostgreSQL database document.ini names)
+//   settings DIR  show how the desk reads DIR/document.ini (UTF-8 output) and
+//                 which database it would use
 //   initials TEXT print the pinyin initials of a UTF-8 text
 //   import-people DIR FILE  replace DIR's personnel table by the names of a sheet
 //   compact DIR   compact DIR/data.db in place
 //   backup DIR    write a dated backup of DIR/data.db, then delete the older ones
+//   copy [--append] DIR  copy DIR/data.db into the PostgreSQL register that
+//                 DIR/document.ini names, in one transaction; counts printed
 struct AdminResult
 {
     int exitCode = 0;

@@ -52,8 +52,9 @@ void AdoRecordset::reportFailure(const QString& description) const
 bool AdoRecordset::execute(QSqlQuery& query, const GbkString& sql, int commandKind)
 {
     query.setForwardOnly(true);
-    const QString statement =
-        commandKind == kCommandTable ? QStringLiteral("SELECT * FROM ") + toQString(sql) : SqlDialect::toSqlite(sql);
+    const auto& connection = AdoDatabase::activeConnection();
+    const QString statement = commandKind == kCommandTable ? QStringLiteral("SELECT * FROM ") + toQString(sql)
+                                                           : SqlDialect::translate(sql, connection->kind());
     if (!query.exec(statement)) {
         reportFailure(describe(query.lastError()));
         return false;
@@ -233,8 +234,10 @@ void AdoRecordset::close()
 bool AdoRecordset::writeBlob(const GbkString& sql)
 {
     const auto& connection = AdoDatabase::activeConnection();
-    const std::optional<QString> update = SqlDialect::blobUpdateFor(sql);
-    if (!connection || !update)
+    if (!connection)
+        return false;
+    const std::optional<QString> update = SqlDialect::blobUpdateFor(sql, connection->kind());
+    if (!update)
         return false;
     QSqlQuery query(QSqlDatabase::database(connection->name(), false));
     const BlobBuffer& blob = BlobBuffer::instance();
@@ -261,7 +264,7 @@ bool AdoRecordset::readBlob(const GbkString& sql)
         return false;
     QSqlQuery query(QSqlDatabase::database(connection->name(), false));
     query.setForwardOnly(true);
-    if (!query.exec(SqlDialect::toSqlite(sql))) {
+    if (!query.exec(SqlDialect::translate(sql, connection->kind()))) {
         reportFailure(describe(query.lastError()));
         return false;
     }

@@ -76,30 +76,11 @@ QString syncToDisk(const QString& path, bool isFolder)
     return {};
 }
 
-// A file of that name from an interrupted run, or planted there, must not
-// take the place of the copy: remove it (a link goes, not what it points to).
-QString removeLeftover(const QString& path)
-{
-    struct stat info
-    {
-    };
-    if (::lstat(native(path).constData(), &info) != 0)
-        return {};
-    if (::unlink(native(path).constData()) != 0)
-        return QStringLiteral("无法删除遗留的临时文件 %1：%2").arg(path, systemError(errno));
-    return {};
-}
-
 } // namespace
 
-DatabaseMaintenance::DatabaseMaintenance(QString directory) : m_directory(std::move(directory)) {}
+DatabaseMaintenance::DatabaseMaintenance(QString directory) : RegisterMaintenance(std::move(directory)) {}
 
 DatabaseMaintenance::~DatabaseMaintenance() = default;
-
-QString DatabaseMaintenance::pathOf(const QString& name) const
-{
-    return m_directory + u'/' + name;
-}
 
 QString DatabaseMaintenance::databasePath() const
 {
@@ -133,28 +114,6 @@ QString DatabaseMaintenance::compact()
     return writeCheckedCopy(compactionPath(), database, true);
 }
 
-QString DatabaseMaintenance::backupFileName(const QDateTime& stamp)
-{
-    const QDate date = stamp.date();
-    const QTime time = stamp.time();
-    return QStringLiteral("%1年%2月%3日%4时%5分")
-               .arg(date.year())
-               .arg(date.month())
-               .arg(date.day())
-               .arg(time.hour())
-               .arg(time.minute()) +
-           QLatin1String(kBackupSuffix);
-}
-
-QStringList DatabaseMaintenance::backupNames() const
-{
-    // Every entry counts, folders and links too, whoever made it.
-    return QDir(m_directory)
-        .entryList(QStringList{u'*' + QLatin1String(kBackupSuffix)},
-                   QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System | QDir::CaseSensitive,
-                   QDir::Name);
-}
-
 DatabaseMaintenance::BackupResult DatabaseMaintenance::backUp(const QDateTime& stamp)
 {
     BackupResult result;
@@ -163,10 +122,7 @@ DatabaseMaintenance::BackupResult DatabaseMaintenance::backUp(const QDateTime& s
     if (!result.failure.isEmpty())
         return result;
     result.writtenPath = pathOf(name);
-    for (const QString& old : backupNames()) {
-        if (old != name && !deleteFile(pathOf(old)))
-            result.undeletable << old;
-    }
+    deleteOlderBackups(name, result);
     return result;
 }
 
@@ -237,20 +193,6 @@ QString DatabaseMaintenance::verifyCopy(const QString& path)
     if (findings != QStringList{QStringLiteral("ok")})
         return QStringLiteral("压缩后的副本 %1 已损坏：%2").arg(path, findings.join(u'\n'));
     return {};
-}
-
-QString DatabaseMaintenance::replaceFile(const QString& from, const QString& to)
-{
-    if (::rename(native(from).constData(), native(to).constData()) != 0)
-        return QStringLiteral("无法用 %1 替换 %2：%3").arg(from, to, systemError(errno));
-    // The rename has happened; making it durable is best effort.
-    syncToDisk(m_directory, true);
-    return {};
-}
-
-bool DatabaseMaintenance::deleteFile(const QString& path)
-{
-    return ::unlink(native(path).constData()) == 0;
 }
 
 } // namespace regdesk

@@ -10,8 +10,7 @@ MaintenanceController::MaintenanceController(AdoDatabase& database, GbkString pr
                                              QWidget* owner, std::function<QDateTime()> documentDateTime,
                                              std::function<void()> closeForm, QObject* parent)
     : QObject(parent), m_database(database), m_programDirectory(std::move(programDirectory)), m_prompter(prompter),
-      m_owner(owner), m_documentDateTime(std::move(documentDateTime)), m_closeForm(std::move(closeForm)),
-      m_maintenance(QString::fromUtf8(toNativePath(m_programDirectory)))
+      m_owner(owner), m_documentDateTime(std::move(documentDateTime)), m_closeForm(std::move(closeForm))
 {
     m_backupTimer.setInterval(kBackupTimerIntervalMs);
     connect(&m_backupTimer, &QTimer::timeout, this, &MaintenanceController::continueBackup);
@@ -19,17 +18,35 @@ MaintenanceController::MaintenanceController(AdoDatabase& database, GbkString pr
 
 MaintenanceController::~MaintenanceController() = default;
 
+std::unique_ptr<RegisterMaintenance> MaintenanceController::maintenance()
+{
+    std::unique_ptr<RegisterMaintenance> maintenance =
+        RegisterMaintenance::forDirectory(QString::fromUtf8(toNativePath(m_programDirectory)));
+    if (!maintenance)
+        m_prompter.inform(nullptr, QStringLiteral("document.ini 的 [数据库] 中的类型不是 PostgreSQL 或 SQLite。"));
+    return maintenance;
+}
+
 void MaintenanceController::compactDatabaseFile()
 {
-    m_database.closeConnection();
-    const QString failure = m_maintenance.compact();
+    const std::unique_ptr<RegisterMaintenance> work = maintenance();
+    if (!work)
+        return;
+    const bool closes = work->needsClosedDatabase();
+    if (closes)
+        m_database.closeConnection();
+    const QString failure = work->compact();
     m_prompter.inform(nullptr, failure.isEmpty() ? QStringLiteral("数据压缩完成！") : failure);
-    reconnect();
+    if (closes)
+        reconnect();
 }
 
 void MaintenanceController::backupDatabaseFile()
 {
-    if (m_maintenance.backupNames().isEmpty())
+    const std::unique_ptr<RegisterMaintenance> work = maintenance();
+    if (!work)
+        return;
+    if (work->backupNames().isEmpty())
         m_prompter.inform(m_owner, QStringLiteral("首次备份"));
     // The old backups now go only after the new one is written and checked,
     // so there is nothing left to wait for: the first tick does the work,
@@ -40,11 +57,16 @@ void MaintenanceController::backupDatabaseFile()
 void MaintenanceController::continueBackup()
 {
     m_backupTimer.stop();
-    m_database.closeConnection();
+    const std::unique_ptr<RegisterMaintenance> work = maintenance();
+    if (!work)
+        return;
+    const bool closes = work->needsClosedDatabase();
+    if (closes)
+        m_database.closeConnection();
     QDateTime stamp = m_documentDateTime ? m_documentDateTime() : QDateTime();
     if (!stamp.isValid())
         stamp = QDateTime::currentDateTime();
-    const DatabaseMaintenance::BackupResult result = m_maintenance.backUp(stamp);
+    const RegisterMaintenance::BackupResult result = work->backUp(stamp);
     if (!result.failure.isEmpty()) {
         m_prompter.inform(nullptr, result.failure);
     } else {
@@ -52,7 +74,8 @@ void MaintenanceController::continueBackup()
             m_prompter.inform(m_owner, QStringLiteral("DeleteFile BAD"));
         m_prompter.inform(m_owner, QStringLiteral("数据库备份完成!"));
     }
-    reconnect();
+    if (closes)
+        reconnect();
 }
 
 void MaintenanceController::reconnect()

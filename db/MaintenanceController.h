@@ -1,6 +1,6 @@
 #pragma once
 
-#include "db/DatabaseMaintenance.h"
+#include "db/RegisterMaintenance.h"
 #include "platform/Gbk.h"
 
 #include <QDateTime>
@@ -15,9 +15,11 @@ namespace regdesk {
 class AdoDatabase;
 class Prompter;
 
-// The form's 压缩库 and 备份库 buttons: each closes the active connection,
-// works on the closed data.db and opens the connection again. A connection
-// that cannot be opened again closes the form.
+// The form's 压缩库 and 备份库 buttons, on the database that document.ini
+// names at that moment. On data.db each closes the active connection, works
+// on the closed file and opens the connection again; a connection that
+// cannot be opened again closes the form. The server's register is
+// maintained while the desks stay connected.
 class MaintenanceController : public QObject
 {
     Q_OBJECT
@@ -47,6 +49,9 @@ public slots:
     void continueBackup();
 
 private:
+    // The maintenance of the database named now; null (and told) when the
+    // settings name a database the desk does not know.
+    std::unique_ptr<RegisterMaintenance> maintenance();
     void reconnect();
 
     AdoDatabase& m_database;
@@ -55,7 +60,6 @@ private:
     QWidget* m_owner;
     std::function<QDateTime()> m_documentDateTime;
     std::function<void()> m_closeForm;
-    DatabaseMaintenance m_maintenance;
     QTimer m_backupTimer;
 };
 

@@ -3,6 +3,8 @@
 #include "db/RegisterSchema.h"
 #include "db/RegisterStatements.h"
 #include "db/SearchIndex.h"
+#include "db/ServerAddress.h"
+#include "db/TransactionGuard.h"
 #include "platform/GbkQt.h"
 #include "platform/UniqueFd.h"
 
@@ -21,20 +23,21 @@
 namespace regdesk {
 namespace {
 
-QString runSchema(QSqlDatabase& database)
+// Runs a schema statement by statement. Comment lines go first (they may
+// hold a ";"); no statement holds one.
+QString runSchema(const QSqlDatabase& database, const char* schema)
 {
+    QString text;
+    for (const QString& line : QString::fromUtf8(schema).split(u'\n')) {
+        if (!line.trimmed().startsWith(QStringLiteral("--")))
+            text += line + u'\n';
+    }
     QSqlQuery query(database);
-    const QString schema = QString::fromUtf8(kRegisterSchema);
-    for (const QString& statement : schema.split(u';', Qt::SkipEmptyParts)) {
-        QString text;
-        for (const QString& line : statement.split(u'\n')) {
-            if (!line.trimmed().startsWith(QStringLiteral("--")))
-                text += line + u'\n';
-        }
-        if (text.trimmed().isEmpty())
+    for (const QString& statement : text.split(u';', Qt::SkipEmptyParts)) {
+        if (statement.trimmed().isEmpty())
             continue;
-        if (!query.exec(text))
-            return query.lastError().text();
+        if (!query.exec(statement))
+            return sqlErrorText(query.lastError());
     }
     return {};
 }
@@ -79,7 +82,7 @@ QString createRegisterDatabase(const QString& path)
         if (!database.open()) {
             failure = database.lastError().text();
         } else {
-            failure = runSchema(database);
+            failure = runSchema(database, kRegisterSchema);
             // The helper indexes of the fuzzy search, with their triggers.
             for (const GbkString& table : {RegisterStatements::outgoingTable(), RegisterStatements::incomingTable()}) {
                 if (failure.isEmpty())
@@ -95,6 +98,26 @@ QString createRegisterDatabase(const QString& path)
     if (!failure.isEmpty() && ::lstat(nativePath.constData(), &now) == 0 && sameFile(now, made))
         ::unlink(nativePath.constData());
     return failure;
+}
+
+QString createServerRegister(const QSqlDatabase& database)
+{
+    QSqlQuery query(database);
+    if (!query.exec(QStringLiteral("SELECT string_agg(n, '、') FROM unnest(ARRAY['发文登记表', '收文登记表', "
+                                   "'人员信息表', '号码占用表']) AS n WHERE to_regclass(n) IS NOT NULL")) ||
+        !query.next())
+        return sqlErrorText(query.lastError());
+    if (!query.value(0).isNull())
+        return QStringLiteral("the database already holds %1; it is left untouched").arg(query.value(0).toString());
+    query.finish();
+    TransactionGuard transaction(database);
+    if (!transaction.isOpen())
+        return sqlErrorText(database.lastError());
+    if (QString failure = runSchema(database, kPostgresRegisterSchema); !failure.isEmpty())
+        return failure;
+    if (!transaction.commit())
+        return sqlErrorText(database.lastError());
+    return {};
 }
 
 } // namespace regdesk

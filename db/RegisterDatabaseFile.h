@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QSqlDatabase>
 #include <QString>
 
 namespace regdesk {
@@ -8,5 +9,10 @@ namespace regdesk {
 // indexes and the search indexes) at `path`. Never overwrites: an existing file is an error.
 // Returns an empty text on success, else the reason.
 QString createRegisterDatabase(const QString& path);
+
+// Creates the registers (with the number claims and the search indexes) in
+// an open PostgreSQL database, in one transaction. Never overwrites: a
+// database that holds any of the tables is an error. Empty text on success.
+QString createServerRegister(const QSqlDatabase& database);
 
 } // namespace regdesk

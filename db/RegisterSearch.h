@@ -3,8 +3,10 @@
 #include "platform/Gbk.h"
 
 #include <QString>
+#include <QVariant>
 #include <QtGlobal>
 #include <functional>
+#include <memory>
 #include <vector>
 
 namespace regdesk {
@@ -42,5 +44,16 @@ public:
     virtual SearchResult exact(const GbkString& table, const GbkString& column, const GbkString& value,
                                const SearchProgress& progress) = 0;
 };
+
+class DbConnection;
+
+// The search that fits the database of `connection`.
+std::unique_ptr<RegisterSearch> makeRegisterSearch(std::shared_ptr<DbConnection> connection);
+
+// A field as the list shows it: trimmed text, the bytes of a blob as they are.
+GbkString listCellText(const QVariant& value);
+// A field as the fuzzy search reads it: the text of listCellText(), in
+// UTF-16, where a substring test goes character by character.
+QString searchCellText(const QVariant& value);
 
 } // namespace regdesk

@@ -73,6 +73,13 @@ GbkString selectNumber(const GbkString& table, const GbkString& number)
     return formatSql("SELECT 发文号 FROM %s WHERE 发文号='%s'"_gbk, {SqlName{table}, number});
 }
 
+GbkString selectRecordsOfNumber(const GbkString& table, const GbkString& number)
+{
+    return formatSql("SELECT rowid, 发文号, 标题, 密级, 文种, 主送, 发布层次, 发文单位, 紧急程度, 成文日期, 制码号, "
+                     "制码单位, 制码时间, 版本, 备注, 条码已打, 文件类型 FROM %s WHERE 发文号='%s'"_gbk,
+                     {SqlName{table}, number});
+}
+
 GbkString deleteNumber(const GbkString& table, const GbkString& number)
 {
     return formatSql("DELETE FROM %s WHERE 发文号='%s' "_gbk, {SqlName{table}, number});
@@ -106,6 +113,17 @@ GbkString updateFileType(const GbkString& table, const GbkString& fileType, cons
 GbkString selectNumbersOfYear(int year)
 {
     return formatSql("SELECT 发文号 FROM 发文登记表 WHERE 发文号 LIKE '%%%d%%'"_gbk, {year});
+}
+
+GbkString selectNumbersOfYearContaining(int year, const GbkString& text)
+{
+    return formatSql("SELECT 发文号 FROM (%s) DERIVEDTBL WHERE 发文号 LIKE '%%%s%%'"_gbk,
+                     {SqlName{selectNumbersOfYear(year)}, text});
+}
+
+GbkString countRowsOf(const GbkString& select)
+{
+    return "SELECT count(*) FROM (" + select + ") DERIVEDTBL";
 }
 
 GbkString selectOutgoingTitle(const GbkString& number)

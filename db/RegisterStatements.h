@@ -32,6 +32,9 @@ GbkString outgoingTable(); // 发文登记表
 GbkString incomingTable(); // 收文登记表
 
 GbkString selectNumber(const GbkString& table, const GbkString& number);
+// The records of a number, row id and text: what tells a record saved since from the one seen
+// (SQLite gives a deleted row's id to the next).
+GbkString selectRecordsOfNumber(const GbkString& table, const GbkString& number);
 GbkString deleteNumber(const GbkString& table, const GbkString& number);
 GbkString insertOutgoing(const GbkString& table, const DocumentRecord& record);
 GbkString insertIncoming(const GbkString& table, const DocumentRecord& record);
@@ -39,6 +42,11 @@ GbkString updateFileType(const GbkString& table, const GbkString& fileType, cons
 
 // Numbering
 GbkString selectNumbersOfYear(int year);
+// The same, narrowed to numbers that contain `text` (a superset: LIKE ignores
+// ASCII case), so that a large register sends only a prefix's numbers.
+GbkString selectNumbersOfYearContaining(int year, const GbkString& text);
+// The number of rows a SELECT returns.
+GbkString countRowsOf(const GbkString& select);
 GbkString selectOutgoingTitle(const GbkString& number);
 GbkString selectCodeTimesOfYear(int year);
 GbkString selectCodeTimes();

@@ -24,16 +24,6 @@ QString describe(const QSqlError& error)
     return error.databaseText().isEmpty() ? error.text() : error.databaseText();
 }
 
-// A field as the list shows it: trimmed text, bytes of a blob as they are.
-GbkString cellText(const QVariant& value)
-{
-    if (value.isNull())
-        return {};
-    if (value.typeId() == QMetaType::QByteArray)
-        return GbkString(trimBlanks(value.toByteArray().toStdString()));
-    return GbkString(trimBlanks(fromQString(value.toString())));
-}
-
 QString columnsSql(const std::vector<GbkString>& names)
 {
     QStringList columns;
@@ -45,23 +35,6 @@ QString columnsSql(const std::vector<GbkString>& names)
 bool isBlank(QChar c)
 {
     return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n';
-}
-
-// A field as the fuzzy search reads it: the text of cellText(), in UTF-16,
-// where a substring test goes character by character.
-QString searchText(const QVariant& value)
-{
-    if (value.isNull())
-        return {};
-    const QString text =
-        value.typeId() == QMetaType::QByteArray ? toQString(value.toByteArray().toStdString()) : value.toString();
-    qsizetype begin = 0;
-    qsizetype end = text.size();
-    while (begin < end && isBlank(text[begin]))
-        ++begin;
-    while (end > begin && isBlank(text[end - 1]))
-        --end;
-    return text.mid(begin, end - begin);
 }
 
 QString quotedForMatch(const QString& text)
@@ -177,7 +150,7 @@ SearchResult SqliteRegisterSearch::readRows(QSqlQuery& query, const SearchProgre
         ListRow row;
         row.reserve(static_cast<std::size_t>(columns));
         for (int i = 0; i < columns; ++i)
-            row.push_back(cellText(query.value(i)));
+            row.push_back(listCellText(query.value(i)));
         result.rows.push_back(std::move(row));
         if (progress && static_cast<qint64>(result.rows.size()) % kProgressEvery == 0)
             progress(static_cast<qint64>(result.rows.size()), 0);
@@ -239,7 +212,7 @@ SearchResult SqliteRegisterSearch::fuzzy(const GbkString& table, const std::vect
     while (query.next()) {
         joined.clear();
         for (int i = 1; i <= searchColumns; ++i)
-            joined += searchText(query.value(i));
+            joined += searchCellText(query.value(i));
         if (progress && ++read % kProgressEvery == 0)
             progress(read, 0);
         if (!std::all_of(wanted.begin(), wanted.end(),
@@ -251,7 +224,7 @@ SearchResult SqliteRegisterSearch::fuzzy(const GbkString& table, const std::vect
         ListRow row;
         for (int i = 1; i <= searchColumns; ++i) {
             if (i - 1 != version)
-                row.push_back(cellText(query.value(i)));
+                row.push_back(listCellText(query.value(i)));
         }
         shown.emplace(rowid, std::move(row));
     }
@@ -288,7 +261,7 @@ SearchResult SqliteRegisterSearch::fuzzy(const GbkString& table, const std::vect
         while (query.next()) {
             ListRow row;
             for (int i = 1; i <= listColumns; ++i)
-                row.push_back(cellText(query.value(i)));
+                row.push_back(listCellText(query.value(i)));
             shown.emplace(query.value(0).toLongLong(), std::move(row));
         }
     }

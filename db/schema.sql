@@ -44,3 +44,15 @@ CREATE TABLE 人员信息表 (
 );
 CREATE INDEX 发文登记表_发文号 ON 发文登记表 (发文号);
 CREATE INDEX 收文登记表_发文号 ON 收文登记表 (发文号);
+-- Numbers a desk has proposed and not yet saved, so that two desks on one
+-- register never propose the same (会话: the desk; empty once a code number
+-- is saved but not yet counted in the register).
+CREATE TABLE 号码占用表 (
+    种类 TEXT NOT NULL,
+    号码 TEXT NOT NULL,
+    序列 TEXT NOT NULL,
+    序号 INTEGER NOT NULL,
+    会话 TEXT,
+    时间 TEXT,
+    PRIMARY KEY (种类, 号码)
+);

@@ -43,6 +43,46 @@ std::string formatInt(const char* format, int value)
     return buffer;
 }
 
+// A proposal tries this many numbers past the ones other desks hold.
+constexpr int kMaxReservations = 1000;
+
+// The code number's layout: its head, and the format of its serial (none
+// when the layout gives no valid serial width). Layout messages in their order.
+struct CodeParts
+{
+    GbkString head;
+    const char* serialFormat = nullptr;
+};
+
+CodeParts codeParts(const CodeNumberLayout& layout, int year, std::vector<DeskNotice>& notices)
+{
+    if (static_cast<long long>(layout.identifier.size()) != layout.identifierLength)
+        notices.push_back({"制码号固定标识位数错误!"_gbk, {}});
+
+    CodeParts parts;
+    if (layout.yearDigits == "2")
+        parts.head = layout.identifier + std::to_string(year - 2000);
+    else if (layout.yearDigits == "4")
+        parts.head = layout.identifier + std::to_string(year);
+    else if (layout.yearDigits == "0")
+        parts.head = layout.identifier;
+    else
+        notices.push_back({"制码号年度位数不正确!"_gbk, {}});
+
+    static constexpr const char* kSerialFormats[] = {"%02d", "%03d", "%04d", "%05d", "%06d", "%07d"};
+    const GbkString& digits = layout.serialDigits;
+    if (digits.size() == 1 && digits[0] >= '2' && digits[0] <= '7')
+        parts.serialFormat = kSerialFormats[digits[0] - '2'];
+    else
+        notices.push_back({"制码号流水位数不合适!"_gbk, {}});
+    return parts;
+}
+
+GbkString documentNumber(const GbkString& prefix, int serial)
+{
+    return prefix + std::to_string(serial) + "号"_gbk;
+}
+
 } // namespace
 
 CodeNumberLayout CodeNumberLayout::fromSettings(const SettingsFile& settings)
@@ -81,39 +121,42 @@ int lastSerial(const GbkString& prefix, const std::vector<GbkString>& prefixes, 
 
 GbkString codeNumber(const CodeNumberLayout& layout, int year, int barcodesMade, std::vector<DeskNotice>& notices)
 {
-    if (static_cast<long long>(layout.identifier.size()) != layout.identifierLength)
-        notices.push_back({"制码号固定标识位数错误!"_gbk, {}});
-
-    GbkString head;
-    if (layout.yearDigits == "2")
-        head = layout.identifier + std::to_string(year - 2000);
-    else if (layout.yearDigits == "4")
-        head = layout.identifier + std::to_string(year);
-    else if (layout.yearDigits == "0")
-        head = layout.identifier;
-    else
-        notices.push_back({"制码号年度位数不正确!"_gbk, {}});
-
-    const int serial = barcodesMade + 1;
-    GbkString serialText;
-    static constexpr const char* kSerialFormats[] = {"%02d", "%03d", "%04d", "%05d", "%06d", "%07d"};
-    const GbkString& digits = layout.serialDigits;
-    if (digits.size() == 1 && digits[0] >= '2' && digits[0] <= '7')
-        serialText = formatInt(kSerialFormats[digits[0] - '2'], serial);
-    else
-        notices.push_back({"制码号流水位数不合适!"_gbk, {}});
-    return head + serialText;
+    const CodeParts parts = codeParts(layout, year, notices);
+    return parts.serialFormat ? parts.head + formatInt(parts.serialFormat, barcodesMade + 1) : parts.head;
 }
 
 NumberingProposal propose(const GbkString& prefix, const std::vector<GbkString>& prefixes, int year,
                           const CodeNumberLayout& layout, OutgoingRegisterView& register_)
 {
     NumberingProposal proposal;
-    const int serial = lastSerial(prefix, prefixes, register_.numbersOfYear(year, prefix));
-    proposal.lastNumber = prefix + std::to_string(serial) + "号"_gbk;
-    proposal.lastTitle = register_.titleOf(proposal.lastNumber).value_or(GbkString{});
-    const std::optional<int> countedYear = layout.yearDigits == "0" ? std::nullopt : std::optional<int>(year);
-    proposal.codeNumber = codeNumber(layout, year, register_.countBarcoded(countedYear), proposal.notices);
+    register_.asOneProposal([&] {
+        const int last = lastSerial(prefix, prefixes, register_.numbersOfYear(year, prefix));
+        // Numbers after the last registered one may be held by other desks:
+        // this desk gets the first free one, shown as following the one before.
+        int next = last + 1;
+        for (int tries = 1; tries < kMaxReservations && !register_.reserve({NumberReservation::Kind::Document, prefix,
+                                                                            next, documentNumber(prefix, next)});
+             ++tries)
+            ++next;
+        proposal.lastNumber = documentNumber(prefix, next - 1);
+        proposal.lastTitle = register_.titleOf(proposal.lastNumber).value_or(GbkString{});
+
+        const std::optional<int> countedYear = layout.yearDigits == "0" ? std::nullopt : std::optional<int>(year);
+        const int barcodes = register_.countBarcoded(countedYear);
+        const CodeParts parts = codeParts(layout, year, proposal.notices);
+        if (!parts.serialFormat) {
+            proposal.codeNumber = parts.head;
+            return;
+        }
+        register_.codesCounted(parts.head, barcodes);
+        int serial = barcodes + 1;
+        const auto code = [&] { return parts.head + formatInt(parts.serialFormat, serial); };
+        for (int tries = 1; tries < kMaxReservations &&
+                            !register_.reserve({NumberReservation::Kind::Code, parts.head, serial, code()});
+             ++tries)
+            ++serial;
+        proposal.codeNumber = code();
+    });
     return proposal;
 }
 

@@ -3,6 +3,7 @@
 #include "platform/DeskNotice.h"
 #include "platform/Gbk.h"
 
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -10,11 +11,36 @@ namespace regdesk {
 
 class SettingsFile;
 
+// A number that a proposal holds for its desk until it is saved or given back.
+struct NumberReservation
+{
+    enum class Kind
+    {
+        Document, // 发文号
+        Code,     // 制码号
+    };
+    Kind kind = Kind::Document;
+    GbkString series; // the prefix, or the code number's head
+    int serial = 0;
+    GbkString number; // the whole number proposed
+};
+
 // What numbering needs to know of the outgoing register.
 class OutgoingRegisterView
 {
 public:
     virtual ~OutgoingRegisterView() = default;
+
+    // Runs a proposal (the reads below and the reservations) as one unit, so
+    // that no other desk numbers or saves in between; the numbers this desk
+    // held from an earlier proposal are given back first. When that unit
+    // cannot be had, the proposal is not run (and proposes nothing).
+    virtual void asOneProposal(const std::function<void()>& proposal) { proposal(); }
+    // Holds `reservation` for this desk; false when another desk holds the
+    // number, which is then not to be proposed.
+    virtual bool reserve(const NumberReservation&) { return true; }
+    // The register now counts the barcodes of code-number `series` up to `serial`.
+    virtual void codesCounted(const GbkString& /*series*/, int /*serial*/) {}
 
     // 发文号 of every row whose number mentions the year. A view may leave out
     // numbers that do not contain `prefix`, since they cannot count for it.

@@ -1,6 +1,8 @@
 #include "desk/SqlOutgoingRegister.h"
 
+#include "db/AdoDatabase.h"
 #include "db/AdoRecordset.h"
+#include "db/NumberClaims.h"
 #include "db/RegisterStatements.h"
 #include "platform/GbkQt.h"
 #include "platform/Text.h"
@@ -50,7 +52,8 @@ std::vector<GbkString> SqlOutgoingRegister::numbersOfYear(int year, const GbkStr
     const NumberConverter converter(prefix);
     std::vector<GbkString> numbers;
     AdoRecordset records;
-    records.forEachRow(RegisterStatements::selectNumbersOfYear(year), [&](const std::vector<QVariant>& values) {
+    const GbkString sql = RegisterStatements::selectNumbersOfYearContaining(year, prefix);
+    records.forEachRow(sql, [&](const std::vector<QVariant>& values) {
         const QString number = values[0].toString();
         if (number.contains(converter.prefix()))
             numbers.push_back(GbkString(trimBlanks(converter.toGbk(number))));
@@ -69,13 +72,48 @@ std::optional<GbkString> SqlOutgoingRegister::titleOf(const GbkString& number)
 
 int SqlOutgoingRegister::countBarcoded(std::optional<int> year)
 {
-    int rows = 0;
     const GbkString sql =
         year ? RegisterStatements::selectCodeTimesOfYear(*year) : RegisterStatements::selectCodeTimes();
-    AdoRecordset records;
-    if (!records.forEachRow(sql, [&rows](const std::vector<QVariant>&) { ++rows; }))
+    AdoRecordset count;
+    if (!count.openQuery(RegisterStatements::countRowsOf(sql)) || count.recordCount() <= 0)
         return 0;
-    return rows;
+    count.moveFirst();
+    return parseLeadingInteger(count.fieldText(0));
+}
+
+SqlOutgoingRegister::~SqlOutgoingRegister()
+{
+    if (const std::shared_ptr<DbConnection> connection = m_claimedOn.lock())
+        NumberClaims(connection).releaseOwn(false);
+}
+
+void SqlOutgoingRegister::asOneProposal(const std::function<void()>& proposal)
+{
+    // A proposal that cannot hold its numbers against the other desks is not
+    // made: the database layer has said why, and the clerk chooses again.
+    const std::shared_ptr<DbConnection> connection = AdoDatabase::activeConnection();
+    WriteTransaction unit(connection);
+    NumberClaims claims(connection);
+    if (!unit.isOpen() || !claims.forgetEndedDesks() || !claims.releaseOwn())
+        return;
+    m_proposing = connection;
+    m_claimedOn = connection;
+    proposal();
+    m_proposing.reset();
+    unit.commit();
+}
+
+bool SqlOutgoingRegister::reserve(const NumberReservation& reservation)
+{
+    const char* kind = reservation.kind == NumberReservation::Kind::Document ? NumberClaims::kDocumentNumber
+                                                                             : NumberClaims::kCodeNumber;
+    return NumberClaims(m_proposing).claim(kind, reservation.number, reservation.series, reservation.serial) !=
+           NumberClaims::Outcome::HeldByOtherDesk;
+}
+
+void SqlOutgoingRegister::codesCounted(const GbkString& series, int serial)
+{
+    NumberClaims(m_proposing).forgetCountedCodes(series, serial);
 }
 
 } // namespace regdesk

@@ -82,4 +82,22 @@ std::optional<std::vector<std::string>> ProcProcessList::executableNames() const
     return names;
 }
 
+std::optional<std::string> processIdentity(long pid, const std::string& procRoot)
+{
+    const std::string stat = readFirstLine(procRoot + "/" + std::to_string(pid) + "/stat");
+    const char state = processState(stat);
+    if (stat.empty() || state == 'Z' || state == 'X' || state == '?')
+        return std::nullopt;
+    // The start time is field 22; the fields after the name start with the state (field 3).
+    std::size_t at = stat.rfind(')') + 2;
+    for (int field = 3; field < 22 && at != std::string::npos; ++field) {
+        at = stat.find(' ', at);
+        if (at != std::string::npos)
+            ++at;
+    }
+    if (at == std::string::npos)
+        return std::nullopt;
+    return std::to_string(pid) + ":" + stat.substr(at, stat.find(' ', at) - at);
+}
+
 } // namespace regdesk

@@ -29,4 +29,9 @@ private:
     std::string m_procRoot;
 };
 
+// "<pid>:<start time>" of a running process, which names it for as long as
+// it runs (a later process with the same id starts at another time); nullopt
+// when it has ended (a zombie has ended too).
+std::optional<std::string> processIdentity(long pid, const std::string& procRoot = "/proc");
+
 } // namespace regdesk

@@ -71,7 +71,7 @@ QString AttachmentStore::attach(const GbkString& table, const GbkString& number,
     if (bytes.isNull())
         bytes = QByteArray("", 0);
     const std::optional<QString> blobUpdate =
-        SqlDialect::blobUpdateFor(RegisterStatements::selectFileData(table, number));
+        SqlDialect::blobUpdateFor(RegisterStatements::selectFileData(table, number), SqlDialect::kindOf(m_database));
     if (!blobUpdate)
         return QStringLiteral("无法写入附件");
 
@@ -80,7 +80,8 @@ QString AttachmentStore::attach(const GbkString& table, const GbkString& number,
         return describe(m_database.lastError());
     QSqlQuery query(m_database);
     const GbkString type = RegistrationSaving::attachmentType(path);
-    if (!query.exec(SqlDialect::toSqlite(RegisterStatements::updateFileType(table, type, number))))
+    const SqlDialect::Kind dialect = SqlDialect::kindOf(m_database);
+    if (!query.exec(SqlDialect::translate(RegisterStatements::updateFileType(table, type, number), dialect)))
         return describe(query.lastError());
     if (query.numRowsAffected() < 1)
         return QStringLiteral("登记表中没有发文号为%1的记录").arg(toQString(number));
@@ -99,7 +100,8 @@ QString AttachmentStore::read(const GbkString& table, const GbkString& number, S
     attachment = {};
     QSqlQuery query(m_database);
     query.setForwardOnly(true);
-    if (!query.exec(SqlDialect::toSqlite(RegisterStatements::selectFileDataAndType(table, number))))
+    if (!query.exec(SqlDialect::translate(RegisterStatements::selectFileDataAndType(table, number),
+                                          SqlDialect::kindOf(m_database))))
         return describe(query.lastError());
     if (query.next()) {
         attachment.bytes = query.value(0).toByteArray();

@@ -1,6 +1,6 @@
 #include "query/QueryWindow.h"
 
-#include "db/SqliteRegisterSearch.h"
+#include "db/RegisterSearch.h"
 #include "query/ExcelListPrinter.h"
 #include "query/QtPrintProgress.h"
 #include "query/QueryDialog.h"
@@ -10,8 +10,8 @@ namespace regdesk {
 
 void runQueryWindow(const QueryWindowSeams& seams)
 {
-    SqliteRegisterSearch search(seams.connection);
-    QueryDialog window(QuerySeams{seams.connection, search, seams.prompter, seams.opener, seams.settingsPath});
+    const std::unique_ptr<RegisterSearch> search = makeRegisterSearch(seams.connection);
+    QueryDialog window(QuerySeams{seams.connection, *search, seams.prompter, seams.opener, seams.settingsPath});
     if (seams.prepare)
         seams.prepare(window);
     window.exec();

@@ -10,12 +10,15 @@
 #                           the memory used, on registers of 100,000 and 1,000,000 records
 #                           (about three minutes; give other sizes as arguments to the program)
 #   regdesk_settings_bench  reading a list section of document.ini with up to 200,000 entries
+#   regdesk_shared_register_bench  several desks' register on PostgreSQL beside data.db with 1,000,000
+#                           registrations (numbering, searches, a save) and regdesk-admin copy of
+#                           100,000 with attachments, on a throwaway cluster (about three minutes)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build="$root/build/bench"
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DREGDESK_TESTS=OFF -DREGDESK_BENCHMARKS=ON >/dev/null
 cmake --build "$build" -j "$(nproc)" --target lattix_bench regdesk_list_bench regdesk_outgoing_bench regdesk_people_bench \
-    regdesk_excel_list_bench regdesk_query_bench regdesk_settings_bench pdf417
+    regdesk_excel_list_bench regdesk_query_bench regdesk_settings_bench regdesk_shared_register_bench pdf417
 export QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen}
 echo "== Lattix encoding against libzint"
 "$build/lattix/bench/lattix_bench"
@@ -31,3 +34,5 @@ echo "== Query window, 100,000 and 1,000,000 records"
 "$build/query/regdesk_query_bench"
 echo "== Settings list"
 "$build/app/bench/regdesk_settings_bench"
+echo "== Several desks' register: PostgreSQL beside data.db, 1,000,000 registrations; copying 100,000"
+"$build/db/regdesk_shared_register_bench"

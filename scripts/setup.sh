@@ -30,6 +30,9 @@ packages=(
     libreoffice-writer-nogui
     # the printed list: flat ODS editing (LibreOffice Calc converts, as above)
     libxml2-dev
+    # several desks on one register: the PostgreSQL server (with pg_dump; the tests
+    # start a throwaway cluster of it) and Qt's driver for it
+    postgresql libqt6sql6-psql
     # fuzzing the encoder (libFuzzer); the source format check
     clang libclang-rt-14-dev clang-format
 )

@@ -1,7 +1,9 @@
 #include "app/AdminCommands.h"
 
+#include "PostgresServer.h"
 #include "TempDeskFolder.h"
 #include "TestData.h"
+#include "db/RegisterStatements.h"
 #include "platform/Gbk.h"
 
 #include <QDir>
@@ -34,9 +36,9 @@ TEST(AdminInit, CreatesTheThreeRegistersAndNeverOverwrites)
         database.setDatabaseName(path);
         ASSERT_TRUE(database.open());
         QSqlQuery query(database);
-        // The registers, without the search indexes' own tables.
-        ASSERT_TRUE(query.exec(QStringLiteral(
-            "SELECT name FROM sqlite_master WHERE type='table' AND name NOT LIKE '%检索%' ORDER BY name")));
+        // The registers, without the search indexes' own tables and the number claims.
+        ASSERT_TRUE(query.exec(QStringLiteral("SELECT name FROM sqlite_master WHERE type='table' AND name NOT LIKE "
+                                              "'%检索%' AND name <> '号码占用表' ORDER BY name")));
         QStringList tables;
         while (query.next())
             tables << query.value(0).toString();
@@ -171,6 +173,126 @@ TEST(AdminMaintenance, BackupReplacesTheOlderBackupsAndCompactKeepsTheRegister)
     EXPECT_EQ(compact.exitCode, 0) << compact.errors;
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 2); // data.db and the backup
     EXPECT_EQ(runAdminCommand({"compact", "/nonexistent/folder"}).exitCode, 2);
+}
+
+TEST(AdminSettings, ShowsWhichDatabaseTheDeskWouldUse)
+{
+    test::TempDeskFolder folder;
+    const auto database = [&folder] {
+        const std::string out = runAdminCommand({"settings", folder.path().toStdString()}).output;
+        return out.substr(out.find("database: "));
+    };
+    EXPECT_EQ(database(), "database: SQLite " + folder.filePath(QStringLiteral("data.db")).toStdString() + "\n");
+    folder.writeSettings("[数据库]\n类型=PostgreSQL\n主机=db.example\n库名=登记\n");
+    EXPECT_EQ(database(),
+              "database: PostgreSQL 库 登记（主机 db.example，端口 默认，用户 默认）; the password comes from "
+              "~/.pgpass, PGPASSFILE or a service file\n");
+    folder.writeSettings("[数据库]\n类型=Oracle\n");
+    EXPECT_NE(database().find("warning: [数据库] 类型=Oracle is neither PostgreSQL nor SQLite"), std::string::npos);
+}
+
+// A desk folder whose document.ini names a new database of the test cluster.
+class ServerFolder : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        m_database = m_server.createDatabase();
+        ASSERT_FALSE(m_database.isEmpty()) << m_server.failure().toStdString();
+        m_folder.writeSettings(m_server.settingsSection(m_database));
+    }
+    void TearDown() override
+    {
+        QSqlDatabase::removeDatabase(QStringLiteral("check"));
+        m_server.dropDatabase(m_database);
+    }
+    std::string folder() const { return m_folder.path().toStdString(); }
+    QString value(const QString& sql)
+    {
+        if (!QSqlDatabase::contains(QStringLiteral("check")))
+            m_server.address(m_database).open(QStringLiteral("check"));
+        QSqlQuery query(QSqlDatabase::database(QStringLiteral("check"), false));
+        return query.exec(sql) && query.next() ? query.value(0).toString() : QStringLiteral("?");
+    }
+
+    test::PostgresServer& m_server = test::PostgresServer::instance();
+    test::TempDeskFolder m_folder;
+    QString m_database;
+};
+
+TEST_F(ServerFolder, InitCreatesTheRegistersOnTheServerAndNeverOverwrites)
+{
+    const AdminResult first = runAdminCommand({"init", folder()});
+    ASSERT_EQ(first.exitCode, 0) << first.errors;
+    EXPECT_EQ(first.output.rfind("created the registers in 库 " + m_database.toStdString(), 0), 0u) << first.output;
+    EXPECT_FALSE(QFile::exists(m_folder.filePath(QStringLiteral("data.db"))));
+    EXPECT_EQ(value(QStringLiteral("SELECT count(*) FROM 发文登记表")), QStringLiteral("0"));
+    const AdminResult second = runAdminCommand({"init", folder()});
+    EXPECT_EQ(second.exitCode, 3);
+    EXPECT_NE(second.errors.find("already holds 发文登记表、收文登记表、人员信息表、号码占用表"), std::string::npos)
+        << second.errors;
+}
+
+// data.db with two outgoing registrations (one with an attachment), one incoming and two people.
+void fillDataFile(const QString& path)
+{
+    QSqlDatabase database = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("source"));
+    database.setDatabaseName(path);
+    ASSERT_TRUE(database.open());
+    QSqlQuery query(database);
+    for (const char* statement :
+         {"INSERT INTO 发文登记表 (发文号, 标题, 条码已打) VALUES ('法〔2026〕1号', '甲', '是')",
+          "INSERT INTO 发文登记表 (发文号, 标题, 文件类型, 文件数据) VALUES ('法〔2026〕2号', 'O''Brien', 'doc', "
+          "x'00ff27')",
+          "INSERT INTO 收文登记表 (发文号, 标题) VALUES ('外〔2026〕9号', '乙')",
+          "INSERT INTO 人员信息表 (姓名, 简称) VALUES ('张三', 'ZS')", "INSERT INTO 人员信息表 (姓名) VALUES ('李四')"})
+        ASSERT_TRUE(query.exec(QString::fromUtf8(statement))) << statement;
+    query.finish();
+    database.close();
+}
+
+TEST_F(ServerFolder, CopyMovesEveryRegistrationAndPersonAndPrintsTheCountsOfBothSides)
+{
+    ASSERT_TRUE(m_folder.createDatabase());
+    fillDataFile(m_folder.filePath(QStringLiteral("data.db")));
+    QSqlDatabase::removeDatabase(QStringLiteral("source"));
+
+    const AdminResult copied = runAdminCommand({"copy", folder()});
+    ASSERT_EQ(copied.exitCode, 0) << copied.errors;
+    EXPECT_NE(copied.output.find("发文登记表: read 2 records (1 with attachments, 3 bytes); wrote 2; the server had 0 "
+                                 "records (0 with attachments, 0 bytes) and now has 2 records (1 with attachments, 3 "
+                                 "bytes)\n"),
+              std::string::npos)
+        << copied.output;
+    EXPECT_NE(
+        copied.output.find("人员信息表: read 2 records; wrote 2; the server had 0 records and now has 2 records\n"),
+        std::string::npos)
+        << copied.output;
+    EXPECT_EQ(value(QStringLiteral("SELECT string_agg(发文号 || 标题, ',' ORDER BY rowid) FROM 发文登记表")),
+              QStringLiteral("法〔2026〕1号甲,法〔2026〕2号O'Brien"));
+    EXPECT_EQ(value(QStringLiteral("SELECT encode(文件数据, 'hex') FROM 发文登记表 WHERE 文件类型 = 'doc'")),
+              QStringLiteral("00ff27"));
+
+    // A register that is not empty is copied into only when told to; people are not doubled.
+    const AdminResult again = runAdminCommand({"copy", folder()});
+    EXPECT_EQ(again.exitCode, 3);
+    EXPECT_NE(again.errors.find("Give --append"), std::string::npos) << again.errors;
+    EXPECT_EQ(value(QStringLiteral("SELECT count(*) FROM 发文登记表")), QStringLiteral("2"));
+    const AdminResult appended = runAdminCommand({"copy", "--append", folder()});
+    ASSERT_EQ(appended.exitCode, 0) << appended.errors;
+    EXPECT_EQ(value(QStringLiteral("SELECT count(*) FROM 发文登记表")), QStringLiteral("4"));
+    EXPECT_EQ(value(QStringLiteral("SELECT count(*) FROM 人员信息表")), QStringLiteral("2"));
+}
+
+TEST_F(ServerFolder, CopyRefusesAFolderWithoutAServerOrARegister)
+{
+    const AdminResult missing = runAdminCommand({"copy", folder()});
+    EXPECT_EQ(missing.exitCode, 4);
+    EXPECT_NE(missing.errors.find("nothing was copied"), std::string::npos) << missing.errors;
+    test::TempDeskFolder plain;
+    ASSERT_TRUE(plain.createDatabase());
+    EXPECT_NE(runAdminCommand({"copy", plain.path().toStdString()}).errors.find("names no PostgreSQL database"),
+              std::string::npos);
 }
 
 } // namespace

@@ -9,6 +9,7 @@
 #include "db/TransactionGuard.h"
 
 #include <QFile>
+#include <algorithm>
 #include <gtest/gtest.h>
 
 using namespace regdesk;
@@ -18,7 +19,8 @@ using regdesk::test::TestDatabase;
 
 namespace {
 
-class DatabaseTest : public ::testing::Test
+// The database layer on data.db and on PostgreSQL alike.
+class DatabaseTest : public ::testing::TestWithParam<test::Backend>
 {
 protected:
     void SetUp() override { ASSERT_TRUE(m_db.isOpen()); }
@@ -37,9 +39,12 @@ protected:
         return row;
     }
 
-    TestDatabase m_db;
+    TestDatabase m_db{GetParam()};
     FakePrompter& m_prompter = m_db.prompter();
 };
+
+INSTANTIATE_TEST_SUITE_P(Databases, DatabaseTest, ::testing::Values(test::Backend::Sqlite, test::Backend::Postgres),
+                         test::BackendName());
 
 TEST(Connection, MissingDatabaseFailsWithTheErrorBoxAndCreatesNoFile)
 {
@@ -64,7 +69,7 @@ TEST(Connection, StringKeepsTheJetFormatAroundTheFile)
     EXPECT_EQ(SqlDialect::dataSourceOf(text), "/desk/data.db");
 }
 
-TEST_F(DatabaseTest, FieldTextIsTrimmedAndEmptyForNull)
+TEST_P(DatabaseTest, FieldTextIsTrimmedAndEmptyForNull)
 {
     ASSERT_TRUE(run("INSERT INTO 发文登记表 (发文号, 标题, 密级) VALUES ('  A1 ', NULL, '')"_gbk));
     ASSERT_TRUE(run("INSERT INTO 人员信息表 (姓名) VALUES ('x')"_gbk));
@@ -84,7 +89,7 @@ TEST_F(DatabaseTest, FieldTextIsTrimmedAndEmptyForNull)
     EXPECT_TRUE(m_prompter.shown().empty());
 }
 
-TEST_F(DatabaseTest, EmptyResultCountsZero)
+TEST_P(DatabaseTest, EmptyResultCountsZero)
 {
     AdoRecordset recordset;
     ASSERT_TRUE(recordset.openQuery(RegisterStatements::selectNumber(RegisterStatements::outgoingTable(), "none")));
@@ -93,7 +98,7 @@ TEST_F(DatabaseTest, EmptyResultCountsZero)
     EXPECT_EQ(recordset.fieldText("发文号"_gbk), "");
 }
 
-TEST_F(DatabaseTest, MovingAboutAndCounting)
+TEST_P(DatabaseTest, MovingAboutAndCounting)
 {
     for (const char* number : {"1", "2", "3"})
         ASSERT_TRUE(run(RegisterStatements::insertOutgoing(RegisterStatements::outgoingTable(), record(number))));
@@ -111,7 +116,7 @@ TEST_F(DatabaseTest, MovingAboutAndCounting)
     EXPECT_EQ(m_prompter.shown().size(), 1u); // moving past the end is reported once
 }
 
-TEST_F(DatabaseTest, RowByRowScanSeesEveryRowAndReportsAFailureOnce)
+TEST_P(DatabaseTest, RowByRowScanSeesEveryRowAndReportsAFailureOnce)
 {
     for (const char* number : {"1", "2", "3"})
         ASSERT_TRUE(run(RegisterStatements::insertOutgoing(RegisterStatements::outgoingTable(), record(number))));
@@ -131,7 +136,7 @@ TEST_F(DatabaseTest, RowByRowScanSeesEveryRowAndReportsAFailureOnce)
     EXPECT_EQ(m_prompter.shown().size(), 1u);
 }
 
-TEST_F(DatabaseTest, SecondQueryOnOneWrapperReplacesTheFirst)
+TEST_P(DatabaseTest, SecondQueryOnOneWrapperReplacesTheFirst)
 {
     ASSERT_TRUE(run(RegisterStatements::insertOutgoing(RegisterStatements::outgoingTable(), record("1"))));
     AdoRecordset recordset;
@@ -142,7 +147,7 @@ TEST_F(DatabaseTest, SecondQueryOnOneWrapperReplacesTheFirst)
     EXPECT_EQ(recordset.sourceText(), "(SELECT 姓名 FROM 人员信息表) DERIVEDTBL"_gbk);
 }
 
-TEST_F(DatabaseTest, FailingStatementShowsOneBoxWithTheDescription)
+TEST_P(DatabaseTest, FailingStatementShowsOneBoxWithTheDescription)
 {
     AdoRecordset recordset;
     EXPECT_FALSE(recordset.openQuery("SELECT 发文号 FROM 没有的表"_gbk));
@@ -153,7 +158,7 @@ TEST_F(DatabaseTest, FailingStatementShowsOneBoxWithTheDescription)
     EXPECT_EQ(recordset.recordCount(), 0);
 }
 
-TEST_F(DatabaseTest, QuotesAndChineseRoundTripByteForByte)
+TEST_P(DatabaseTest, QuotesAndChineseRoundTripByteForByte)
 {
     DocumentRecord row = record("某中法〔2026〕1号"_gbk);
     row[DocumentRecord::Title] = "关于'张三'的\"通知\"; DROP TABLE 发文登记表; --"_gbk;
@@ -172,7 +177,7 @@ TEST_F(DatabaseTest, QuotesAndChineseRoundTripByteForByte)
     EXPECT_EQ(recordset.fieldText("成文日期"_gbk), "20261208");
 }
 
-TEST_F(DatabaseTest, QuotedNumberCannotWidenADelete)
+TEST_P(DatabaseTest, QuotedNumberCannotWidenADelete)
 {
     const GbkString table = RegisterStatements::outgoingTable();
     ASSERT_TRUE(run(RegisterStatements::insertOutgoing(table, record("keep"))));
@@ -183,7 +188,7 @@ TEST_F(DatabaseTest, QuotedNumberCannotWidenADelete)
     EXPECT_EQ(recordset.recordCount(), 1);
 }
 
-TEST_F(DatabaseTest, JetDeleteStarRuns)
+TEST_P(DatabaseTest, JetDeleteStarRuns)
 {
     const GbkString table = RegisterStatements::incomingTable();
     ASSERT_TRUE(run(RegisterStatements::insertIncoming(table, record("A"))));
@@ -194,7 +199,45 @@ TEST_F(DatabaseTest, JetDeleteStarRuns)
     EXPECT_TRUE(m_prompter.shown().empty());
 }
 
-TEST_F(DatabaseTest, IncomingRowsHaveNoBarcodeMark)
+// Comparisons as the Access register made them: ASCII case ignored in = and
+// LIKE, no escape character in LIKE, sorting without regard to ASCII case;
+// and an assignment keeps the case it was given.
+TEST_P(DatabaseTest, TextComparesAndSortsAsTheRegisterAlwaysDid)
+{
+    const GbkString table = RegisterStatements::outgoingTable();
+    for (const char* number : {"Ab", "ab", "B", "a\\b", "a%b", "Ｘ"})
+        ASSERT_TRUE(run(RegisterStatements::insertOutgoing(table, record(utf8ToGbk(number)))));
+    ASSERT_TRUE(run(RegisterStatements::updateFileType(table, "DOC", "B")));
+    const auto numbers = [](const GbkString& sql) {
+        std::vector<GbkString> found;
+        AdoRecordset records;
+        if (records.openQuery(sql))
+            for (records.moveFirst(); !records.isEof(); records.moveNext())
+                found.push_back(records.fieldText(0));
+        std::sort(found.begin(), found.end());
+        return found;
+    };
+    EXPECT_EQ(numbers(RegisterStatements::selectNumber(table, "AB")), (std::vector<GbkString>{"Ab", "ab"}));
+    EXPECT_EQ(numbers(RegisterStatements::selectNumber(table, "ｘ"_gbk)), std::vector<GbkString>{}); // ASCII only
+    // "\" is no escape: "A\%" is a backslash and a wildcard.
+    EXPECT_EQ(numbers("SELECT 发文号 FROM 发文登记表 WHERE 发文号 LIKE 'A\\%'"_gbk), std::vector<GbkString>{"a\\b"});
+    EXPECT_EQ(numbers("SELECT 文件类型 FROM 发文登记表 WHERE 文件类型 <> ''"_gbk), std::vector<GbkString>{"DOC"});
+
+    ASSERT_TRUE(run("INSERT INTO 人员信息表 (姓名, 简称) VALUES ('乙', 'zb')"_gbk));
+    ASSERT_TRUE(run("INSERT INTO 人员信息表 (姓名, 简称) VALUES ('甲', 'ZA')"_gbk));
+    ASSERT_TRUE(run("INSERT INTO 人员信息表 (姓名, 简称) VALUES ('丙', 'Y')"_gbk));
+    AdoRecordset people;
+    ASSERT_TRUE(people.openQuery(RegisterStatements::selectPeople()));
+    AdoRecordset completion;
+    ASSERT_TRUE(completion.openQuery(RegisterStatements::completeByInitials(people.sourceText(), "z")));
+    std::vector<GbkString> order;
+    for (completion.moveFirst(); !completion.isEof(); completion.moveNext())
+        order.push_back(completion.fieldText("姓名"_gbk));
+    EXPECT_EQ(order, (std::vector<GbkString>{"甲"_gbk, "乙"_gbk}));
+    EXPECT_TRUE(m_prompter.shown().empty());
+}
+
+TEST_P(DatabaseTest, IncomingRowsHaveNoBarcodeMark)
 {
     ASSERT_TRUE(run(RegisterStatements::insertIncoming(RegisterStatements::incomingTable(), record("A"))));
     AdoRecordset recordset;
@@ -202,7 +245,7 @@ TEST_F(DatabaseTest, IncomingRowsHaveNoBarcodeMark)
     EXPECT_EQ(recordset.fieldText(0), "");
 }
 
-TEST_F(DatabaseTest, CodeYearIsFoundAnywhereInTheText)
+TEST_P(DatabaseTest, CodeYearIsFoundAnywhereInTheText)
 {
     DocumentRecord row = record("A");
     row[DocumentRecord::CodeDate] = "20261208";
@@ -214,7 +257,7 @@ TEST_F(DatabaseTest, CodeYearIsFoundAnywhereInTheText)
     EXPECT_EQ(recordset.recordCount(), 0);
 }
 
-TEST_F(DatabaseTest, BlobsRoundTripAndZeroBytesLeaveTheBuffer)
+TEST_P(DatabaseTest, BlobsRoundTripAndZeroBytesLeaveTheBuffer)
 {
     const GbkString table = RegisterStatements::outgoingTable();
     ASSERT_TRUE(run(RegisterStatements::insertOutgoing(table, record("A"))));
@@ -247,7 +290,7 @@ TEST_F(DatabaseTest, BlobsRoundTripAndZeroBytesLeaveTheBuffer)
     EXPECT_FALSE(recordset.writeBlob(RegisterStatements::selectFileData(table, "none")));
 }
 
-TEST_F(DatabaseTest, TransactionGuardRollsBackUnlessCommitted)
+TEST_P(DatabaseTest, TransactionGuardRollsBackUnlessCommitted)
 {
     const GbkString table = RegisterStatements::outgoingTable();
     ASSERT_TRUE(run(RegisterStatements::insertOutgoing(table, record("A"))));

@@ -1,12 +1,16 @@
 #include "FakePrompter.h"
+#include "PostgresServer.h"
 #include "TempDeskFolder.h"
+#include "TestDatabase.h"
 #include "db/AdoDatabase.h"
 #include "db/DatabaseMaintenance.h"
 #include "db/MaintenanceController.h"
+#include "db/ServerMaintenance.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <gtest/gtest.h>
@@ -228,6 +232,95 @@ TEST_F(ControllerTest, AFailedReconnectClosesTheForm)
     EXPECT_EQ(m_prompter.captions().back(), QStringLiteral("系统提示"));
     EXPECT_EQ(m_closed, 1);
     EXPECT_EQ(AdoDatabase::activeConnection(), nullptr);
+}
+
+// 压缩库 and 备份库 on the PostgreSQL register, while the desk stays connected.
+class ServerMaintenanceTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_db.isOpen());
+        ASSERT_TRUE(test::TestDatabase::run("INSERT INTO 发文登记表 (发文号) VALUES ('档发〔2024〕1号')"_gbk));
+    }
+    QStringList backups()
+    {
+        return QDir(m_db.folder().path()).entryList({QStringLiteral("*.bak"), QStringLiteral("*.tmp")}, QDir::Files);
+    }
+
+    test::TestDatabase m_db{test::Backend::Postgres};
+    FakePrompter m_prompter;
+    int m_closed = 0;
+    MaintenanceController m_controller{m_db.database(),
+                                       m_db.folder().gbkPath(),
+                                       m_prompter,
+                                       nullptr,
+                                       [] { return QDateTime(QDate(2024, 3, 5), QTime(14, 7, 59)); },
+                                       [this] { ++m_closed; }};
+};
+
+TEST_F(ServerMaintenanceTest, CompactionVacuumsWithoutClosingTheConnection)
+{
+    const auto connection = AdoDatabase::activeConnection();
+    m_controller.compactDatabaseFile();
+    EXPECT_EQ(m_prompter.texts(), QStringList{QStringLiteral("数据压缩完成！")});
+    EXPECT_EQ(AdoDatabase::activeConnection(), connection);
+    EXPECT_EQ(m_closed, 0);
+}
+
+TEST_F(ServerMaintenanceTest, BackupIsADumpThatRestoresTheRegisterAndReplacesTheOlderBackups)
+{
+    m_db.folder().writeFile(QStringLiteral("旧.bak"), "old");
+    m_controller.backupDatabaseFile();
+    EXPECT_TRUE(m_prompter.texts().isEmpty()); // not the first backup
+    m_controller.continueBackup();
+    EXPECT_EQ(m_prompter.texts(), QStringList{QStringLiteral("数据库备份完成!")});
+    EXPECT_EQ(backups(), QStringList{QStringLiteral("2024年3月5日14时7分.bak")});
+
+    test::PostgresServer& server = test::PostgresServer::instance();
+    const QString restored = server.createDatabase();
+    QProcess restore;
+    restore.start(ServerMaintenance::programPath(QStringLiteral("pg_restore")),
+                  server.address(restored).programArguments() +
+                      QStringList{m_db.folder().filePath(QStringLiteral("2024年3月5日14时7分.bak"))});
+    ASSERT_TRUE(restore.waitForFinished(120000));
+    EXPECT_EQ(restore.exitCode(), 0) << restore.readAllStandardError().toStdString();
+    {
+        ASSERT_TRUE(server.address(restored).open(QStringLiteral("restored")).isEmpty());
+        QSqlQuery query(QSqlDatabase::database(QStringLiteral("restored"), false));
+        ASSERT_TRUE(query.exec(QStringLiteral("SELECT 发文号 FROM 发文登记表")) && query.next());
+        EXPECT_EQ(query.value(0).toString(), QStringLiteral("档发〔2024〕1号"));
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("restored"));
+    server.dropDatabase(restored);
+}
+
+TEST_F(ServerMaintenanceTest, WhatCannotBeDoneIsReportedAndKeepsTheOlderBackups)
+{
+    // A desk user who may write the registers but does not own them.
+    ASSERT_TRUE(test::TestDatabase::run("DROP ROLE IF EXISTS 职员"_gbk));
+    for (const char* statement : {"CREATE ROLE 职员 LOGIN",
+                                  "GRANT SELECT, INSERT, UPDATE, DELETE ON 发文登记表, 收文登记表, 人员信息表, "
+                                  "号码占用表 TO 职员",
+                                  "GRANT USAGE ON SEQUENCE 号码占用表_会话 TO 职员"})
+        ASSERT_TRUE(test::TestDatabase::run(utf8ToGbk(statement)));
+    const test::PostgresServer& server = test::PostgresServer::instance();
+    const QString database = m_db.database().connection()->databasePath();
+    m_db.folder().writeSettings(server.settingsSection(database, "职员"));
+    m_db.folder().writeFile(QStringLiteral("旧.bak"), "old");
+    m_controller.compactDatabaseFile();
+    ASSERT_EQ(m_prompter.texts().size(), 1);
+    EXPECT_TRUE(m_prompter.texts()[0].contains(QStringLiteral("只有表的所有者能压缩")))
+        << m_prompter.texts()[0].toStdString();
+
+    // A dump that cannot be made leaves no half file and deletes no backup.
+    m_prompter.clear();
+    m_db.folder().writeSettings("[数据库]\n类型=PostgreSQL\n主机=/nonexistent/socket/folder\n库名=x\n");
+    m_controller.continueBackup();
+    ASSERT_EQ(m_prompter.texts().size(), 1);
+    EXPECT_TRUE(m_prompter.texts()[0].startsWith(QStringLiteral("pg_dump"))) << m_prompter.texts()[0].toStdString();
+    EXPECT_EQ(backups(), QStringList{QStringLiteral("旧.bak")});
+    EXPECT_EQ(m_closed, 0);
 }
 
 } // namespace

@@ -1,13 +1,17 @@
+#include "PostgresServer.h"
 #include "QueryDatabase.h"
+#include "db/PostgresRegisterSearch.h"
 #include "db/RegisterDatabaseFile.h"
 #include "db/RegisterStatements.h"
 #include "db/SearchIndex.h"
+#include "db/SqlDialect.h"
 #include "db/SqliteRegisterSearch.h"
 #include "platform/GbkQt.h"
 
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <gtest/gtest.h>
+#include <memory>
 
 using namespace regdesk;
 using regdesk::test::QueryDatabase;
@@ -32,10 +36,34 @@ std::vector<GbkString> gbkTerms(const std::vector<const char*>& terms)
     return converted;
 }
 
+// Where a search runs: data.db with its helper index or reading the whole
+// register, or PostgreSQL; every rule holds on each.
+enum class SearchMode
+{
+    Indexed,
+    Scanned,
+    Server,
+};
+
+std::string modeName(SearchMode mode)
+{
+    return mode == SearchMode::Indexed ? "_indexed" : mode == SearchMode::Scanned ? "_scanned" : "_PostgreSQL";
+}
+
+const auto kSearchModes = ::testing::Values(SearchMode::Indexed, SearchMode::Scanned, SearchMode::Server);
+
 // A small register whose records each stand for one rule of the search.
 class RegisterSearchTest : public ::testing::Test
 {
 protected:
+    explicit RegisterSearchTest(SearchMode mode = SearchMode::Indexed)
+        : m_db(mode == SearchMode::Server ? test::Backend::Postgres : test::Backend::Sqlite),
+          m_search(makeRegisterSearch(m_db.connection()))
+    {
+        if (auto* sqlite = dynamic_cast<SqliteRegisterSearch*>(m_search.get()))
+            sqlite->setIndexUse(mode == SearchMode::Indexed);
+    }
+
     void SetUp() override
     {
         ASSERT_TRUE(m_db.isOpen());
@@ -59,7 +87,7 @@ protected:
     }
 
     QueryDatabase m_db;
-    SqliteRegisterSearch m_search{m_db.connection()};
+    std::unique_ptr<RegisterSearch> m_search;
 };
 
 struct FuzzyCase
@@ -69,16 +97,16 @@ struct FuzzyCase
     std::vector<std::string> numbers;
 };
 
-// Each case runs on the helper index and on a plain read of the register.
-class FuzzySearch : public RegisterSearchTest, public ::testing::WithParamInterface<std::tuple<FuzzyCase, bool>>
+class FuzzySearch : public RegisterSearchTest, public ::testing::WithParamInterface<std::tuple<FuzzyCase, SearchMode>>
 {
+protected:
+    FuzzySearch() : RegisterSearchTest(std::get<1>(GetParam())) {}
 };
 
 TEST_P(FuzzySearch, FindsEveryTermInTheJoinedColumns)
 {
-    const auto& [row, useIndex] = GetParam();
-    m_search.setIndexUse(useIndex);
-    const SearchResult result = m_search.fuzzy(kTable, gbkTerms(row.terms), {});
+    const FuzzyCase& row = std::get<0>(GetParam());
+    const SearchResult result = m_search->fuzzy(kTable, gbkTerms(row.terms), {});
     EXPECT_TRUE(result.error.isEmpty()) << result.error.toStdString();
     EXPECT_EQ(numbersOf(result), row.numbers);
 }
@@ -97,11 +125,10 @@ INSTANTIATE_TEST_SUITE_P(
             FuzzyCase{"namesakeListedWithTheMatch", {"独有词"}, {"A5", "a5"}},
             FuzzyCase{"eachMatchBringsItsNamesakes", {"函"}, {"A5", "a5", "A5", "a5"}},
             FuzzyCase{"recordWithoutNumber", {"无号记录"}, {""}}, FuzzyCase{"quotesInTerms", {"O'B", "\"hi\""}, {"A7"}},
-            FuzzyCase{"percentIsPlainText", {"%完"}, {"A8"}}, FuzzyCase{"unknownCharacter", {"鑫"}, {}}),
-        ::testing::Bool()),
-    [](const auto& test) {
-        return std::string(std::get<0>(test.param).name) + (std::get<1>(test.param) ? "_indexed" : "_scanned");
-    });
+            FuzzyCase{"percentIsPlainText", {"%完"}, {"A8"}}, FuzzyCase{"unknownCharacter", {"鑫"}, {}},
+            FuzzyCase{"underscoreIsPlainText", {"Z_0"}, {"A8"}}, FuzzyCase{"punctuationOnly", {"%"}, {"A8"}}),
+        kSearchModes),
+    [](const auto& test) { return std::string(std::get<0>(test.param).name) + modeName(std::get<1>(test.param)); });
 
 struct ExactCase
 {
@@ -111,15 +138,16 @@ struct ExactCase
     std::vector<std::string> numbers;
 };
 
-class ExactSearch : public RegisterSearchTest, public ::testing::WithParamInterface<std::tuple<ExactCase, bool>>
+class ExactSearch : public RegisterSearchTest, public ::testing::WithParamInterface<std::tuple<ExactCase, SearchMode>>
 {
+protected:
+    ExactSearch() : RegisterSearchTest(std::get<1>(GetParam())) {}
 };
 
 TEST_P(ExactSearch, FindsTheValueInOneColumn)
 {
-    const auto& [row, useIndex] = GetParam();
-    m_search.setIndexUse(useIndex);
-    const SearchResult result = m_search.exact(kTable, utf8ToGbk(row.column), utf8ToGbk(row.value), {});
+    const ExactCase& row = std::get<0>(GetParam());
+    const SearchResult result = m_search->exact(kTable, utf8ToGbk(row.column), utf8ToGbk(row.value), {});
     EXPECT_TRUE(result.error.isEmpty()) << result.error.toStdString();
     EXPECT_EQ(numbersOf(result), row.numbers);
 }
@@ -134,25 +162,64 @@ INSTANTIATE_TEST_SUITE_P(
                                          ExactCase{"underscoreMatchesNothingElse", "标题", "关_", {}},
                                          ExactCase{"quote", "标题", "O'Brien", {"A7"}},
                                          ExactCase{"blanksOfTheStoredField", "标题", " 甲乙", {"A4"}},
-                                         ExactCase{"noMatchAcrossACharacterBoundary", "标题", "〔", {}}),
-                       ::testing::Bool()),
-    [](const auto& test) {
-        return std::string(std::get<0>(test.param).name) + (std::get<1>(test.param) ? "_indexed" : "_scanned");
-    });
+                                         ExactCase{"noMatchAcrossACharacterBoundary", "标题", "〔", {}},
+                                         ExactCase{"asciiCaseIgnoredInAWord", "标题", "o'brien", {"A7"}}),
+                       kSearchModes),
+    [](const auto& test) { return std::string(std::get<0>(test.param).name) + modeName(std::get<1>(test.param)); });
 
-TEST_F(RegisterSearchTest, ExactSearchTakesOnlyTheRegistersColumnNames)
+class EitherSearch : public RegisterSearchTest, public ::testing::WithParamInterface<SearchMode>
+{
+protected:
+    EitherSearch() : RegisterSearchTest(GetParam()) {}
+};
+
+INSTANTIATE_TEST_SUITE_P(Modes, EitherSearch, ::testing::Values(SearchMode::Indexed, SearchMode::Server),
+                         [](const auto& test) { return modeName(test.param).substr(1); });
+
+TEST_P(EitherSearch, ExactSearchTakesOnlyTheRegistersColumnNames)
 {
     for (const char* column : {"发文号='' OR 1=1 --", "版本", "文件数据", "1=1 OR 标题"}) {
-        const SearchResult result = m_search.exact(kTable, utf8ToGbk(column), "x", {});
+        const SearchResult result = m_search->exact(kTable, utf8ToGbk(column), "x", {});
         EXPECT_FALSE(result.error.isEmpty()) << column;
         EXPECT_TRUE(result.rows.empty()) << column;
     }
     EXPECT_EQ(m_db.value(QStringLiteral("SELECT count(*) FROM 发文登记表")), QStringLiteral("9"));
 }
 
+// Terms of one, two and three characters and the value of an exact search
+// all reach the server's index (the plan's only other way is a full scan).
+TEST(ServerSearchIndex, ServesTermsOfEveryLength)
+{
+    QueryDatabase db(test::Backend::Postgres);
+    ASSERT_TRUE(db.isOpen());
+    ASSERT_TRUE(db.execute(QStringLiteral("SET enable_seqscan = off")));
+    const QString joined = PostgresRegisterSearch::joinedTextSql();
+    for (const QString& pattern : {QStringLiteral("LIKE '%召召召%'"), QStringLiteral("LIKE '%表表表彰彰彰%'"),
+                                   QStringLiteral("ILIKE '%北北北湖湖湖区区区%'")}) {
+        for (const QString& table : {QStringLiteral("发文登记表"), QStringLiteral("收文登记表")}) {
+            QSqlQuery plan(QSqlDatabase::database(db.connection()->name(), false));
+            ASSERT_TRUE(plan.exec(QStringLiteral("EXPLAIN SELECT rowid FROM %1 WHERE regdesk_tripled(%2) %3")
+                                      .arg(table, joined, pattern)));
+            QString text;
+            while (plan.next())
+                text += plan.value(0).toString() + u'\n';
+            EXPECT_TRUE(text.contains(QStringLiteral("Index Scan on \"%1_检索\"").arg(table))) << text.toStdString();
+        }
+    }
+    // Numbering's reads go through indexes too.
+    QSqlQuery plan(QSqlDatabase::database(db.connection()->name(), false));
+    ASSERT_TRUE(
+        plan.exec(QStringLiteral("EXPLAIN ") +
+                  SqlDialect::toPostgres(RegisterStatements::selectNumbersOfYearContaining(2026, "法〔2026〕"_gbk))));
+    QString text;
+    while (plan.next())
+        text += plan.value(0).toString() + u'\n';
+    EXPECT_TRUE(text.contains(QStringLiteral("Index Scan on \"发文登记表_发文号_片段\""))) << text.toStdString();
+}
+
 TEST_F(RegisterSearchTest, TheIndexFollowsInsertsUpdatesAndDeletes)
 {
-    const auto find = [this](const char* term) { return numbersOf(m_search.fuzzy(kTable, gbkTerms({term}), {})); };
+    const auto find = [this](const char* term) { return numbersOf(m_search->fuzzy(kTable, gbkTerms({term}), {})); };
     ASSERT_TRUE(m_db.execute(QStringLiteral("UPDATE 发文登记表 SET 标题='调整分工' WHERE 发文号='A2'")));
     EXPECT_EQ(find("召开"), std::vector<std::string>{});
     EXPECT_EQ(find("调整"), std::vector<std::string>{"A2"});
@@ -174,7 +241,7 @@ TEST_F(RegisterSearchTest, ADatabaseWithoutTheIndexGetsItAtTheFirstSearch)
         ASSERT_TRUE(m_db.execute(QString::fromUtf8(drop)));
     ASSERT_EQ(SearchIndex::state(database, toQString(kTable)), SearchIndex::State::Missing);
     qint64 lastTotal = -1;
-    const SearchResult result = m_search.fuzzy(kTable, gbkTerms({"表彰"}), [&](qint64, qint64 total) {
+    const SearchResult result = m_search->fuzzy(kTable, gbkTerms({"表彰"}), [&](qint64, qint64 total) {
         if (total > 0)
             lastTotal = total;
     });
@@ -191,7 +258,7 @@ TEST_F(RegisterSearchTest, RenumberedRowsAreNoticedAndReindexed)
     // Close the gap as a VACUUM may do, behind the index's back.
     ASSERT_TRUE(m_db.execute(QStringLiteral("UPDATE 发文登记表 SET rowid = rowid - 1")));
     ASSERT_EQ(SearchIndex::state(database, toQString(kTable)), SearchIndex::State::Stale);
-    EXPECT_EQ(numbersOf(m_search.fuzzy(kTable, gbkTerms({"O'Brien"}), {})), std::vector<std::string>{"A7"});
+    EXPECT_EQ(numbersOf(m_search->fuzzy(kTable, gbkTerms({"O'Brien"}), {})), std::vector<std::string>{"A7"});
     EXPECT_EQ(SearchIndex::state(database, toQString(kTable)), SearchIndex::State::InStep);
 }
 

@@ -157,8 +157,34 @@ TEST(Proposal, ShowsTheTitleOfTheLastNumber)
     EXPECT_EQ(nextNumber(proposal.lastNumber), "法〔2026〕6号"_gbk);
 }
 
-// The same questions asked of a real register file.
-class NumberingOnDatabase : public ::testing::Test
+// Numbers held by other desks are passed over; what the clerk sees follows the number proposed.
+TEST(Proposal, PassesOverNumbersThatOtherDesksHold)
+{
+    FakeOutgoingRegister register_;
+    register_.numbers = {"法〔2026〕5号"_gbk};
+    register_.titles["法〔2026〕5号"_gbk] = "已登记"_gbk;
+    register_.barcoded = 3;
+    register_.heldElsewhere = {"法〔2026〕6号"_gbk, "法〔2026〕7号"_gbk, "FY260004"};
+    const NumberingProposal proposal =
+        propose(kPrefix, kPrefixes, 2026, CodeNumberLayout{"FY", 2, "2", "4"}, register_);
+    EXPECT_EQ(proposal.lastNumber, "法〔2026〕7号"_gbk);
+    EXPECT_EQ(proposal.lastTitle, GbkString{}); // held, not registered
+    EXPECT_EQ(nextNumber(proposal.lastNumber), "法〔2026〕8号"_gbk);
+    EXPECT_EQ(proposal.codeNumber, "FY260005");
+    EXPECT_EQ(register_.reserved, (std::vector<GbkString>{"法〔2026〕8号"_gbk, "FY260005"}));
+    EXPECT_EQ(register_.counted, (std::vector<std::pair<GbkString, int>>{{"FY26", 3}}));
+    EXPECT_EQ(register_.units, 1);
+}
+
+TEST(Proposal, ReservesNoCodeNumberWithoutASerial)
+{
+    FakeOutgoingRegister register_;
+    propose(kPrefix, kPrefixes, 2026, CodeNumberLayout{"FY", 2, "2", "9"}, register_);
+    EXPECT_EQ(register_.reserved, std::vector<GbkString>{"法〔2026〕1号"_gbk});
+}
+
+// The same questions asked of a real register, data.db and PostgreSQL.
+class NumberingOnDatabase : public ::testing::TestWithParam<Backend>
 {
 protected:
     void SetUp() override { ASSERT_TRUE(m_db.isOpen()); }
@@ -169,10 +195,13 @@ protected:
         return registerRow(number, title, codeDate, barcodeMade);
     }
 
-    TestDatabase m_db;
+    TestDatabase m_db{GetParam()};
 };
 
-TEST_F(NumberingOnDatabase, ReadsNumbersTitlesAndBarcodeCounts)
+INSTANTIATE_TEST_SUITE_P(Databases, NumberingOnDatabase, ::testing::Values(Backend::Sqlite, Backend::Postgres),
+                         BackendName());
+
+TEST_P(NumberingOnDatabase, ReadsNumbersTitlesAndBarcodeCounts)
 {
     const GbkString table = RegisterStatements::outgoingTable();
     ASSERT_TRUE(run(RegisterStatements::insertOutgoing(table, outgoingRow("法〔2026〕3号"_gbk, "甲"_gbk))));
@@ -197,7 +226,7 @@ TEST_F(NumberingOnDatabase, ReadsNumbersTitlesAndBarcodeCounts)
     EXPECT_TRUE(m_db.prompter().shown().empty());
 }
 
-TEST_F(NumberingOnDatabase, NumbersReadAsTheRecordsetReadsThem)
+TEST_P(NumberingOnDatabase, NumbersReadAsTheRecordsetReadsThem)
 {
     const GbkString table = RegisterStatements::outgoingTable();
     const std::vector<GbkString> stored = {"法〔2026〕3号"_gbk,  " 法〔2026〕4号  "_gbk, "法〔2026〕5号　"_gbk,
@@ -222,7 +251,7 @@ TEST_F(NumberingOnDatabase, NumbersReadAsTheRecordsetReadsThem)
     EXPECT_EQ(lastSerial(kPrefix, kPrefixes, numbers), 5);
 }
 
-TEST_F(NumberingOnDatabase, EmptyRegister)
+TEST_P(NumberingOnDatabase, EmptyRegister)
 {
     SqlOutgoingRegister register_;
     const NumberingProposal proposal =

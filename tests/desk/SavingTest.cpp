@@ -191,8 +191,8 @@ TEST(Saving, FailedAttachmentIsToldAndTheRowStaysSaved)
     EXPECT_TRUE(rows.rows.empty());
 }
 
-// The same, on a register file.
-class SavingOnDatabase : public ::testing::Test
+// The same, on a register: data.db and PostgreSQL.
+class SavingOnDatabase : public ::testing::TestWithParam<Backend>
 {
 protected:
     void SetUp() override { ASSERT_TRUE(m_db.isOpen()); }
@@ -201,14 +201,25 @@ protected:
     void refuseBadTitles()
     {
         QSqlQuery query(QSqlDatabase::database(AdoDatabase::activeConnection()->name()));
+        if (GetParam() == Backend::Postgres) {
+            ASSERT_TRUE(query.exec(QStringLiteral("CREATE FUNCTION refuse() RETURNS trigger LANGUAGE plpgsql AS $$ "
+                                                  "BEGIN IF NEW.标题 = '坏' THEN RAISE EXCEPTION 'refused'; END IF; "
+                                                  "RETURN NEW; END $$")));
+            ASSERT_TRUE(query.exec(QStringLiteral(
+                "CREATE TRIGGER refuse BEFORE INSERT ON 发文登记表 FOR EACH ROW EXECUTE FUNCTION refuse()")));
+            return;
+        }
         ASSERT_TRUE(query.exec(QStringLiteral("CREATE TRIGGER refuse BEFORE INSERT ON 发文登记表 WHEN NEW.标题 = '坏' "
                                               "BEGIN SELECT RAISE(ABORT, 'refused'); END")));
     }
 
-    TestDatabase m_db;
+    TestDatabase m_db{GetParam()};
 };
 
-TEST_F(SavingOnDatabase, ReplacedRowSurvivesAFailedInsert)
+INSTANTIATE_TEST_SUITE_P(Databases, SavingOnDatabase, ::testing::Values(Backend::Sqlite, Backend::Postgres),
+                         BackendName());
+
+TEST_P(SavingOnDatabase, ReplacedRowSurvivesAFailedInsert)
 {
     const GbkString table = RegisterStatements::outgoingTable();
     ASSERT_TRUE(
@@ -227,7 +238,7 @@ TEST_F(SavingOnDatabase, ReplacedRowSurvivesAFailedInsert)
               (std::vector<std::pair<GbkString, GbkString>>{{"法〔2026〕1号"_gbk, "新的"_gbk}}));
 }
 
-TEST_F(SavingOnDatabase, SaveWritesRowsAndFileType)
+TEST_P(SavingOnDatabase, SaveWritesRowsAndFileType)
 {
     const GbkString table = RegisterStatements::outgoingTable();
     ASSERT_TRUE(TestDatabase::run(RegisterStatements::insertOutgoing(table, registerRow("A2", "旧"_gbk))));
@@ -260,7 +271,7 @@ TEST_F(SavingOnDatabase, SaveWritesRowsAndFileType)
     EXPECT_EQ(barcode.recordCount(), 3);
 }
 
-TEST_F(SavingOnDatabase, IncomingRowsGoToTheIncomingRegister)
+TEST_P(SavingOnDatabase, IncomingRowsGoToTheIncomingRegister)
 {
     FakeRegisterRows rows;
     rows.add(registerRow("B1", "收"_gbk));

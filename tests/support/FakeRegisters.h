@@ -11,15 +11,34 @@
 
 namespace regdesk::test {
 
-// The outgoing register as numbering sees it, without a database.
+// The outgoing register as numbering sees it, without a database; numbers
+// in heldElsewhere are held by other desks.
 class FakeOutgoingRegister final : public OutgoingRegisterView
 {
 public:
     std::vector<GbkString> numbers;
     std::map<GbkString, GbkString> titles;
     int barcoded = 0;
+    std::set<GbkString> heldElsewhere;
     std::vector<std::optional<int>> countedYears;
     std::vector<int> searchedYears;
+    std::vector<GbkString> reserved;
+    std::vector<std::pair<GbkString, int>> counted;
+    int units = 0;
+
+    void asOneProposal(const std::function<void()>& proposal) override
+    {
+        ++units;
+        proposal();
+    }
+    bool reserve(const NumberReservation& reservation) override
+    {
+        if (heldElsewhere.count(reservation.number) != 0)
+            return false;
+        reserved.push_back(reservation.number);
+        return true;
+    }
+    void codesCounted(const GbkString& series, int serial) override { counted.emplace_back(series, serial); }
 
     std::vector<GbkString> numbersOfYear(int year, const GbkString&) override
     {

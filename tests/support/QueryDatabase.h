@@ -2,6 +2,7 @@
 
 #include "FakePrompter.h"
 #include "TempDeskFolder.h"
+#include "TestBackend.h"
 #include "db/AdoDatabase.h"
 #include "platform/Gbk.h"
 
@@ -12,12 +13,13 @@
 
 namespace regdesk::test {
 
-// A desk folder with a fresh data.db, open as the active connection while
-// the object lives, and a quick way to put register rows into it.
+// A desk folder with a fresh register (data.db, or a database of the test
+// cluster), open as the active connection while the object lives, and a
+// quick way to put register rows into it.
 class QueryDatabase
 {
 public:
-    QueryDatabase();
+    explicit QueryDatabase(Backend backend = Backend::Sqlite);
     ~QueryDatabase();
     QueryDatabase(const QueryDatabase&) = delete;
     QueryDatabase& operator=(const QueryDatabase&) = delete;
@@ -25,6 +27,7 @@ public:
     bool isOpen() const { return m_database.connection() != nullptr; }
     TempDeskFolder& folder() { return m_folder; }
     FakePrompter& prompter() { return m_prompter; }
+    Backend backend() const { return m_backend; }
     const std::shared_ptr<DbConnection>& connection() const { return AdoDatabase::activeConnection(); }
 
     // Inserts a record whose named columns (UTF-8 name, GBK value) hold the
@@ -36,6 +39,8 @@ public:
     QString value(const QString& sql);
 
 private:
+    Backend m_backend;
+    QString m_serverDatabase;
     FakePrompter m_prompter;
     TempDeskFolder m_folder;
     AdoDatabase m_database{m_prompter};

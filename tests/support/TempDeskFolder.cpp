@@ -26,10 +26,18 @@ bool TempDeskFolder::createDatabase()
     return createRegisterDatabase(filePath(QStringLiteral("data.db"))).isEmpty();
 }
 
+void TempDeskFolder::setDatabaseSection(const std::string& utf8Section)
+{
+    m_databaseSection = utf8Section;
+    writeSettings({});
+}
+
 void TempDeskFolder::writeSettings(const std::string& utf8Text)
 {
     std::string crlf;
-    for (const char c : utf8Text) {
+    const std::string text =
+        m_databaseSection.empty() ? utf8Text : utf8Text + (utf8Text.empty() ? "" : "\n") + m_databaseSection;
+    for (const char c : text) {
         if (c == '\n')
             crlf += '\r';
         crlf += c;

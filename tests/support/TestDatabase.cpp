@@ -1,5 +1,6 @@
 #include "TestDatabase.h"
 
+#include "PostgresServer.h"
 #include "db/AdoRecordset.h"
 #include "db/RegisterStatements.h"
 
@@ -7,11 +8,19 @@
 
 namespace regdesk::test {
 
-TestDatabase::TestDatabase()
+TestDatabase::TestDatabase(Backend backend) : m_backend(backend)
 {
     m_folder.useAsProgramDirectory();
-    m_open =
-        m_folder.createDatabase() && m_database.openConnection(AdoDatabase::connectionStringFor(m_folder.gbkPath()));
+    bool made = false;
+    if (backend == Backend::Postgres) {
+        PostgresServer& server = PostgresServer::instance();
+        m_serverDatabase = server.createRegister();
+        m_folder.setDatabaseSection(server.settingsSection(m_serverDatabase));
+        made = !m_serverDatabase.isEmpty();
+    } else {
+        made = m_folder.createDatabase();
+    }
+    m_open = made && m_database.openConnection(AdoDatabase::connectionStringFor(m_folder.gbkPath()));
     if (m_open)
         AdoDatabase::setActiveConnection(m_database.connection());
 }
@@ -20,6 +29,9 @@ TestDatabase::~TestDatabase()
 {
     if (AdoDatabase::activeConnection() == m_database.connection())
         AdoDatabase::setActiveConnection(nullptr);
+    m_database.closeConnection();
+    if (!m_serverDatabase.isEmpty())
+        PostgresServer::instance().dropDatabase(m_serverDatabase);
 }
 
 bool TestDatabase::run(const GbkString& sql)

@@ -2,6 +2,7 @@
 
 #include "FakePrompter.h"
 #include "TempDeskFolder.h"
+#include "TestBackend.h"
 #include "db/AdoDatabase.h"
 #include "db/DocumentRecord.h"
 
@@ -10,13 +11,14 @@
 
 namespace regdesk::test {
 
-// A fresh data.db in a temporary desk folder that is the program directory,
-// open as the active connection until the fixture goes. The database layer's
-// boxes land in prompter().
+// A fresh register in a temporary desk folder that is the program directory,
+// open as the active connection until the fixture goes: data.db, or a new
+// database of the test cluster that the folder's document.ini names. The
+// database layer's boxes land in prompter().
 class TestDatabase
 {
 public:
-    TestDatabase();
+    explicit TestDatabase(Backend backend = Backend::Sqlite);
     ~TestDatabase();
     TestDatabase(const TestDatabase&) = delete;
     TestDatabase& operator=(const TestDatabase&) = delete;
@@ -26,6 +28,7 @@ public:
     TempDeskFolder& folder() { return m_folder; }
     FakePrompter& prompter() { return m_prompter; }
     AdoDatabase& database() { return m_database; }
+    Backend backend() const { return m_backend; }
 
     // Runs one statement on the active connection.
     static bool run(const GbkString& sql);
@@ -36,9 +39,11 @@ public:
     static std::vector<std::pair<GbkString, GbkString>> rowsOf(const GbkString& table);
 
 private:
+    Backend m_backend;
     FakePrompter m_prompter;
     TempDeskFolder m_folder;
     AdoDatabase m_database{m_prompter};
+    QString m_serverDatabase;
     bool m_open = false;
 };
 

@@ -1,0 +1,51 @@
+#include "db/DatabaseSettings.h"
+
+#include "app/SettingsFile.h"
+#include "platform/FileSystem.h"
+#include "platform/Text.h"
+
+namespace regdesk {
+namespace {
+
+bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+        if (lower(a[i]) != lower(b[i]))
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+DatabaseSettings DatabaseSettings::read(const SettingsFile& settings)
+{
+    const GbkString section = "数据库"_gbk;
+    DatabaseSettings result;
+    // A value ends only at a tab, CR, ";" or "]": blanks around it are the office's typing.
+    const auto value = [&](const char* key) {
+        return GbkString(trimBlanks(settings.getString(section, utf8ToGbk(key))));
+    };
+    result.type = value("类型");
+    result.host = value("主机");
+    result.port = value("端口");
+    result.database = value("库名");
+    result.user = value("用户");
+    if (result.type.empty() || equalsIgnoringAsciiCase(result.type, "sqlite"))
+        result.kind = Kind::DataFile;
+    else if (equalsIgnoringAsciiCase(result.type, "postgresql"))
+        result.kind = Kind::PostgreSql;
+    else
+        result.kind = Kind::Unknown;
+    return result;
+}
+
+DatabaseSettings DatabaseSettings::ofDirectory(const GbkString& programDirectory)
+{
+    return read(SettingsFile(joinPath(programDirectory, "document.ini")));
+}
+
+} // namespace regdesk

@@ -1,0 +1,210 @@
+#include "db/NumberClaims.h"
+
+#include "db/AdoDatabase.h"
+#include "db/ServerAddress.h"
+#include "platform/GbkQt.h"
+#include "platform/ProcessList.h"
+#include "platform/Prompter.h"
+
+#include <QDateTime>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QStringList>
+
+namespace regdesk {
+namespace {
+
+void report(const std::shared_ptr<DbConnection>& connection, const QSqlError& error)
+{
+    if (connection)
+        connection->prompter().ask(nullptr, Prompter::Message{sqlErrorText(error), QString()});
+}
+
+QSqlDatabase databaseOf(const std::shared_ptr<DbConnection>& connection)
+{
+    return connection ? QSqlDatabase::database(connection->name(), false) : QSqlDatabase();
+}
+
+// A desk on data.db is "<pid>:<start time>:<number>": alive while that process runs.
+bool dataFileDeskIsAlive(const QString& session)
+{
+    const QStringList parts = session.split(u':');
+    bool number = false;
+    const long pid = parts.value(0).toLong(&number);
+    if (parts.size() < 2 || !number)
+        return false;
+    const std::optional<std::string> running = processIdentity(pid);
+    return running && QString::fromStdString(*running) == parts[0] + u':' + parts[1];
+}
+
+} // namespace
+
+WriteTransaction::WriteTransaction(std::shared_ptr<DbConnection> connection)
+    : m_connection(std::move(connection)), m_database(databaseOf(m_connection))
+{
+    if (!m_database.isOpen())
+        return;
+    if (m_connection->kind() == SqlDialect::Kind::Postgres) {
+        m_open = run(QStringLiteral("BEGIN"));
+        // Numbering and saving read the register and then write: one desk at a time.
+        if (m_open && !run(QStringLiteral("LOCK TABLE 号码占用表 IN EXCLUSIVE MODE"))) {
+            run(QStringLiteral("ROLLBACK"));
+            m_open = false;
+        }
+    } else {
+        m_open = run(QStringLiteral("BEGIN IMMEDIATE"));
+    }
+}
+
+WriteTransaction::~WriteTransaction()
+{
+    if (m_open) {
+        QSqlQuery query(m_database);
+        query.exec(QStringLiteral("ROLLBACK"));
+    }
+}
+
+bool WriteTransaction::run(const QString& sql)
+{
+    QSqlQuery query(m_database);
+    if (query.exec(sql))
+        return true;
+    report(m_connection, query.lastError());
+    return false;
+}
+
+bool WriteTransaction::commit()
+{
+    if (!m_open || !run(QStringLiteral("COMMIT")))
+        return false;
+    m_open = false;
+    return true;
+}
+
+NumberClaims::NumberClaims(std::shared_ptr<DbConnection> connection) : m_connection(std::move(connection)) {}
+
+bool NumberClaims::run(const QString& sql, const QVariantList& values, int* rowsAffected, bool reportFailure)
+{
+    QSqlQuery query(databaseOf(m_connection));
+    bool done = query.prepare(sql);
+    if (done) {
+        for (const QVariant& value : values)
+            query.addBindValue(value);
+        done = query.exec();
+    }
+    if (!done) {
+        if (reportFailure)
+            report(m_connection, query.lastError());
+        return false;
+    }
+    if (rowsAffected)
+        *rowsAffected = query.numRowsAffected();
+    return true;
+}
+
+bool NumberClaims::forgetEndedDesks()
+{
+    if (!m_connection)
+        return false;
+    const QString me = m_connection->session();
+    if (m_connection->kind() == SqlDialect::Kind::Postgres) {
+        return run(QStringLiteral("DELETE FROM 号码占用表 WHERE 会话 IS NOT NULL AND 会话 <> ? AND NOT EXISTS ("
+                                  "SELECT 1 FROM pg_locks WHERE locktype = 'advisory' AND granted AND objsubid = 2 "
+                                  "AND database = (SELECT oid FROM pg_database WHERE datname = current_database()) "
+                                  "AND classid = ? AND objid::text = 号码占用表.会话)"),
+                   {me, kDeskLockKey});
+    }
+    QSqlQuery query(databaseOf(m_connection));
+    query.prepare(QStringLiteral("SELECT DISTINCT 会话 FROM 号码占用表 WHERE 会话 IS NOT NULL AND 会话 <> ?"));
+    query.addBindValue(me);
+    if (!query.exec()) {
+        report(m_connection, query.lastError());
+        return false;
+    }
+    QStringList ended;
+    while (query.next()) {
+        if (!dataFileDeskIsAlive(query.value(0).toString()))
+            ended << query.value(0).toString();
+    }
+    query.finish();
+    for (const QString& session : ended) {
+        if (!run(QStringLiteral("DELETE FROM 号码占用表 WHERE 会话 = ?"), {session}))
+            return false;
+    }
+    return true;
+}
+
+bool NumberClaims::releaseOwn(bool reportFailure)
+{
+    return m_connection && run(QStringLiteral("DELETE FROM 号码占用表 WHERE 会话 = ?"), {m_connection->session()},
+                               nullptr, reportFailure);
+}
+
+NumberClaims::Outcome NumberClaims::claim(const char* kind, const GbkString& number, const GbkString& series,
+                                          int serial)
+{
+    if (!m_connection)
+        return Outcome::Failed;
+    int inserted = 0;
+    if (!run(QStringLiteral("INSERT INTO 号码占用表 (种类, 号码, 序列, 序号, 会话, 时间) VALUES (?, ?, ?, ?, ?, ?) "
+                            "ON CONFLICT (种类, 号码) DO NOTHING"),
+             {QString::fromUtf8(kind), toQString(number), toQString(series), serial, m_connection->session(),
+              QDateTime::currentDateTime().toString(Qt::ISODate)},
+             &inserted))
+        return Outcome::Failed;
+    if (inserted == 1)
+        return Outcome::Claimed;
+    const std::optional<QString> current = holder(kind, number);
+    return current && *current == m_connection->session() ? Outcome::Claimed : Outcome::HeldByOtherDesk;
+}
+
+std::optional<QString> NumberClaims::holder(const char* kind, const GbkString& number)
+{
+    QSqlQuery query(databaseOf(m_connection));
+    query.prepare(QStringLiteral("SELECT coalesce(会话, '') FROM 号码占用表 WHERE 种类 = ? AND 号码 = ?"));
+    query.addBindValue(QString::fromUtf8(kind));
+    query.addBindValue(toQString(number));
+    if (!query.exec()) {
+        report(m_connection, query.lastError());
+        return std::nullopt;
+    }
+    if (!query.next())
+        return std::nullopt;
+    return query.value(0).toString();
+}
+
+bool NumberClaims::settle(const GbkString& documentNumber, const GbkString& codeNumber)
+{
+    if (!m_connection)
+        return false;
+    const QString me = m_connection->session();
+    return run(QStringLiteral("DELETE FROM 号码占用表 WHERE 种类 = ? AND 号码 = ? AND 会话 = ?"),
+               {QString::fromUtf8(kDocumentNumber), toQString(documentNumber), me}) &&
+           run(QStringLiteral("UPDATE 号码占用表 SET 会话 = NULL WHERE 种类 = ? AND 号码 = ? AND 会话 = ?"),
+               {QString::fromUtf8(kCodeNumber), toQString(codeNumber), me});
+}
+
+bool NumberClaims::forgetCountedCodes(const GbkString& series, int serial)
+{
+    return run(QStringLiteral("DELETE FROM 号码占用表 WHERE 种类 = ? AND 序列 = ? AND 会话 IS NULL AND 序号 <= ?"),
+               {QString::fromUtf8(kCodeNumber), toQString(series), serial});
+}
+
+QString NumberClaims::holdServerSession(const QSqlDatabase& database, QString& session)
+{
+    QSqlQuery query(database);
+    if (session.isEmpty()) {
+        if (!query.exec(QStringLiteral("SELECT nextval('号码占用表_会话')")) || !query.next())
+            return sqlErrorText(query.lastError());
+        session = query.value(0).toString();
+    }
+    // Held while the connection lives; a desk that ends, however, lets go of it.
+    query.prepare(QStringLiteral("SELECT pg_advisory_lock(?, ?)"));
+    query.addBindValue(kDeskLockKey);
+    query.addBindValue(session.toInt());
+    if (!query.exec())
+        return sqlErrorText(query.lastError());
+    return {};
+}
+
+} // namespace regdesk

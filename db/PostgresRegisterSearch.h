@@ -1,0 +1,38 @@
+#pragma once
+
+#include "db/RegisterSearch.h"
+
+#include <QSqlDatabase>
+#include <memory>
+
+namespace regdesk {
+
+class DbConnection;
+
+// The searches on the PostgreSQL register. The server decides the rule
+// itself (the joined text holds every term, the column holds the value); the
+// index 〈table〉_检索 only narrows the records down. It is a pg_trgm index
+// over the joined text with every character written three times: trigrams of
+// that text stand for single characters and pairs, so that terms of one or
+// two Chinese characters — the usual ones — are found through it, and
+// punctuation, which pg_trgm passes over, stays in the text the rule checks.
+class PostgresRegisterSearch final : public RegisterSearch
+{
+public:
+    explicit PostgresRegisterSearch(std::shared_ptr<DbConnection> connection);
+
+    SearchResult fuzzy(const GbkString& table, const std::vector<GbkString>& terms,
+                       const SearchProgress& progress) override;
+    SearchResult exact(const GbkString& table, const GbkString& column, const GbkString& value,
+                       const SearchProgress& progress) override;
+
+    // regdesk_joined(...) over the search columns, as the index has it.
+    static QString joinedTextSql();
+
+private:
+    QSqlDatabase database() const;
+
+    std::shared_ptr<DbConnection> m_connection;
+};
+
+} // namespace regdesk

@@ -1,0 +1,70 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+#include <memory>
+
+namespace regdesk {
+
+// The form's 压缩库 and 备份库 (and regdesk-admin compact and backup) on the
+// register database of one desk folder, whichever database that is. Backups
+// are files of the desk folder named by date and time; a new one is written
+// and checked before the older ones are deleted. Failures come back as a
+// description for the user.
+class RegisterMaintenance
+{
+public:
+    // The backup being written, before it takes its dated name.
+    static constexpr const char* kBackupWorkFileName = "backup.tmp";
+    static constexpr const char* kBackupSuffix = ".bak";
+
+    // `directory`: the desk folder, a path of the file system.
+    explicit RegisterMaintenance(QString directory);
+    virtual ~RegisterMaintenance();
+    RegisterMaintenance(const RegisterMaintenance&) = delete;
+    RegisterMaintenance& operator=(const RegisterMaintenance&) = delete;
+
+    // The maintenance of the database that <directory>/document.ini names.
+    static std::unique_ptr<RegisterMaintenance> forDirectory(const QString& directory);
+
+    // Whether the desk must close its connection while compacting and backing
+    // up (a file is replaced under it), and open it again after.
+    virtual bool needsClosedDatabase() const = 0;
+    // What is maintained, for people: a file's path or a server's database.
+    virtual QString registerName() const = 0;
+
+    // Empty text on success; otherwise the register is as it was.
+    virtual QString compact() = 0;
+
+    struct BackupResult
+    {
+        QString failure;         // empty when the new backup was written
+        QString writtenPath;     // the new backup
+        QStringList undeletable; // older backups that could not be deleted
+    };
+    // Writes a checked backup named from `stamp`, then deletes every other
+    // backup. On failure no backup is touched.
+    virtual BackupResult backUp(const QDateTime& stamp) = 0;
+
+    // "%d年%d月%d日%d时%d分.bak", numbers without leading zeros.
+    static QString backupFileName(const QDateTime& stamp);
+    // Names of the folder's backups: every entry whose name ends in ".bak".
+    QStringList backupNames() const;
+
+protected:
+    QString pathOf(const QString& name) const;
+    const QString& directory() const { return m_directory; }
+    // Deletes every backup but `keep`, noting those that stay.
+    void deleteOlderBackups(const QString& keep, BackupResult& result);
+    // A file of that name from an interrupted run, or planted there, must not
+    // take the place of the copy: removes it (a link goes, not what it points to).
+    static QString removeLeftover(const QString& path);
+    virtual QString replaceFile(const QString& from, const QString& to);
+    virtual bool deleteFile(const QString& path);
+
+private:
+    QString m_directory;
+};
+
+} // namespace regdesk
