@@ -1,5 +1,5 @@
 #include "PostgresServer.h"
-#include "QueryDatabase.h"
+#include "TestDatabase.h"
 #include "db/PostgresRegisterSearch.h"
 #include "db/RegisterDatabaseFile.h"
 #include "db/RegisterStatements.h"
@@ -14,7 +14,7 @@
 #include <memory>
 
 using namespace regdesk;
-using regdesk::test::QueryDatabase;
+using regdesk::test::TestDatabase;
 
 namespace {
 
@@ -86,7 +86,7 @@ protected:
         ASSERT_GE(m_db.insert(kTable, {{"发文号", "A8"_gbk}, {"标题", "100%完成"_gbk}, {"制码号", "HZ_01"_gbk}}), 0);
     }
 
-    QueryDatabase m_db;
+    TestDatabase m_db;
     std::unique_ptr<RegisterSearch> m_search;
 };
 
@@ -190,7 +190,7 @@ TEST_P(EitherSearch, ExactSearchTakesOnlyTheRegistersColumnNames)
 // all reach the server's index (the plan's only other way is a full scan).
 TEST(ServerSearchIndex, ServesTermsOfEveryLength)
 {
-    QueryDatabase db(test::Backend::Postgres);
+    TestDatabase db(test::Backend::Postgres);
     ASSERT_TRUE(db.isOpen());
     ASSERT_TRUE(db.execute(QStringLiteral("SET enable_seqscan = off")));
     const QString joined = PostgresRegisterSearch::joinedTextSql();
@@ -264,7 +264,7 @@ TEST_F(RegisterSearchTest, RenumberedRowsAreNoticedAndReindexed)
 
 TEST(RegisterDatabaseFile, ANewDatabaseHasBothSearchIndexes)
 {
-    QueryDatabase db;
+    TestDatabase db;
     ASSERT_TRUE(db.isOpen());
     const QSqlDatabase database = QSqlDatabase::database(db.connection()->name(), false);
     for (const GbkString& table : {RegisterStatements::outgoingTable(), RegisterStatements::incomingTable()})

@@ -1,6 +1,6 @@
 #include "query/AttachmentStore.h"
 
-#include "QueryDatabase.h"
+#include "TestDatabase.h"
 #include "db/RegisterStatements.h"
 #include "platform/FileSystem.h"
 #include "platform/GbkQt.h"
@@ -45,7 +45,7 @@ protected:
             QStringLiteral("SELECT CASE WHEN 文件数据 IS NULL THEN 'null' ELSE 'blob' END FROM 收文登记表"));
     }
 
-    test::QueryDatabase m_db{GetParam()};
+    test::TestDatabase m_db{GetParam()};
     AttachmentStore m_store{QSqlDatabase::database(m_db.connection()->name(), false)};
 };
 

@@ -3,7 +3,7 @@
 #include "query/QueryDialog.h"
 
 #include "FakeDesktopOpener.h"
-#include "QueryDatabase.h"
+#include "TestDatabase.h"
 #include "db/RegisterStatements.h"
 #include "db/SqliteRegisterSearch.h"
 #include "desk/ListCtrlRows.h"
@@ -68,7 +68,7 @@ private:
     void pressWithKeyHeld(Qt::Key held, Qt::Key key);
     QString outputFolder() const { return m_db->folder().filePath(QStringLiteral("out")); }
 
-    std::unique_ptr<test::QueryDatabase> m_db;
+    std::unique_ptr<test::TestDatabase> m_db;
     std::unique_ptr<SqliteRegisterSearch> m_search;
     std::unique_ptr<test::FakeDesktopOpener> m_opener;
     std::unique_ptr<Dialog> m_window;
@@ -76,7 +76,7 @@ private:
 
 void QueryDialogTest::init()
 {
-    m_db = std::make_unique<test::QueryDatabase>();
+    m_db = std::make_unique<test::TestDatabase>();
     QVERIFY(m_db->isOpen());
     m_search = std::make_unique<SqliteRegisterSearch>(m_db->connection());
     m_opener = std::make_unique<test::FakeDesktopOpener>();

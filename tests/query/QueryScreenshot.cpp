@@ -6,7 +6,7 @@
 //
 // Not a test: it checks nothing.
 #include "FakeDesktopOpener.h"
-#include "QueryDatabase.h"
+#include "TestDatabase.h"
 #include "db/RegisterStatements.h"
 #include "db/SqliteRegisterSearch.h"
 #include "platform/DeskFonts.h"
@@ -30,7 +30,7 @@ int main(int argc, char* argv[])
     installDeskFonts();
     const QString output = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QDir::currentPath();
 
-    test::QueryDatabase db;
+    test::TestDatabase db;
     if (!db.isOpen())
         return 1;
     db.folder().writeSettings(

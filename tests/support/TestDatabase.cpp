@@ -3,7 +3,11 @@
 #include "PostgresServer.h"
 #include "db/AdoRecordset.h"
 #include "db/RegisterStatements.h"
+#include "platform/GbkQt.h"
 
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QStringList>
 #include <algorithm>
 
 namespace regdesk::test {
@@ -65,6 +69,42 @@ std::vector<std::pair<GbkString, GbkString>> TestDatabase::rowsOf(const GbkStrin
         rows.emplace_back(records.fieldText(0), records.fieldText(1));
     std::sort(rows.begin(), rows.end());
     return rows;
+}
+
+qint64 TestDatabase::insert(const GbkString& table, std::initializer_list<std::pair<const char*, GbkString>> columns)
+{
+    QStringList names;
+    QStringList holes;
+    for (const auto& column : columns) {
+        names << QString::fromUtf8(column.first);
+        holes << QStringLiteral("?");
+    }
+    QSqlQuery query(QSqlDatabase::database(m_database.connection()->name(), false));
+    const bool server = m_backend == Backend::Postgres;
+    query.prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)%4")
+                      .arg(toQString(table), names.join(u','), holes.join(u','),
+                           server ? QStringLiteral(" RETURNING rowid") : QString()));
+    for (const auto& column : columns)
+        query.addBindValue(toQString(column.second));
+    if (!query.exec())
+        return -1;
+    if (server)
+        return query.next() ? query.value(0).toLongLong() : -1;
+    return query.lastInsertId().toLongLong();
+}
+
+bool TestDatabase::execute(const QString& sql)
+{
+    QSqlQuery query(QSqlDatabase::database(m_database.connection()->name(), false));
+    return query.exec(sql);
+}
+
+QString TestDatabase::value(const QString& sql)
+{
+    QSqlQuery query(QSqlDatabase::database(m_database.connection()->name(), false));
+    if (!query.exec(sql) || !query.next())
+        return {};
+    return query.value(0).toString();
 }
 
 } // namespace regdesk::test

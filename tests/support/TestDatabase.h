@@ -6,6 +6,8 @@
 #include "db/AdoDatabase.h"
 #include "db/DocumentRecord.h"
 
+#include <QString>
+#include <initializer_list>
 #include <utility>
 #include <vector>
 
@@ -29,6 +31,7 @@ public:
     FakePrompter& prompter() { return m_prompter; }
     AdoDatabase& database() { return m_database; }
     Backend backend() const { return m_backend; }
+    const std::shared_ptr<DbConnection>& connection() const { return AdoDatabase::activeConnection(); }
 
     // Runs one statement on the active connection.
     static bool run(const GbkString& sql);
@@ -37,6 +40,14 @@ public:
     static bool insertPerson(const char* name, const char* initials);
     // (发文号, 标题) of every row of a register, in 发文号 order.
     static std::vector<std::pair<GbkString, GbkString>> rowsOf(const GbkString& table);
+
+    // Inserts a record whose named columns (UTF-8 name, GBK value) hold the
+    // given texts; the others stay NULL. Returns its rowid, or -1.
+    qint64 insert(const GbkString& table, std::initializer_list<std::pair<const char*, GbkString>> columns);
+    // Runs one statement (UTF-8 SQL) as written, past the dialect; false on failure.
+    bool execute(const QString& sql);
+    // The single value of a one-row query, as text.
+    QString value(const QString& sql);
 
 private:
     Backend m_backend;
