@@ -149,7 +149,10 @@ SearchResult PostgresRegisterSearch::fuzzy(const GbkString& table, const std::ve
     while (query.next()) {
         const qint64 rowid = query.value(0).toLongLong();
         const QVariant number = query.value(1);
-        namesakes[number.isNull() ? std::nullopt : std::optional(number.toString())].push_back(rowid);
+        std::optional<QString> key;
+        if (!number.isNull())
+            key = number.toString();
+        namesakes[std::move(key)].push_back(rowid);
         if (shown.find(rowid) == shown.end()) {
             ListRow row;
             for (int i = 2; i < 2 + listColumns; ++i)

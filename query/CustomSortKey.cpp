@@ -86,7 +86,7 @@ GbkString CustomSortOrder::keyFor(std::string_view number, std::string_view secr
     const NumberSortParts parts = numberSortParts(number);
     GbkString key;
     if (m_secrecyFirst)
-        key = findGbk(secrecy, "密"_gbk) != std::string_view::npos ? "0" : "1";
+        key.push_back(containsGbk(secrecy, "密"_gbk) ? '0' : '1');
     key += padWithZeros(codeOf(parts.prefix), 2);
     key += padWithZeros(parts.serial, 5);
     return key;
