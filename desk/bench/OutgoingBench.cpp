@@ -97,9 +97,11 @@ void benchmarkBarcode(const GbkString& folder, const std::string& encoder, int t
     SteadyClock clock;
     SqlRegisterStore store;
     std::vector<double> samples;
+    // Each call registers numbers of its own: a number registered before would be refused.
+    static int nextSerial = 900000;
     for (int run = 0; run < 20; ++run) {
         const SettingsFile settings(joinPath(folder, "document.ini"));
-        DocumentRecord row = outgoingRow(900000 + run);
+        DocumentRecord row = outgoingRow(nextSerial++);
         EncoderHandoff handoff(folder, launcher, processes, clock);
 
         const auto start = BenchClock::now();
