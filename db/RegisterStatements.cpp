@@ -121,6 +121,15 @@ GbkString selectNumbersOfYearContaining(int year, const GbkString& text)
                      {SqlName{selectNumbersOfYear(year)}, text});
 }
 
+GbkString selectNumbersOfYearHeadedBy(int year, const GbkString& prefix)
+{
+    // Every blank the desk trims (space, tab, line feed, CR) sorts before "!".
+    // A range, not one LIKE per blank: SQLite reads either through the index of
+    // 发文号, but PostgreSQL would repeat its fragment search for each LIKE.
+    return formatSql("SELECT 发文号 FROM (%s) DERIVEDTBL WHERE 发文号 LIKE '%s%%' OR 发文号 < '!'"_gbk,
+                     {SqlName{selectNumbersOfYearContaining(year, prefix)}, prefix});
+}
+
 GbkString countRowsOf(const GbkString& select)
 {
     return "SELECT count(*) FROM (" + select + ") DERIVEDTBL";

@@ -45,6 +45,10 @@ GbkString selectNumbersOfYear(int year);
 // The same, narrowed to numbers that contain `text` (a superset: LIKE ignores
 // ASCII case), so that a large register sends only a prefix's numbers.
 GbkString selectNumbersOfYearContaining(int year, const GbkString& text);
+// Narrowed further to the numbers that begin with `prefix` or with a blank (the
+// desk trims them): still every number whose head can be the prefix, but read
+// through the index of 发文号 instead of the whole register.
+GbkString selectNumbersOfYearHeadedBy(int year, const GbkString& prefix);
 // The number of rows a SELECT returns.
 GbkString countRowsOf(const GbkString& select);
 GbkString selectOutgoingTitle(const GbkString& number);

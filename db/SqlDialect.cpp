@@ -195,6 +195,15 @@ QString toPostgres(const GbkString& jetStatement)
                     i = value;
                     continue;
                 }
+                if (tokens[op].type == Token::Symbol &&
+                    (tokens[op].text == u'<' || tokens[op].text == u'>' || tokens[op].text == QLatin1String("<=") ||
+                     tokens[op].text == QLatin1String(">="))) {
+                    // In code-point order, as SQLite orders its UTF-8, whatever the server's collation.
+                    out += folded(token.text) + QStringLiteral(" COLLATE \"C\" ") + tokens[op].text + u' ' +
+                           foldAscii(literal);
+                    i = value;
+                    continue;
+                }
                 if (tokens[op].type == Token::Word && isKeyword(tokens[op].text, "LIKE")) {
                     // The ILIKE finds the candidates through the column's index; the folded LIKE decides.
                     if (hasAsciiLetter(literal))

@@ -26,7 +26,8 @@ QString toSqlite(const GbkString& jetStatement);
 // Jet and SQLite compare text without regard to ASCII case (NOCASE columns,
 // LIKE) and take no escape character in LIKE; PostgreSQL does neither. In
 // the conditions of a statement, a column compared with a text has both
-// folded by regdesk_fold (ASCII letters only); a LIKE whose pattern holds no
+// folded by regdesk_fold (ASCII letters only), and "<", ">", "<=", ">=" compare
+// in code-point order whatever the server's collation; a LIKE whose pattern holds no
 // ASCII letter needs no folding and stays open to the column's index. ORDER
 // BY a column sorts folded and by code point, as SQLite sorts its UTF-8.
 QString toPostgres(const GbkString& jetStatement);

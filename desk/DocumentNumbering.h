@@ -42,8 +42,9 @@ public:
     // The register now counts the barcodes of code-number `series` up to `serial`.
     virtual void codesCounted(const GbkString& /*series*/, int /*serial*/) {}
 
-    // 发文号 of every row whose number mentions the year. A view may leave out
-    // numbers that do not contain `prefix`, since they cannot count for it.
+    // 发文号 of every row whose number mentions the year, trimmed. A view may
+    // leave out numbers that do not begin with `prefix` once trimmed, since
+    // they cannot count for it.
     virtual std::vector<GbkString> numbersOfYear(int year, const GbkString& prefix) = 0;
     // 标题 of the row with this 发文号; nullopt when there is none.
     virtual std::optional<GbkString> titleOf(const GbkString& number) = 0;

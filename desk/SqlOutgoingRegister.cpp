@@ -52,7 +52,7 @@ std::vector<GbkString> SqlOutgoingRegister::numbersOfYear(int year, const GbkStr
     const NumberConverter converter(prefix);
     std::vector<GbkString> numbers;
     AdoRecordset records;
-    const GbkString sql = RegisterStatements::selectNumbersOfYearContaining(year, prefix);
+    const GbkString sql = RegisterStatements::selectNumbersOfYearHeadedBy(year, prefix);
     records.forEachRow(sql, [&](const std::vector<QVariant>& values) {
         const QString number = values[0].toString();
         if (number.contains(converter.prefix()))

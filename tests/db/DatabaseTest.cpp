@@ -222,6 +222,10 @@ TEST_P(DatabaseTest, TextComparesAndSortsAsTheRegisterAlwaysDid)
     // "\" is no escape: "A\%" is a backslash and a wildcard.
     EXPECT_EQ(numbers("SELECT 发文号 FROM 发文登记表 WHERE 发文号 LIKE 'A\\%'"_gbk), std::vector<GbkString>{"a\\b"});
     EXPECT_EQ(numbers("SELECT 文件类型 FROM 发文登记表 WHERE 文件类型 <> ''"_gbk), std::vector<GbkString>{"DOC"});
+    // Ranges without regard to ASCII case, in code-point order.
+    EXPECT_EQ(numbers("SELECT 发文号 FROM 发文登记表 WHERE 发文号 < 'b'"_gbk),
+              (std::vector<GbkString>{"Ab", "a%b", "a\\b", "ab"}));
+    EXPECT_EQ(numbers("SELECT 发文号 FROM 发文登记表 WHERE 发文号 >= 'z'"_gbk), std::vector<GbkString>{"Ｘ"_gbk});
 
     ASSERT_TRUE(run("INSERT INTO 人员信息表 (姓名, 简称) VALUES ('乙', 'zb')"_gbk));
     ASSERT_TRUE(run("INSERT INTO 人员信息表 (姓名, 简称) VALUES ('甲', 'ZA')"_gbk));
@@ -329,6 +333,9 @@ TEST(SqlText, JetOnlySyntaxIsTranslatedInOnePlace)
     EXPECT_EQ(SqlDialect::blobUpdateFor("Select 文件数据 FROM 发文登记表 where 发文号='a b'"_gbk),
               QStringLiteral("UPDATE 发文登记表 SET 文件数据=? where 发文号='a b'"));
     EXPECT_FALSE(SqlDialect::blobUpdateFor("DELETE FROM t").has_value());
+    // A server whose collation is not bytewise still orders as SQLite does.
+    EXPECT_EQ(SqlDialect::toPostgres("SELECT a FROM t WHERE a < '!'"),
+              QStringLiteral("SELECT a FROM t WHERE regdesk_fold(a) COLLATE \"C\" < '!'"));
 }
 
 } // namespace

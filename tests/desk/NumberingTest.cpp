@@ -6,7 +6,10 @@
 #include "db/RegisterStatements.h"
 #include "desk/DocumentNumbering.h"
 #include "desk/SqlOutgoingRegister.h"
+#include "platform/GbkQt.h"
 
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <gtest/gtest.h>
 
 namespace regdesk::test {
@@ -231,7 +234,7 @@ TEST_P(NumberingOnDatabase, NumbersReadAsTheRecordsetReadsThem)
     const GbkString table = RegisterStatements::outgoingTable();
     const std::vector<GbkString> stored = {"法〔2026〕3号"_gbk,  " 法〔2026〕4号  "_gbk, "法〔2026〕5号　"_gbk,
                                            "法〔2026〕六号"_gbk, "法〔2026〕7"_gbk,      "甲法〔2026〕8号"_gbk,
-                                           "民〔2026〕9号"_gbk,  "法〔2025〕10号"_gbk};
+                                           "民〔2026〕9号"_gbk,  "法〔2025〕10号"_gbk,   "\t法〔2026〕2号"_gbk};
     for (const GbkString& number : stored)
         ASSERT_TRUE(run(RegisterStatements::insertOutgoing(table, outgoingRow(number, "题"_gbk))));
 
@@ -239,7 +242,7 @@ TEST_P(NumberingOnDatabase, NumbersReadAsTheRecordsetReadsThem)
     AdoRecordset records;
     ASSERT_TRUE(records.openQuery(RegisterStatements::selectNumbersOfYear(2026)));
     for (records.moveFirst(); !records.isEof(); records.moveNext()) {
-        if (records.fieldText(0).find(kPrefix) != GbkString::npos)
+        if (records.fieldText(0).starts_with(kPrefix))
             expected.push_back(records.fieldText(0));
     }
     ASSERT_EQ(expected.size(), 6u);
@@ -249,6 +252,20 @@ TEST_P(NumberingOnDatabase, NumbersReadAsTheRecordsetReadsThem)
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(numbers, expected);
     EXPECT_EQ(lastSerial(kPrefix, kPrefixes, numbers), 5);
+}
+
+TEST(NumberingOnSqlite, ReadsAPrefixsNumbersThroughTheIndex)
+{
+    TestDatabase db;
+    ASSERT_TRUE(db.isOpen());
+    QSqlQuery plan(QSqlDatabase::database(db.connection()->name(), false));
+    ASSERT_TRUE(plan.exec(QStringLiteral("EXPLAIN QUERY PLAN ") +
+                          toQString(RegisterStatements::selectNumbersOfYearHeadedBy(2026, kPrefix))));
+    QString text;
+    while (plan.next())
+        text += plan.value(3).toString() + u'\n';
+    EXPECT_TRUE(text.contains(QStringLiteral("SEARCH 发文登记表 USING COVERING INDEX"))) << text.toStdString();
+    EXPECT_FALSE(text.contains(QStringLiteral("SCAN"))) << text.toStdString();
 }
 
 TEST_P(NumberingOnDatabase, EmptyRegister)
