@@ -9,7 +9,6 @@
 #include <QKeyEvent>
 #include <QScreen>
 #include <QScrollBar>
-#include <QTableWidget>
 
 namespace regdesk {
 namespace {
@@ -48,7 +47,7 @@ bool CompletionEdit::createDropDown(QWidget* owner)
     m_owner = owner;
     // Floats above the owner as a window of its own and never takes the focus,
     // so the clerk keeps typing while choosing with the arrows or the mouse.
-    auto* dropDown = new QTableWidget(owner);
+    auto* dropDown = new CompletionDropDown(owner);
     dropDown->setWindowFlags(Qt::Tool | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus);
     dropDown->setAttribute(Qt::WA_ShowWithoutActivating);
     dropDown->setFocusPolicy(Qt::NoFocus);
@@ -70,14 +69,13 @@ bool CompletionEdit::createDropDown(QWidget* owner)
     dropDown->setPalette(palette);
     dropDown->hide();
     m_dropDown = dropDown;
-    fillDropDown(m_current);
+    fillDropDown();
     return true;
 }
 
 void CompletionEdit::setSource(AdoRecordset& source)
 {
-    m_current = m_completion.setSource(source);
-    fillDropDown(m_current);
+    showRows(m_completion.setSource(source));
 }
 
 void CompletionEdit::setDisplayColumn(const GbkString& column)
@@ -126,28 +124,23 @@ void CompletionEdit::runCompletion()
         return; // nobody matches: the drop-down keeps its previous rows
     if (!isDropDownShown())
         showDropDown();
-    m_current = std::move(*found);
-    fillDropDown(m_current);
+    showRows(std::move(*found));
 }
 
-void CompletionEdit::fillDropDown(const CompletionTable& table)
+void CompletionEdit::showRows(CompletionTable table)
+{
+    m_current = std::make_shared<const CompletionTable>(std::move(table));
+    fillDropDown();
+}
+
+void CompletionEdit::fillDropDown()
 {
     if (!m_dropDown)
         return;
-    m_dropDown->clear();
-    m_dropDown->setColumnCount(static_cast<int>(table.columns.size()));
-    m_dropDown->setRowCount(static_cast<int>(table.rows.size()));
-    QStringList headers;
-    for (const GbkString& column : table.columns)
-        headers << toQString(column);
-    m_dropDown->setHorizontalHeaderLabels(headers);
-    for (std::size_t i = 0; i < table.rows.size(); ++i) {
-        for (std::size_t j = 0; j < table.rows[i].size(); ++j)
-            m_dropDown->setItem(static_cast<int>(i), static_cast<int>(j),
-                                new QTableWidgetItem(toQString(table.rows[i][j])));
-    }
+    // The view reads the cells it draws and measures; nothing is copied per row.
+    m_dropDown->showRows(m_current);
     m_dropDown->setCurrentIndex(QModelIndex());
-    m_dropDown->resizeColumnsToContents();
+    m_dropDown->fitColumnsToRows();
     m_extent = 0;
     for (int j = 0; j < m_dropDown->columnCount(); ++j) {
         m_dropDown->setColumnWidth(j, m_dropDown->columnWidth(j) + 20);
@@ -165,17 +158,15 @@ void CompletionEdit::fillDropDown(const CompletionTable& table)
 
 int CompletionEdit::markedRow() const
 {
-    if (!m_dropDown)
-        return -1;
-    const QModelIndex current = m_dropDown->currentIndex();
-    return current.isValid() ? current.row() : -1;
+    return m_dropDown ? m_dropDown->currentRow() : -1;
 }
 
 void CompletionEdit::takeRow(int row, int column)
 {
-    if (row >= 0 && static_cast<std::size_t>(row) < m_current.rows.size() && column >= 0 &&
-        static_cast<std::size_t>(column) < m_current.rows[static_cast<std::size_t>(row)].size())
-        setText(toQString(m_current.rows[static_cast<std::size_t>(row)][static_cast<std::size_t>(column)]));
+    const CompletionTable& shown = *m_current;
+    if (row >= 0 && static_cast<std::size_t>(row) < shown.rows.size() && column >= 0 &&
+        static_cast<std::size_t>(column) < shown.rows[static_cast<std::size_t>(row)].size())
+        setText(toQString(shown.rows[static_cast<std::size_t>(row)][static_cast<std::size_t>(column)]));
     hideDropDown();
 }
 
@@ -209,7 +200,7 @@ bool CompletionEdit::filterKey(QKeyEvent* event)
         hideDropDown();
         return true;
     }
-    if (key == Qt::Key_Down && !isDropDownShown() && !m_current.rows.empty()) {
+    if (key == Qt::Key_Down && !isDropDownShown() && !m_current->rows.empty()) {
         showDropDown();
         runCompletion();
     }

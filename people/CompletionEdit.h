@@ -1,10 +1,11 @@
 #pragma once
 
+#include "people/CompletionDropDown.h"
 #include "people/NameCompletion.h"
 
 #include <QLineEdit>
 #include <QPointer>
-#include <QTableWidget>
+#include <memory>
 
 namespace regdesk {
 
@@ -33,9 +34,9 @@ public:
     void showDropDown();
     void hideDropDown();
     bool isDropDownShown() const;
-    QTableWidget* dropDown() const { return m_dropDown; }
+    CompletionDropDown* dropDown() const { return m_dropDown; }
     // The rows the drop-down shows.
-    const CompletionTable& currentResult() const { return m_current; }
+    const CompletionTable& currentResult() const { return *m_current; }
     const NameCompletion& completion() const { return m_completion; }
 
     // Runs the completion for the current text (also run on every change).
@@ -62,14 +63,16 @@ protected:
 
 private:
     bool filterKey(QKeyEvent* event);
-    void fillDropDown(const CompletionTable& table);
+    void showRows(CompletionTable table);
+    void fillDropDown();
     void takeRow(int row, int column);
     int markedRow() const;
 
     NameCompletion m_completion;
-    CompletionTable m_current;
+    // Shared with the drop-down, which shows it.
+    std::shared_ptr<const CompletionTable> m_current = std::make_shared<CompletionTable>();
     QPointer<QWidget> m_owner;
-    QPointer<QTableWidget> m_dropDown;
+    QPointer<CompletionDropDown> m_dropDown;
     int m_extent = 0;
     bool m_cellEditor = false;
 };

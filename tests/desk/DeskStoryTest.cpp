@@ -40,7 +40,6 @@
 #include <QRadioButton>
 #include <QSignalSpy>
 #include <QSqlQuery>
-#include <QTableWidget>
 #include <QTest>
 #include <QTimer>
 #include <filesystem>
@@ -134,9 +133,9 @@ void DeskStoryTest::openDesk(test::TestDatabase& db)
 QStringList DeskStoryTest::peopleOffered() const
 {
     QStringList names;
-    const QTableWidget* list = m_form->drafterEdit().dropDown();
+    const CompletionDropDown* list = m_form->drafterEdit().dropDown();
     for (int row = 0; list && row < list->rowCount(); ++row)
-        names << list->item(row, 0)->text();
+        names << list->cellText(row, 0);
     return names;
 }
 

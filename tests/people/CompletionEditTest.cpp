@@ -33,6 +33,7 @@ private slots:
     void chineseTextSearchesNames();
     void capitalFirstLetterSearchesNames();
     void emptyTextListsEveryone();
+    void columnsFitTheWidestOfManyNames();
     void unmatchedTextKeepsThePreviousList();
     void quoteInTheTextIsSafe();
     void enterWithoutSelectionTakesTheFirstRow();
@@ -103,9 +104,9 @@ void CompletionEditTest::showForm()
 QStringList CompletionEditTest::shownNames() const
 {
     QStringList names;
-    const QTableWidget* dropDown = m_edit->dropDown();
+    const CompletionDropDown* dropDown = m_edit->dropDown();
     for (int row = 0; row < dropDown->rowCount(); ++row)
-        names << dropDown->item(row, 0)->text();
+        names << dropDown->cellText(row, 0);
     return names;
 }
 
@@ -156,8 +157,8 @@ void CompletionEditTest::noDisplayColumnMeansNoQuery()
 void CompletionEditTest::sourceListsEveryPersonHidden()
 {
     QCOMPARE(m_edit->dropDown()->rowCount(), 5);
-    QCOMPARE(m_edit->dropDown()->horizontalHeaderItem(0)->text(), QStringLiteral("姓名"));
-    QCOMPARE(m_edit->dropDown()->horizontalHeaderItem(1)->text(), QStringLiteral("简称"));
+    QCOMPARE(m_edit->dropDown()->headerText(0), QStringLiteral("姓名"));
+    QCOMPARE(m_edit->dropDown()->headerText(1), QStringLiteral("简称"));
     QVERIFY(!m_edit->isDropDownShown());
     QCOMPARE(m_edit->dropDown()->property("controlId").toInt(), CompletionEdit::kDropDownId);
     QCOMPARE(m_edit->dropDown()->palette().color(QPalette::Base), QColor(255, 255, 230));
@@ -198,6 +199,23 @@ void CompletionEditTest::emptyTextListsEveryone()
     QCOMPARE(shownNames(), QStringList{QStringLiteral("李四")});
     m_edit->clear();
     QCOMPARE(m_edit->dropDown()->rowCount(), 5);
+}
+
+void CompletionEditTest::columnsFitTheWidestOfManyNames()
+{
+    // Far more people than a view measures by itself, the longest name last.
+    QVERIFY(
+        m_db->execute(QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM n WHERE i < 2999) "
+                                     "INSERT INTO 人员信息表 (姓名, 简称) SELECT '王' || i, 'W' FROM n")));
+    const QString longest = QStringLiteral("黎·阿卜杜热合曼尼亚孜");
+    addPerson("黎·阿卜杜热合曼尼亚孜", "LABDRHMNYZ");
+    showForm();
+    QTest::keyClick(m_edit, Qt::Key_A);
+    QTest::keyClick(m_edit, Qt::Key_Backspace);
+    const CompletionDropDown* dropDown = m_edit->dropDown();
+    QCOMPARE(dropDown->rowCount(), 3006);
+    QVERIFY(dropDown->columnWidth(0) >= dropDown->fontMetrics().horizontalAdvance(longest));
+    QVERIFY(dropDown->columnWidth(1) >= dropDown->fontMetrics().horizontalAdvance(QStringLiteral("LABDRHMNYZ")));
 }
 
 void CompletionEditTest::unmatchedTextKeepsThePreviousList()
@@ -276,7 +294,7 @@ void CompletionEditTest::doubleClicksTakeOrOpenOrHide()
     QCOMPARE(m_edit->dropDown()->rowCount(), 5);
 
     m_edit->dropDown()->setCurrentCell(2, 1);
-    const QString third = m_edit->dropDown()->item(2, 0)->text();
+    const QString third = m_edit->dropDown()->cellText(2, 0);
     m_edit->handleFormDoubleClick(true);
     QCOMPARE(m_edit->text(), third);
     QVERIFY(!m_edit->isDropDownShown());
