@@ -21,17 +21,7 @@ const std::vector<int>& AddinRegistrationDialog::hiddenButtons()
 AddinRegistrationDialog::AddinRegistrationDialog(QWidget* parent)
     : RegistrationForm(RegistrationFormLogic::compactListWidthString(), kIcon, kIcon, parent)
 {
-    auto* fieldsGrid = new QGridLayout;
-    fieldsGrid->setHorizontalSpacing(6);
-    fieldsGrid->setVerticalSpacing(6);
-    const struct
-    {
-        const char* caption;
-        int id;
-        int row;
-        int column;
-        int columnSpan;
-    } fields[] = {
+    const FieldPlace fields[] = {
         {"发文字号：", NumberCombo, 0, 0, 1},     {"标    题：", TitleEdit, 0, 2, 5},
         {"公文种类：", KindEdit, 1, 0, 1},        {"主送单位：", RecipientCombo, 1, 2, 1},
         {"发文单位：", IssuingUnitEdit, 1, 4, 1}, {"发布层次：", LevelEdit, 1, 6, 1},
@@ -40,13 +30,7 @@ AddinRegistrationDialog::AddinRegistrationDialog(QWidget* parent)
         {"条码编号：", CodeNumberEdit, 3, 0, 1},  {"成文时期：", DocumentDatePicker, 3, 2, 1},
         {"制码日期：", CodeDatePicker, 3, 4, 1},  {"备注：", DrafterEdit, 3, 6, 1},
     };
-    for (const auto& field : fields) {
-        fieldsGrid->addWidget(caption(QString::fromUtf8(field.caption), field.id), field.row, field.column,
-                              Qt::AlignRight);
-        fieldsGrid->addWidget(control(field.id), field.row, field.column + 1, 1, field.columnSpan);
-    }
-    for (int column : {1, 3, 5, 7})
-        fieldsGrid->setColumnStretch(column, 1);
+    QGridLayout* grid = fieldsGrid(fields);
 
     auto* bottom = new QHBoxLayout;
     bottom->setSpacing(12);
@@ -60,7 +44,7 @@ AddinRegistrationDialog::AddinRegistrationDialog(QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(12, 12, 12, 12);
     layout->setSpacing(10);
-    layout->addLayout(fieldsGrid);
+    layout->addLayout(grid);
     layout->addLayout(bottom);
     layout->addStretch(1);
 

@@ -14,17 +14,7 @@ namespace regdesk {
 RegistrationDialog::RegistrationDialog(QWidget* parent)
     : RegistrationForm(RegistrationFormLogic::listWidthString(), kIncomingIcon, kOutgoingIcon, parent)
 {
-    auto* fieldsGrid = new QGridLayout;
-    fieldsGrid->setHorizontalSpacing(6);
-    fieldsGrid->setVerticalSpacing(6);
-    const struct
-    {
-        const char* caption;
-        int id;
-        int row;
-        int column;
-        int columnSpan;
-    } fields[] = {
+    const FieldPlace fields[] = {
         {"发文字号：", NumberCombo, 0, 0, 3},     {"标题：", TitleEdit, 0, 4, 3},
         {"公文种类：", KindEdit, 1, 0, 1},        {"主送单位：", RecipientCombo, 1, 2, 1},
         {"发文单位：", IssuingUnitEdit, 1, 4, 1}, {"发布层次：", LevelEdit, 1, 6, 1},
@@ -33,15 +23,9 @@ RegistrationDialog::RegistrationDialog(QWidget* parent)
         {"条码编号：", CodeNumberEdit, 3, 0, 1},  {"成文时期：", DocumentDatePicker, 3, 2, 1},
         {"制码日期：", CodeDatePicker, 3, 4, 1},  {"备注：拟稿人", DrafterEdit, 3, 6, 1},
     };
-    for (const auto& field : fields) {
-        fieldsGrid->addWidget(caption(QString::fromUtf8(field.caption), field.id), field.row, field.column,
-                              Qt::AlignRight);
-        fieldsGrid->addWidget(control(field.id), field.row, field.column + 1, 1, field.columnSpan);
-    }
-    fieldsGrid->addWidget(control(LastNumberLabel), 4, 1, 1, 3);
-    fieldsGrid->addWidget(control(LastTitleLabel), 4, 5, 1, 3);
-    for (int column : {1, 3, 5, 7})
-        fieldsGrid->setColumnStretch(column, 1);
+    QGridLayout* grid = fieldsGrid(fields);
+    grid->addWidget(control(LastNumberLabel), 4, 1, 1, 3);
+    grid->addWidget(control(LastTitleLabel), 4, 5, 1, 3);
 
     auto* buttons = new QHBoxLayout;
     buttons->setSpacing(6);
@@ -66,7 +50,7 @@ RegistrationDialog::RegistrationDialog(QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(12, 12, 12, 12);
     layout->setSpacing(8);
-    layout->addLayout(fieldsGrid);
+    layout->addLayout(grid);
     layout->addLayout(buttons);
     layout->addLayout(hints);
     layout->addWidget(control(RegisterList), 1);

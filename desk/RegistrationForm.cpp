@@ -230,6 +230,20 @@ QLabel* RegistrationForm::caption(const QString& text, int buddyId)
     return label;
 }
 
+QGridLayout* RegistrationForm::fieldsGrid(std::span<const FieldPlace> fields)
+{
+    auto* grid = new QGridLayout;
+    grid->setHorizontalSpacing(6);
+    grid->setVerticalSpacing(6);
+    for (const FieldPlace& field : fields) {
+        grid->addWidget(caption(QString::fromUtf8(field.caption), field.id), field.row, field.column, Qt::AlignRight);
+        grid->addWidget(control(field.id), field.row, field.column + 1, 1, field.columnSpan);
+    }
+    for (int column : {1, 3, 5, 7})
+        grid->setColumnStretch(column, 1);
+    return grid;
+}
+
 QWidget* RegistrationForm::control(int id) const
 {
     const auto found = m_controls.find(id);

@@ -6,10 +6,12 @@
 #include "query/RegisterListCtrl.h"
 
 #include <QDialog>
+#include <QGridLayout>
 #include <QIcon>
 #include <QTime>
 #include <map>
 #include <memory>
+#include <span>
 #include <vector>
 
 class QComboBox;
@@ -131,6 +133,19 @@ protected:
     QPushButton* button(int id) const;
     // A field's caption, with the field as its buddy.
     QLabel* caption(const QString& text, int buddyId);
+
+    // Where a field and its caption sit in the fields' grid: the caption in
+    // `column`, the field after it across `columnSpan` columns.
+    struct FieldPlace
+    {
+        const char* caption;
+        int id;
+        int row;
+        int column;
+        int columnSpan;
+    };
+    // The grid of the fields, each captioned, the field columns sharing the width.
+    QGridLayout* fieldsGrid(std::span<const FieldPlace> fields);
 
     // Runs after the outgoing fields have been turned on and filled.
     virtual void outgoingFieldsShown() = 0;
