@@ -290,18 +290,28 @@ AdminResult importPeopleCommand(const std::string& directory, const std::string&
 }
 
 // compact and backup: what the form's 压缩库 and 备份库 do, for a scheduled job.
-AdminResult compactCommand(const std::string& directory)
+// The maintenance of the register a desk folder uses; none, with the error
+// in `result`, when the folder or its register type is wrong.
+std::unique_ptr<RegisterMaintenance> maintenanceOf(const std::string& directory, AdminResult& result)
 {
-    AdminResult result;
-    if (!QFileInfo(QString::fromUtf8(directory)).isDir())
-        return noFolder(directory);
-    const std::unique_ptr<RegisterMaintenance> maintenance =
-        RegisterMaintenance::forDirectory(QString::fromUtf8(directory));
+    if (!QFileInfo(QString::fromUtf8(directory)).isDir()) {
+        result = noFolder(directory);
+        return nullptr;
+    }
+    std::unique_ptr<RegisterMaintenance> maintenance = RegisterMaintenance::forDirectory(QString::fromUtf8(directory));
     if (!maintenance) {
         result.exitCode = 4;
         result.errors = unknownTypeError(settingsOf(directory));
-        return result;
     }
+    return maintenance;
+}
+
+AdminResult compactCommand(const std::string& directory)
+{
+    AdminResult result;
+    const std::unique_ptr<RegisterMaintenance> maintenance = maintenanceOf(directory, result);
+    if (!maintenance)
+        return result;
     const QString failure = maintenance->compact();
     if (!failure.isEmpty()) {
         result.exitCode = 4;
@@ -316,15 +326,9 @@ AdminResult compactCommand(const std::string& directory)
 AdminResult backupCommand(const std::string& directory)
 {
     AdminResult result;
-    if (!QFileInfo(QString::fromUtf8(directory)).isDir())
-        return noFolder(directory);
-    const std::unique_ptr<RegisterMaintenance> maintenance =
-        RegisterMaintenance::forDirectory(QString::fromUtf8(directory));
-    if (!maintenance) {
-        result.exitCode = 4;
-        result.errors = unknownTypeError(settingsOf(directory));
+    const std::unique_ptr<RegisterMaintenance> maintenance = maintenanceOf(directory, result);
+    if (!maintenance)
         return result;
-    }
     const RegisterMaintenance::BackupResult backup = maintenance->backUp(QDateTime::currentDateTime());
     if (!backup.failure.isEmpty()) {
         result.exitCode = 4;
