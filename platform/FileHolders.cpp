@@ -1,5 +1,7 @@
 #include "platform/FileHolders.h"
 
+#include "platform/PosixHandles.h"
+
 #include <cctype>
 #include <dirent.h>
 #include <memory>
@@ -8,23 +10,6 @@
 namespace regdesk {
 namespace {
 
-struct DirCloser
-{
-    void operator()(DIR* dir) const { ::closedir(dir); }
-};
-using DirPtr = std::unique_ptr<DIR, DirCloser>;
-
-bool isNumber(const char* text)
-{
-    if (*text == '\0')
-        return false;
-    for (; *text != '\0'; ++text) {
-        if (!std::isdigit(static_cast<unsigned char>(*text)))
-            return false;
-    }
-    return true;
-}
-
 bool holds(const std::string& processDir, const struct stat& file)
 {
     const std::string fdDir = processDir + "/fd";
@@ -32,7 +17,7 @@ bool holds(const std::string& processDir, const struct stat& file)
     if (!descriptors)
         return false;
     while (const dirent* entry = ::readdir(descriptors.get())) {
-        if (!isNumber(entry->d_name))
+        if (!isDecimalName(entry->d_name))
             continue;
         struct stat target
         {
@@ -59,7 +44,7 @@ std::vector<pid_t> processesHoldingFile(const std::string& nativePath, const std
     if (!processes)
         return holders;
     while (const dirent* entry = ::readdir(processes.get())) {
-        if (isNumber(entry->d_name) && holds(procRoot + "/" + entry->d_name, file))
+        if (isDecimalName(entry->d_name) && holds(procRoot + "/" + entry->d_name, file))
             holders.push_back(static_cast<pid_t>(std::stol(entry->d_name)));
     }
     return holders;

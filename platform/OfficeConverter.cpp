@@ -1,6 +1,7 @@
 #include "platform/OfficeConverter.h"
 
 #include "platform/FileSystem.h"
+#include "platform/PosixHandles.h"
 #include "platform/UniqueFd.h"
 
 #include <cerrno>
@@ -59,24 +60,6 @@ std::string lastMeaningfulLine(const std::string& output)
     }
     return last;
 }
-
-struct SpawnFileActions
-{
-    posix_spawn_file_actions_t actions{};
-    SpawnFileActions() { posix_spawn_file_actions_init(&actions); }
-    ~SpawnFileActions() { posix_spawn_file_actions_destroy(&actions); }
-    SpawnFileActions(const SpawnFileActions&) = delete;
-    SpawnFileActions& operator=(const SpawnFileActions&) = delete;
-};
-
-struct SpawnAttributes
-{
-    posix_spawnattr_t attributes{};
-    SpawnAttributes() { posix_spawnattr_init(&attributes); }
-    ~SpawnAttributes() { posix_spawnattr_destroy(&attributes); }
-    SpawnAttributes(const SpawnAttributes&) = delete;
-    SpawnAttributes& operator=(const SpawnAttributes&) = delete;
-};
 
 // One run of LibreOffice in a process group of its own. Whatever happens, the
 // group is killed and the child reaped before run() returns.

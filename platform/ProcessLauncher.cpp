@@ -2,6 +2,7 @@
 
 #include "platform/ChildReaper.h"
 #include "platform/FileSystem.h"
+#include "platform/PosixHandles.h"
 #include "platform/UniqueFd.h"
 
 #include <cerrno>
@@ -89,16 +90,6 @@ private:
     bool m_ended = false;
 };
 
-// Frees the spawn attribute objects on every path.
-struct SpawnActions
-{
-    posix_spawn_file_actions_t actions{};
-    SpawnActions() { posix_spawn_file_actions_init(&actions); }
-    ~SpawnActions() { posix_spawn_file_actions_destroy(&actions); }
-    SpawnActions(const SpawnActions&) = delete;
-    SpawnActions& operator=(const SpawnActions&) = delete;
-};
-
 } // namespace
 
 PosixProcessLauncher::PosixProcessLauncher() : m_reaper(std::make_shared<ChildReaper>()) {}
@@ -126,7 +117,7 @@ std::unique_ptr<LaunchedProcess> PosixProcessLauncher::start(const GbkString& pr
         argv.push_back(argument.data());
     argv.push_back(nullptr);
 
-    SpawnActions spawn;
+    SpawnFileActions spawn;
     posix_spawn_file_actions_adddup2(&spawn.actions, writeEnd.get(), STDERR_FILENO);
     posix_spawn_file_actions_addopen(&spawn.actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
     if (!nativeDirectory.empty())

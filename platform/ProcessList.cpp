@@ -1,5 +1,7 @@
 #include "platform/ProcessList.h"
 
+#include "platform/PosixHandles.h"
+
 #include <cctype>
 #include <dirent.h>
 #include <fstream>
@@ -8,22 +10,6 @@
 
 namespace regdesk {
 namespace {
-
-struct DirCloser
-{
-    void operator()(DIR* dir) const { ::closedir(dir); }
-};
-
-bool isNumber(const char* text)
-{
-    if (*text == '\0')
-        return false;
-    for (; *text != '\0'; ++text) {
-        if (!std::isdigit(static_cast<unsigned char>(*text)))
-            return false;
-    }
-    return true;
-}
 
 // The state letter of /proc/<pid>/stat: after the ")" that closes the name,
 // which may itself hold blanks and brackets.
@@ -63,12 +49,12 @@ std::string executableName(const std::string& processDir)
 
 std::optional<std::vector<std::string>> ProcProcessList::executableNames() const
 {
-    std::unique_ptr<DIR, DirCloser> dir(::opendir(m_procRoot.c_str()));
+    const DirPtr dir(::opendir(m_procRoot.c_str()));
     if (!dir)
         return std::nullopt;
     std::vector<std::string> names;
     while (const dirent* entry = ::readdir(dir.get())) {
-        if (!isNumber(entry->d_name))
+        if (!isDecimalName(entry->d_name))
             continue;
         const std::string processDir = m_procRoot + "/" + entry->d_name;
         const std::string stat = readFirstLine(processDir + "/stat");

@@ -1,6 +1,7 @@
 #include "platform/XdgDesktopOpener.h"
 
 #include "platform/FileSystem.h"
+#include "platform/PosixHandles.h"
 
 #include <fcntl.h>
 #include <spawn.h>
@@ -13,18 +14,7 @@
 extern char** environ;
 
 namespace regdesk {
-namespace {
-
-struct SpawnFileActions
-{
-    posix_spawn_file_actions_t actions{};
-    SpawnFileActions() { posix_spawn_file_actions_init(&actions); }
-    ~SpawnFileActions() { posix_spawn_file_actions_destroy(&actions); }
-    SpawnFileActions(const SpawnFileActions&) = delete;
-    SpawnFileActions& operator=(const SpawnFileActions&) = delete;
-};
-
-} // namespace
+namespace {} // namespace
 
 XdgDesktopOpener::XdgDesktopOpener(std::string program, std::chrono::milliseconds verdictWait)
     : m_program(std::move(program)), m_verdictWait(verdictWait)
