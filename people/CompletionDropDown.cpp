@@ -68,10 +68,6 @@ QString CompletionDropDown::headerText(int column) const
     return m_rows.headerData(column, Qt::Horizontal, Qt::DisplayRole).toString();
 }
 
-} // namespace regdesk
-
-namespace regdesk {
-
 void CompletionDropDown::fitColumnsToRows()
 {
     // Measuring every cell's layout costs milliseconds on thousands of people.
@@ -82,9 +78,9 @@ void CompletionDropDown::fitColumnsToRows()
     const QFontMetrics metrics(font());
     for (int column = 0; column < columnCount(); ++column) {
         std::vector<const GbkString*> cells;
-        if (m_table) {
+        if (const CompletionTable* table = m_rows.table()) {
             const auto j = static_cast<std::size_t>(column);
-            for (const auto& row : m_table->rows) {
+            for (const auto& row : table->rows) {
                 if (j < row.size())
                     cells.push_back(&row[j]);
             }

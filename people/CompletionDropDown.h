@@ -16,6 +16,8 @@ public:
     using QAbstractTableModel::QAbstractTableModel;
 
     void show(std::shared_ptr<const CompletionTable> table);
+    // The rows shown; null before the first show.
+    const CompletionTable* table() const { return m_table.get(); }
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -32,11 +34,7 @@ class CompletionDropDown : public QTableView
 public:
     explicit CompletionDropDown(QWidget* parent);
 
-    void showRows(std::shared_ptr<const CompletionTable> table)
-    {
-        m_table = table;
-        m_rows.show(std::move(table));
-    }
+    void showRows(std::shared_ptr<const CompletionTable> table) { m_rows.show(std::move(table)); }
     int rowCount() const { return m_rows.rowCount(); }
     int columnCount() const { return m_rows.columnCount(); }
     // The marked row; -1 when none is.
@@ -49,7 +47,6 @@ public:
 
 private:
     CompletionRowsModel m_rows;
-    std::shared_ptr<const CompletionTable> m_table;
 };
 
 } // namespace regdesk
