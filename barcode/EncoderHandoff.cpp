@@ -171,7 +171,7 @@ EncoderHandoff::Poll EncoderHandoff::poll()
 }
 
 EncoderHandoff::PickUp EncoderHandoff::pickUp(const SettingsFile& settings, const GbkString& firstRowNumber,
-                                              const std::function<void()>& save)
+                                              const std::function<bool()>& save)
 {
     PickUp result;
     result.folder = settings.getString("发文设置"_gbk, "二维码输出位置"_gbk);
@@ -183,23 +183,27 @@ EncoderHandoff::PickUp EncoderHandoff::pickUp(const SettingsFile& settings, cons
         if (folderWithSeparator.back() != kPathSeparator)
             folderWithSeparator += kPathSeparator;
         result.outputPath = folderWithSeparator + safePictureName(firstRowNumber) + ".emf";
-        removeFile(result.outputPath);
     }
 
-    if (save)
-        save();
+    const bool registered = !save || save();
 
     const int width = scaledSize(settings.getInteger("PDF", "Width"));
     const int height = scaledSize(settings.getInteger("PDF", "Height"));
     const std::optional<std::string> bitmap =
         readRegularFile(joinPath(m_programDirectory, "TempPdf.bmp"), kMaxBitmapBytes);
-    const std::optional<std::string> picture =
-        bitmap ? EmfPicture::stretchedBitmap(*bitmap, width, height) : std::nullopt;
-    result.pictureWritten = picture && !result.outputPath.empty() && writeWholeFile(result.outputPath, *picture);
-    if (!result.pictureWritten) {
+    std::optional<std::string> picture = bitmap ? EmfPicture::stretchedBitmap(*bitmap, width, height) : std::nullopt;
+    if (picture && !registered && !result.outputPath.empty() && fileExists(result.outputPath)) {
+        // A declined overwrite keeps the registered document, so its picture stays too.
+        result.heldPicture = std::move(picture);
+    } else {
         if (!result.outputPath.empty())
-            removeFile(result.outputPath); // no half-written picture
-        result.notices.push_back({"图像转化出错"_gbk, {}});
+            removeFile(result.outputPath);
+        result.pictureWritten = picture && !result.outputPath.empty() && writeWholeFile(result.outputPath, *picture);
+        if (!result.pictureWritten) {
+            if (!result.outputPath.empty())
+                removeFile(result.outputPath); // no half-written picture
+            result.notices.push_back({"图像转化出错"_gbk, {}});
+        }
     }
 
     for (const GbkString& name : exchangeFiles())

@@ -72,11 +72,15 @@ public:
         GbkString folder;     // the output folder as set
         GbkString outputPath; // the picture's path
         bool pictureWritten = false;
+        // The picture, when its registration was not saved and a picture of
+        // that name exists: the earlier one is kept, this one waits for the save.
+        std::optional<std::string> heldPicture;
         std::vector<DeskNotice> notices;
     };
-    // After Ready: prepares the output folder and path, runs `save`, writes the
-    // picture stretched to (Width x 3.7, Height x 3.7) and removes the exchange files.
-    PickUp pickUp(const SettingsFile& settings, const GbkString& firstRowNumber, const std::function<void()>& save);
+    // After Ready: prepares the output folder and path, runs `save` (true when
+    // the handed-off registration is in the register now), writes the picture
+    // stretched to (Width x 3.7, Height x 3.7) and removes the exchange files.
+    PickUp pickUp(const SettingsFile& settings, const GbkString& firstRowNumber, const std::function<bool()>& save);
 
     // The text of MakeBarCode.ini: "[PDF]" and every entry of that list, CR LF lines.
     static std::string barcodeSettingsText(const SettingsFile& settings);

@@ -35,6 +35,11 @@ AddinRegistration::AddinRegistration(RegistrationView& view, Prompter& prompter,
     connect(&events, &RegistrationEvents::closing, &m_intakeTimer, &QTimer::stop);
     connect(&outgoing, &OutgoingRegistration::rowConfirmed, &outgoing, &OutgoingRegistration::startBarcode);
     connect(&outgoing, &OutgoingRegistration::barcodePickedUp, this, &AddinRegistration::pictureTaken);
+    // Runs before the save's settling below: the outgoing work heard of the save first.
+    connect(&outgoing, &OutgoingRegistration::heldPictureWritten, this, [this](bool written) {
+        if (m_picture && !written)
+            m_picture->clear();
+    });
     connect(&saver, &RegistrationSaver::finished, this, [this](SaveOutcome saved) {
         // A repeated save settles the waiting registration; the save inside the
         // pick-up comes before the picture and is settled with it.
@@ -70,7 +75,8 @@ void AddinRegistration::takeDocumentText()
 
 void AddinRegistration::pictureTaken(const EncoderHandoff::PickUp& pickUp, SaveOutcome saved)
 {
-    m_picture = pickUp.pictureWritten ? pickUp.outputPath : GbkString();
+    // A held picture is written once the registration is saved.
+    m_picture = pickUp.pictureWritten || pickUp.heldPicture ? pickUp.outputPath : GbkString();
     settle(saved);
 }
 

@@ -11,6 +11,7 @@
 #include "desk/RegistrationSaver.h"
 #include "desk/RegistrationView.h"
 #include "platform/DesktopOpener.h"
+#include "platform/FileSystem.h"
 
 namespace regdesk {
 namespace {
@@ -36,6 +37,7 @@ OutgoingRegistration::OutgoingRegistration(RegistrationView& view, Prompter& pro
     connect(&events, &RegistrationEvents::makeBarcodeRequested, this, &OutgoingRegistration::startBarcode);
     m_encoderTimer.setInterval(kEncoderTickMs);
     connect(&m_encoderTimer, &QTimer::timeout, this, &OutgoingRegistration::pickUpBarcodeImage);
+    connect(&saver, &RegistrationSaver::finished, this, &OutgoingRegistration::writeHeldPicture);
 }
 
 void OutgoingRegistration::showAll(const std::vector<DeskNotice>& notices, QWidget* owner)
@@ -114,6 +116,7 @@ void OutgoingRegistration::startBarcode()
         showAll({*failure}, m_view.boxOwner());
         return;
     }
+    m_handedOffNumber = rows.record(row)[DocumentRecord::Number];
     m_encoderTimer.start();
     rows.markBarcodeMade(row);
 }
@@ -135,12 +138,33 @@ void OutgoingRegistration::pickUpBarcodeImage()
     const RegisterRows& rows = m_view.rows();
     const GbkString firstNumber = rows.rowCount() > 0 ? rows.record(0)[DocumentRecord::Number] : GbkString{};
     SaveOutcome saved = SaveOutcome::NothingSelected;
-    const EncoderHandoff::PickUp pickUp =
-        m_handoff.pickUp(currentSettings(), firstNumber, [this, &saved] { saved = m_saver.saveSelectedRows(); });
+    const EncoderHandoff::PickUp pickUp = m_handoff.pickUp(currentSettings(), firstNumber, [this, &saved] {
+        saved = m_saver.saveSelectedRows();
+        return m_saver.lastSaveRegistered(m_handedOffNumber);
+    });
     showAll(pickUp.notices, m_view.boxOwner());
+    if (pickUp.heldPicture) {
+        m_heldPicture = HeldPicture{m_handedOffNumber, pickUp.outputPath, *pickUp.heldPicture};
+        showAll({{"发文号"_gbk + m_handedOffNumber + "未登记，原有的条码图片未替换：\r\n"_gbk + pickUp.outputPath +
+                      "\r\n保存登记后写入新的条码图片。"_gbk,
+                  {}}},
+                m_view.boxOwner());
+    }
     if (m_opensOutputFolder && !pickUp.folder.empty())
         m_opener.openFolder(pickUp.folder);
     emit barcodePickedUp(pickUp, saved);
+}
+
+void OutgoingRegistration::writeHeldPicture()
+{
+    if (!m_heldPicture || !m_saver.lastSaveRegistered(m_heldPicture->number))
+        return;
+    const HeldPicture held = std::move(*m_heldPicture);
+    m_heldPicture.reset();
+    const bool written = writeWholeFile(held.path, held.bytes);
+    if (!written)
+        showAll({{"图像转化出错"_gbk, {}}}, m_view.boxOwner());
+    emit heldPictureWritten(written);
 }
 
 } // namespace regdesk

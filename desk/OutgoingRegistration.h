@@ -6,6 +6,8 @@
 
 #include <QObject>
 #include <QTimer>
+#include <optional>
+#include <string>
 
 namespace regdesk {
 
@@ -57,9 +59,23 @@ signals:
     // The picture of a hand-off has been picked up; `saved` is how the save
     // that ran with it ended.
     void barcodePickedUp(const regdesk::EncoderHandoff::PickUp& pickUp, regdesk::SaveOutcome saved);
+    // A picture held at the pick-up (its registration was not saved) has been
+    // written, now that a later save registered it; `written` false when the
+    // write failed (the clerk was told).
+    void heldPictureWritten(bool written);
 
 private:
     void showAll(const std::vector<DeskNotice>& notices, QWidget* owner);
+    void writeHeldPicture();
+
+    // A picture whose registration was not saved at its pick-up, while a
+    // picture of that name belongs to the registered document.
+    struct HeldPicture
+    {
+        GbkString number; // 发文号 of the registration it shows
+        GbkString path;
+        std::string bytes;
+    };
 
     RegistrationView& m_view;
     Prompter& m_prompter;
@@ -69,6 +85,8 @@ private:
     EncoderHandoff m_handoff;
     QTimer m_encoderTimer;
     bool m_opensOutputFolder = true;
+    GbkString m_handedOffNumber;
+    std::optional<HeldPicture> m_heldPicture;
 };
 
 } // namespace regdesk

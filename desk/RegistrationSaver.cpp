@@ -5,6 +5,8 @@
 #include "desk/RegistrationEvents.h"
 #include "desk/RegistrationView.h"
 
+#include <algorithm>
+
 namespace regdesk {
 
 RegistrationSaver::RegistrationSaver(RegistrationView& view, Prompter& prompter, RegisterStore& store)
@@ -16,11 +18,18 @@ RegistrationSaver::RegistrationSaver(RegistrationView& view, Prompter& prompter,
 SaveOutcome RegistrationSaver::saveSelectedRows()
 {
     PrompterNoticeBoard notices(m_prompter, m_view.boxOwner());
-    const SaveOutcome outcome = RegistrationSaving::saveSelectedRows(m_view.mode(), m_view.rows(), m_store, notices);
+    m_lastSaved.clear();
+    const SaveOutcome outcome =
+        RegistrationSaving::saveSelectedRows(m_view.mode(), m_view.rows(), m_store, notices, &m_lastSaved);
     if (outcome == SaveOutcome::Finished)
         m_view.setCodeNumber({});
     emit finished(outcome);
     return outcome;
+}
+
+bool RegistrationSaver::lastSaveRegistered(const GbkString& number) const
+{
+    return std::find(m_lastSaved.begin(), m_lastSaved.end(), number) != m_lastSaved.end();
 }
 
 } // namespace regdesk

@@ -19,6 +19,8 @@ public:
     RegistrationSaver(RegistrationView& view, Prompter& prompter, RegisterStore& store);
 
     SaveOutcome saveSelectedRows();
+    // Whether the last save put a row of this 发文号 into the register.
+    bool lastSaveRegistered(const GbkString& number) const;
 
 signals:
     // A save has ended (whether by the button or after a barcode's pick-up).
@@ -28,6 +30,7 @@ private:
     RegistrationView& m_view;
     Prompter& m_prompter;
     RegisterStore& m_store;
+    std::vector<GbkString> m_lastSaved;
 };
 
 } // namespace regdesk

@@ -20,7 +20,8 @@ GbkString attachmentType(const GbkString& path)
     return dot == GbkString::npos ? path : path.substr(dot + 1);
 }
 
-SaveOutcome saveSelectedRows(RegistrationMode mode, PendingRows& rows, RegisterStore& store, NoticeBoard& notices)
+SaveOutcome saveSelectedRows(RegistrationMode mode, PendingRows& rows, RegisterStore& store, NoticeBoard& notices,
+                             std::vector<GbkString>* savedNumbers)
 {
     const bool outgoing = mode == RegistrationMode::Outgoing;
     const GbkString table = outgoing ? RegisterStatements::outgoingTable() : RegisterStatements::incomingTable();
@@ -56,6 +57,8 @@ SaveOutcome saveSelectedRows(RegistrationMode mode, PendingRows& rows, RegisterS
                 notices.show({attachmentFailureText(number, record.attachmentPath, failure), "保存"_gbk});
         }
         rows.remove(*row);
+        if (savedNumbers)
+            savedNumbers->push_back(number);
     }
     return SaveOutcome::Finished;
 }

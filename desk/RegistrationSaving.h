@@ -6,6 +6,7 @@
 #include "platform/Gbk.h"
 
 #include <optional>
+#include <vector>
 
 namespace regdesk {
 
@@ -54,8 +55,10 @@ GbkString attachmentType(const GbkString& path);
 
 // Saves the selected rows into the register of `mode`, asking on `notices`.
 // A row whose insert fails stays in the list, unselected. A file that cannot
-// be attached is told; its row is saved all the same.
-SaveOutcome saveSelectedRows(RegistrationMode mode, PendingRows& rows, RegisterStore& store, NoticeBoard& notices);
+// be attached is told; its row is saved all the same. The 发文号 of each row
+// saved go into `savedNumbers` when given.
+SaveOutcome saveSelectedRows(RegistrationMode mode, PendingRows& rows, RegisterStore& store, NoticeBoard& notices,
+                             std::vector<GbkString>* savedNumbers = nullptr);
 
 } // namespace RegistrationSaving
 } // namespace regdesk

@@ -118,7 +118,7 @@ void benchmarkBarcode(const GbkString& folder, const std::string& encoder, int t
         }
         const EncoderHandoff::PickUp pickUp =
             handoff.pickUp(SettingsFile(joinPath(folder, "document.ini")), row[DocumentRecord::Number],
-                           [&] { store.insert(RegisterStatements::outgoingTable(), row, true, false); });
+                           [&] { return store.insert(RegisterStatements::outgoingTable(), row, true, false); });
         const auto end = BenchClock::now();
         if (!pickUp.pictureWritten) {
             std::fprintf(stderr, "no picture written\n");

@@ -184,6 +184,7 @@ TEST_F(EncoderHandoffTest, PickUpSavesThenWritesThePictureThenRemovesTheFiles)
         EXPECT_TRUE(fileExists(m_output)) << "the folder exists before the save";
         EXPECT_FALSE(fileExists(expectedPath)) << "the picture comes after the save";
         EXPECT_TRUE(fileExists(file("TempPdf.bmp"))) << "exchange files go last";
+        return true;
     });
     EXPECT_TRUE(saved);
     EXPECT_EQ(pickUp.folder, m_output);
@@ -212,12 +213,35 @@ TEST_F(EncoderHandoffTest, PickUpReplacesAnEarlierPictureAndToleratesTrailingSep
     EXPECT_NE(readWholeFile(pickUp.outputPath), "old");
 }
 
+// The save may leave the registration unsaved (an overwrite declined): the
+// picture of the registered document under that name stays, and the new one
+// is held for a later save; without an earlier picture it is written.
+TEST_F(EncoderHandoffTest, UnsavedRegistrationKeepsAnEarlierPicture)
+{
+    QDir().mkpath(QString::fromUtf8(gbkToUtf8(m_output)));
+    writeWholeFile(joinPath(m_output, "A1.emf"), "registered");
+    m_handoff.start("p", settings());
+    const EncoderHandoff::PickUp kept = m_handoff.pickUp(settings(), "A1", [] { return false; });
+    EXPECT_EQ(readWholeFile(kept.outputPath), "registered");
+    EXPECT_FALSE(kept.pictureWritten);
+    ASSERT_TRUE(kept.heldPicture);
+    EXPECT_EQ(kept.heldPicture->substr(0, 4), std::string("\x01\0\0\0", 4));
+    EXPECT_TRUE(kept.notices.empty());
+    for (const GbkString& name : EncoderHandoff::exchangeFiles())
+        EXPECT_FALSE(fileExists(file(name))) << name;
+
+    m_handoff.start("p", settings());
+    const EncoderHandoff::PickUp written = m_handoff.pickUp(settings(), "A2", [] { return false; });
+    EXPECT_TRUE(written.pictureWritten);
+    EXPECT_FALSE(written.heldPicture);
+}
+
 TEST_F(EncoderHandoffTest, PictureThatCannotBeWrittenIsReportedAfterTheSave)
 {
     writeWholeFile(m_output, "a file where the folder should be");
     m_handoff.start("p", settings());
     bool saved = false;
-    const EncoderHandoff::PickUp pickUp = m_handoff.pickUp(settings(), "A1", [&] { saved = true; });
+    const EncoderHandoff::PickUp pickUp = m_handoff.pickUp(settings(), "A1", [&] { return saved = true; });
     EXPECT_TRUE(saved);
     EXPECT_FALSE(pickUp.pictureWritten);
     ASSERT_EQ(pickUp.notices.size(), 1u);
@@ -233,7 +257,7 @@ TEST_F(EncoderHandoffTest, NoOutputFolderSetMeansNoPictureButTheSaveRuns)
     // A number of its own, so that no other run's file can stand in the root folder.
     const GbkString number = m_dir.substr(m_dir.rfind('/') + 1);
     bool saved = false;
-    const EncoderHandoff::PickUp pickUp = m_handoff.pickUp(settings(), number, [&] { saved = true; });
+    const EncoderHandoff::PickUp pickUp = m_handoff.pickUp(settings(), number, [&] { return saved = true; });
     EXPECT_TRUE(saved);
     EXPECT_FALSE(pickUp.pictureWritten);
     EXPECT_TRUE(pickUp.outputPath.empty());
@@ -293,8 +317,10 @@ TEST_F(EncoderHandoffTest, LinkPlantedAtThePictureDuringTheSaveIsNotFollowed)
     m_handoff.start("p", settings());
     const GbkString picture = joinPath(m_output, "A1.emf");
     // The save asks its questions between the removal of the old picture and the write.
-    const EncoderHandoff::PickUp pickUp = m_handoff.pickUp(
-        settings(), "A1", [&] { std::filesystem::create_symlink(gbkToUtf8(victim), gbkToUtf8(picture)); });
+    const EncoderHandoff::PickUp pickUp = m_handoff.pickUp(settings(), "A1", [&] {
+        std::filesystem::create_symlink(gbkToUtf8(victim), gbkToUtf8(picture));
+        return true;
+    });
     EXPECT_TRUE(pickUp.pictureWritten);
     EXPECT_EQ(readWholeFile(victim), "precious");
     EXPECT_FALSE(std::filesystem::is_symlink(gbkToUtf8(picture)));

@@ -88,7 +88,7 @@ TEST_P(EncoderRoundTripPayloads, PictureInTheOutputFolderDecodesToThePayload)
 
     bool saved = false;
     const EncoderHandoff::PickUp pickUp = handoff.pickUp(SettingsFile(joinPath(m_folder.gbkPath(), "document.ini")),
-                                                         row[DocumentRecord::Number], [&] { saved = true; });
+                                                         row[DocumentRecord::Number], [&] { return saved = true; });
     EXPECT_TRUE(saved);
     ASSERT_TRUE(pickUp.pictureWritten);
     EXPECT_EQ(pickUp.outputPath, joinPath(output, "法〔2026〕7号.emf"_gbk));

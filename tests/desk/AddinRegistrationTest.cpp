@@ -157,12 +157,15 @@ void AddinRegistrationTest::savedRegistrationHandsThePictureBack_data()
     QTest::addColumn<bool>("insertFails");
     QTest::addColumn<bool>("pictureWritten");
     QTest::addColumn<QString>("firstBox");
-    QTest::newRow("saved at once") << false << false << true << QString();
-    QTest::newRow("overwrite declined, then agreed")
-        << true << false << true << QStringLiteral("发文号档发〔2026〕3号的文件已登记，请确认是否覆盖登记?");
-    QTest::newRow("insert refused, then taken") << false << true << true << QString();
+    QTest::addColumn<bool>("earlierPicture");
+    const QString overwrite = QStringLiteral("发文号档发〔2026〕3号的文件已登记，请确认是否覆盖登记?");
+    QTest::newRow("saved at once") << false << false << true << QString() << false;
+    QTest::newRow("overwrite declined, then agreed") << true << false << true << overwrite << false;
+    // The registered document keeps its picture until the overwrite is agreed.
+    QTest::newRow("overwrite declined over a picture, then agreed") << true << false << true << overwrite << true;
+    QTest::newRow("insert refused, then taken") << false << true << true << QString() << false;
     // The add-in is given no path to a picture that is not there.
-    QTest::newRow("saved, picture not written") << false << false << false << QStringLiteral("图像转化出错");
+    QTest::newRow("saved, picture not written") << false << false << false << QStringLiteral("图像转化出错") << false;
 }
 
 void AddinRegistrationTest::savedRegistrationHandsThePictureBack()
@@ -171,6 +174,12 @@ void AddinRegistrationTest::savedRegistrationHandsThePictureBack()
     QFETCH(bool, insertFails);
     QFETCH(bool, pictureWritten);
     QFETCH(QString, firstBox);
+    QFETCH(bool, earlierPicture);
+    const std::optional<std::string> registeredPicture("the registered document's barcode");
+    if (earlierPicture) {
+        QVERIFY(std::filesystem::create_directories(toNativePath(m_output)));
+        QVERIFY(writeWholeFile(picturePath(), *registeredPicture));
+    }
     if (!pictureWritten) {
         m_launcher.onStart([](const FakeProcessLauncher::Start&) {
             for (const char* name : {"TempPdf.bmp", "TempPdf.emf", "TempPdf.wmf", "TempCode.txt"})
@@ -189,6 +198,8 @@ void AddinRegistrationTest::savedRegistrationHandsThePictureBack()
     std::filesystem::create_symlink(toNativePath(elsewhere), toNativePath(pictureList()));
     confirmAndPickUp();
     QCOMPARE(fileExists(picturePath()), pictureWritten);
+    if (earlierPicture)
+        QCOMPARE(readWholeFile(picturePath()), registeredPicture);
     QVERIFY(m_opener.openedFolders().empty());
     if (!firstBox.isEmpty())
         QCOMPARE(m_prompter.texts().value(0), firstBox);
@@ -213,8 +224,10 @@ void AddinRegistrationTest::savedRegistrationHandsThePictureBack()
     QCOMPARE(m_store.rows[kNumber].barcodeMade, "是"_gbk);
     QCOMPARE(readWholeFile(elsewhere), std::optional<std::string>("untouched"));
     QCOMPARE(std::filesystem::is_symlink(toNativePath(pictureList())), !pictureWritten);
-    if (pictureWritten)
+    if (pictureWritten) {
         QCOMPARE(readWholeFile(pictureList()), std::optional<std::string>(picturePath() + "\r\n"));
+        QCOMPARE(readWholeFile(picturePath())->substr(0, 4), std::string("\x01\0\0\0", 4));
+    }
     QVERIFY(m_view->closed);
     QVERIFY(!m_addin->isWaitingForSave());
 }

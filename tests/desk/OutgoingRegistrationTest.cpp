@@ -63,6 +63,7 @@ private slots:
     void failedConfirmationAddsNothing();
     void barcodeNeedsExactlyOneSelectedRow();
     void barcodeOfTheMarkedRowIsPickedUpSavedAndShown();
+    void declinedOverwriteKeepsTheRegisteredPicture();
     void encoderThatLeavesNoFilesIsGivenUp();
     void exchangeFileThatCannotBeWrittenStopsTheBarcode();
     void startupWithoutDatabaseTellsTheClerk();
@@ -334,6 +335,35 @@ void OutgoingRegistrationTest::barcodeOfTheMarkedRowIsPickedUpSavedAndShown()
     QCOMPARE(m_opener.openedFolders(), std::vector<GbkString>{m_output});
     QCOMPARE(m_view->field(F::CodeNumber), GbkString());
     QVERIFY(!m_view->closed);
+}
+
+void OutgoingRegistrationTest::declinedOverwriteKeepsTheRegisteredPicture()
+{
+    m_launcher.onStart([](const FakeProcessLauncher::Start&) {
+        writeWholeFile(AppPaths::besideProgram("TempPdf.bmp"), encoderBitmap());
+        for (const char* name : {"TempPdf.emf", "TempPdf.wmf", "TempCode.txt"})
+            writeWholeFile(AppPaths::besideProgram(name), "x");
+    });
+    const GbkString number = "法〔2026〕7号"_gbk;
+    const GbkString picture = joinPath(m_output, number + ".emf");
+    QVERIFY(QDir().mkpath(toQString(m_output)));
+    QVERIFY(writeWholeFile(picture, "the registered document's barcode"));
+    m_store.rows[number] = registerRow(number);
+    m_view->shownMode = RegistrationMode::Outgoing;
+    m_view->list.add(registerRow(number, "另一标题"_gbk, "20260105", {}), false);
+    startBarcodeOn(0);
+    m_prompter.willAnswer(Answer::Cancel);
+    m_outgoing->pickUpBarcodeImage();
+    QCOMPARE(readWholeFile(picture), std::optional<std::string>("the registered document's barcode"));
+    QCOMPARE(m_prompter.texts().size(), 2);
+    QVERIFY(m_prompter.texts()[1].startsWith(QStringLiteral("发文号法〔2026〕7号未登记，原有的条码图片未替换")));
+
+    // Saved after all: the registration and its picture change together.
+    m_view->list.rows[0].selected = true;
+    m_prompter.willAnswer(Answer::Ok);
+    emit m_view->events().saveRequested();
+    QCOMPARE(m_store.rows[number][F::Title], "另一标题"_gbk);
+    QCOMPARE(readWholeFile(picture)->substr(0, 4), std::string("\x01\0\0\0", 4));
 }
 
 void OutgoingRegistrationTest::encoderThatLeavesNoFilesIsGivenUp()
