@@ -5,6 +5,7 @@
 #include "app/SettingsFile.h"
 #include "barcode/BarcodePayload.h"
 #include "barcode/EncoderHandoff.h"
+#include "bench/BenchSupport.h"
 #include "db/AdoDatabase.h"
 #include "db/RegisterDatabaseFile.h"
 #include "db/RegisterStatements.h"
@@ -39,23 +40,10 @@
 #include <vector>
 
 using namespace regdesk;
+using namespace regdesk::bench;
 using BenchClock = std::chrono::steady_clock;
 
 namespace {
-
-// Any message box would be a failure of the run: print it instead.
-class PrintingPrompter final : public Prompter
-{
-public:
-    Answer ask(QWidget*, const Message& message) override
-    {
-        std::fprintf(stderr, "message: %s\n", message.text.toUtf8().constData());
-        return message.defaultAnswer;
-    }
-    int closeMessages(const QString&) override { return 0; }
-    QString openFileName(QWidget*, const QString&, const QString&, const QString&) override { return {}; }
-    QString saveFileName(QWidget*, const QString&, const QString&, const QString&) override { return {}; }
-};
 
 double milliseconds(BenchClock::duration duration)
 {

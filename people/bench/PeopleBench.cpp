@@ -3,6 +3,7 @@
 // claim. Prints figures beside their goals; asserts nothing.
 //
 //     regdesk_people_bench [names]
+#include "bench/BenchSupport.h"
 #include "db/AdoDatabase.h"
 #include "db/AdoRecordset.h"
 #include "db/RegisterDatabaseFile.h"
@@ -30,31 +31,7 @@
 namespace {
 
 using namespace regdesk;
-
-// Messages go to stderr: a benchmark has nobody to click boxes.
-class PrintingPrompter final : public Prompter
-{
-public:
-    Answer ask(QWidget*, const Message& message) override
-    {
-        std::fprintf(stderr, "message: %s\n", message.text.toLocal8Bit().constData());
-        return message.defaultAnswer;
-    }
-    int closeMessages(const QString&) override { return 0; }
-    QString openFileName(QWidget*, const QString&, const QString&, const QString&) override { return {}; }
-    QString saveFileName(QWidget*, const QString&, const QString&, const QString&) override { return {}; }
-};
-
-double milliseconds(const QElapsedTimer& timer)
-{
-    return static_cast<double>(timer.nsecsElapsed()) / 1e6;
-}
-
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values.empty() ? 0 : values[values.size() / 2];
-}
+using namespace regdesk::bench;
 
 long peakRssMegabytes()
 {

@@ -3,6 +3,7 @@
 // rows a page. "first" is a program run's first printing (the template is
 // converted then, and LibreOffice makes its profile); "again" a later one.
 // Prints figures; asserts nothing.
+#include "bench/BenchSupport.h"
 #include "platform/DesktopOpener.h"
 #include "platform/FileSystem.h"
 #include "platform/OfficeConverter.h"
@@ -18,22 +19,10 @@
 #include <vector>
 
 using namespace regdesk;
+using namespace regdesk::bench;
 using BenchClock = std::chrono::steady_clock;
 
 namespace {
-
-class PrintingPrompter final : public Prompter
-{
-public:
-    Answer ask(QWidget*, const Message& message) override
-    {
-        std::fprintf(stderr, "message: %s\n", message.text.toUtf8().constData());
-        return message.defaultAnswer;
-    }
-    int closeMessages(const QString&) override { return 0; }
-    QString openFileName(QWidget*, const QString&, const QString&, const QString&) override { return {}; }
-    QString saveFileName(QWidget*, const QString&, const QString&, const QString&) override { return {}; }
-};
 
 class QuietOpener final : public DesktopOpener
 {

@@ -6,6 +6,7 @@
 //
 //     regdesk_query_bench [records ...]     (default: 100000 1000000)
 #include "app/SettingsFile.h"
+#include "bench/BenchSupport.h"
 #include "db/AdoDatabase.h"
 #include "db/RegisterDatabaseFile.h"
 #include "db/SearchIndex.h"
@@ -36,20 +37,7 @@
 namespace {
 
 using namespace regdesk;
-
-// Database failures go to stderr: a benchmark has nobody to click boxes.
-class PrintingPrompter final : public Prompter
-{
-public:
-    Answer ask(QWidget*, const Message& message) override
-    {
-        std::fprintf(stderr, "box: %s\n", message.text.toLocal8Bit().constData());
-        return message.defaultAnswer;
-    }
-    int closeMessages(const QString&) override { return 0; }
-    QString openFileName(QWidget*, const QString&, const QString&, const QString&) override { return {}; }
-    QString saveFileName(QWidget*, const QString&, const QString&, const QString&) override { return {}; }
-};
+using namespace regdesk::bench;
 
 class NoDesktop final : public DesktopOpener
 {
@@ -57,43 +45,6 @@ public:
     bool openFolder(const GbkString&) override { return true; }
     bool openFile(const GbkString&) override { return true; }
 };
-
-std::uint64_t mixed(std::uint64_t x)
-{
-    // splitmix64: independent-looking fields from one record number
-    x += 0x9E3779B97F4A7C15ull;
-    x = (x ^ (x >> 30)) * 0xBF58476D1CE4E5B9ull;
-    x = (x ^ (x >> 27)) * 0x94D049BB133111EBull;
-    return x ^ (x >> 31);
-}
-
-// Words that occur nowhere else in the generated text, so that the hits of a
-// search are known: a subject of 100 (in 标题), a drafter of 100 (备注), a
-// recipient of 10 (主送) and a level of 10 (发布层次).
-const std::array<const char*, 10> kFirst = {"甲", "乙", "丙", "丁", "戊", "己", "庚", "辛", "壬", "癸"};
-const std::array<const char*, 10> kSecond = {"鹤", "鹭", "鸥", "鹏", "鹊", "鸽", "鹰", "雁", "燕", "莺"};
-const std::array<const char*, 10> kSurname = {"赵", "钱", "孙", "李", "周", "吴", "郑", "王", "冯", "陈"};
-const std::array<const char*, 10> kGiven = {"松", "柏", "桐", "桦", "楠", "槐", "榆", "杉", "桂", "樟"};
-const std::array<const char*, 10> kUnits = {"东城区", "西城区", "南岸区", "北湖区", "中山区",
-                                            "江北县", "河西县", "山前县", "林口县", "海滨县"};
-const std::array<const char*, 10> kLevels = {"一类", "二类", "三类", "四类", "五类",
-                                             "六类", "七类", "八类", "九类", "十类"};
-const std::array<const char*, 5> kPrefixes = {"中法发", "中法办", "中法函", "市委发", "区府发"};
-
-std::string subject(std::uint64_t r)
-{
-    return std::string(kFirst[r % 100 / 10]) + kSecond[r % 10];
-}
-
-std::string drafter(std::uint64_t r)
-{
-    return std::string(kSurname[r % 100 / 10]) + kGiven[r % 10];
-}
-
-double milliseconds(const QElapsedTimer& timer)
-{
-    return static_cast<double>(timer.nsecsElapsed()) / 1e6;
-}
 
 // VmRSS and VmHWM of this process, in MB.
 std::pair<double, double> memoryMegabytes()

@@ -2,6 +2,7 @@
 // sorts it, printing the time of each step. Not a test: it asserts nothing.
 //
 //     regdesk_list_bench [rows]
+#include "bench/BenchSupport.h"
 #include "db/AdoDatabase.h"
 #include "db/AdoRecordset.h"
 #include "db/RegisterDatabaseFile.h"
@@ -20,20 +21,7 @@
 namespace {
 
 using namespace regdesk;
-
-// Database failures go to stderr: a benchmark has nobody to click boxes.
-class PrintingPrompter final : public Prompter
-{
-public:
-    Answer ask(QWidget*, const Message& message) override
-    {
-        std::fprintf(stderr, "%s\n", message.text.toLocal8Bit().constData());
-        return message.defaultAnswer;
-    }
-    int closeMessages(const QString&) override { return 0; }
-    QString openFileName(QWidget*, const QString&, const QString&, const QString&) override { return {}; }
-    QString saveFileName(QWidget*, const QString&, const QString&, const QString&) override { return {}; }
-};
+using namespace regdesk::bench;
 
 DocumentRecord generatedRecord(int i)
 {
@@ -61,11 +49,6 @@ DocumentRecord generatedRecord(int i)
     record[DocumentRecord::Version] = "GB0626-2005";
     record[DocumentRecord::Remarks] = "拟稿人：张三"_gbk;
     return record;
-}
-
-double milliseconds(const QElapsedTimer& timer)
-{
-    return static_cast<double>(timer.nsecsElapsed()) / 1e6;
 }
 
 } // namespace
