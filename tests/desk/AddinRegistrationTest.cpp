@@ -3,19 +3,10 @@
 // picture only once the registration is saved.
 #include "desk/AddinRegistration.h"
 
-#include "FakeClock.h"
-#include "FakeDesktopOpener.h"
-#include "FakeProcessLauncher.h"
-#include "FakeProcessList.h"
-#include "FakePrompter.h"
-#include "FakeRegisters.h"
-#include "FakeRegistrationView.h"
+#include "OutgoingDesk.h"
 #include "TempDeskFolder.h"
 #include "TestRecords.h"
 #include "app/AppPaths.h"
-#include "desk/ModeSwitch.h"
-#include "desk/OutgoingRegistration.h"
-#include "desk/RegistrationSaver.h"
 #include "platform/FileSystem.h"
 
 #include <QTest>
@@ -58,17 +49,7 @@ private:
     GbkString pictureList() const { return AppPaths::besideProgram("tempicpos.txt"); }
 
     std::unique_ptr<TempDeskFolder> m_folder;
-    std::unique_ptr<FakeRegistrationView> m_view;
-    FakePrompter m_prompter;
-    FakeOutgoingRegister m_register;
-    FakeRegisterStore m_store;
-    FakeProcessLauncher m_launcher;
-    FakeProcessList m_processes;
-    FakeClock m_clock;
-    FakeDesktopOpener m_opener;
-    std::unique_ptr<ModeSwitch> m_modes;
-    std::unique_ptr<RegistrationSaver> m_saver;
-    std::unique_ptr<OutgoingRegistration> m_outgoing;
+    std::unique_ptr<OutgoingDesk> m_desk;
     std::unique_ptr<AddinRegistration> m_addin;
     GbkString m_output;
 };
@@ -83,72 +64,58 @@ void AddinRegistrationTest::init()
                             gbkToUtf8(m_output) +
                             "\n制码号固定标识=DA\n制码号固定位数=2\n制码号年度位数=2\n制码号流水位数=4\n"
                             "[PDF]\nWidth=50\nHeight=20\n");
-    m_view = std::make_unique<FakeRegistrationView>();
-    m_view->prefixes = {"档发〔2026〕"_gbk};
-    m_prompter.clear();
-    m_store = FakeRegisterStore();
-    m_register = FakeOutgoingRegister();
-    m_launcher = FakeProcessLauncher();
-    m_launcher.onStart([](const FakeProcessLauncher::Start&) {
-        writeWholeFile(AppPaths::besideProgram("TempPdf.bmp"), encoderBitmap());
-        for (const char* name : {"TempPdf.emf", "TempPdf.wmf", "TempCode.txt"})
-            writeWholeFile(AppPaths::besideProgram(name), "x");
-    });
-    m_modes = std::make_unique<ModeSwitch>(*m_view, m_prompter);
-    m_saver = std::make_unique<RegistrationSaver>(*m_view, m_prompter, m_store);
-    m_outgoing = std::make_unique<OutgoingRegistration>(*m_view, m_prompter, m_register, *m_saver, m_launcher,
-                                                        m_processes, m_clock, m_opener);
-    m_addin = std::make_unique<AddinRegistration>(*m_view, m_prompter, *m_modes, *m_outgoing, *m_saver);
+    m_desk = std::make_unique<OutgoingDesk>();
+    m_desk->view.prefixes = {"档发〔2026〕"_gbk};
+    m_desk->encoderLeavesItsFiles();
+    m_addin = std::make_unique<AddinRegistration>(m_desk->view, m_desk->prompter, m_desk->modes, m_desk->outgoing,
+                                                  m_desk->saver);
     m_addin->start();
 }
 
 void AddinRegistrationTest::cleanup()
 {
     m_addin.reset();
-    m_outgoing.reset();
-    m_saver.reset();
-    m_modes.reset();
-    m_view.reset();
+    m_desk.reset();
     m_folder.reset();
 }
 
 void AddinRegistrationTest::documentTextFillsTheForm()
 {
     // The start shows outgoing registration and sets timer 9.
-    QCOMPARE(m_view->mode(), RegistrationMode::Outgoing);
+    QCOMPARE(m_desk->view.mode(), RegistrationMode::Outgoing);
     QVERIFY(m_addin->isIntakeTimerActive());
     m_folder->writeFile(QStringLiteral("doctotxt.txt"), documentText());
-    m_register.numbers = {"档发〔2026〕2号"_gbk};
+    m_desk->register_.numbers = {"档发〔2026〕2号"_gbk};
     m_addin->takeDocumentText();
 
     QVERIFY(!m_addin->isIntakeTimerActive());
     QVERIFY(!fileExists(AppPaths::besideProgram("doctotxt.txt")));
-    QCOMPARE(m_prompter.texts(), QStringList{});
+    QCOMPARE(m_desk->prompter.texts(), QStringList{});
     // Both numberings ran on the prefix found, as on a pick from the list.
-    QCOMPARE(m_view->chosenPrefix, std::optional<GbkString>("档发〔2026〕"_gbk));
-    QCOMPARE(m_view->field(F::Number), kNumber);
-    QCOMPARE(m_view->field(F::CodeNumber), GbkString("DA260001"));
-    QVERIFY(m_view->confirmationFocused);
-    QCOMPARE(m_view->field(F::Recipient), "各科室"_gbk);
-    QCOMPARE(m_view->field(F::Title), "市档案局文件档发〔2026〕3号市档案局关于加强档案管理的通知"_gbk);
-    QCOMPARE(m_view->field(F::Kind), "通知"_gbk); // the title check ran
+    QCOMPARE(m_desk->view.chosenPrefix, std::optional<GbkString>("档发〔2026〕"_gbk));
+    QCOMPARE(m_desk->view.field(F::Number), kNumber);
+    QCOMPARE(m_desk->view.field(F::CodeNumber), GbkString("DA260001"));
+    QVERIFY(m_desk->view.confirmationFocused);
+    QCOMPARE(m_desk->view.field(F::Recipient), "各科室"_gbk);
+    QCOMPARE(m_desk->view.field(F::Title), "市档案局文件档发〔2026〕3号市档案局关于加强档案管理的通知"_gbk);
+    QCOMPARE(m_desk->view.field(F::Kind), "通知"_gbk); // the title check ran
 }
 
 void AddinRegistrationTest::leavingTheNumberMovesTheFocusToTheConfirmation()
 {
-    emit m_view->events().numberFocusLost();
-    QTRY_VERIFY(m_view->confirmationFocused);
+    emit m_desk->view.events().numberFocusLost();
+    QTRY_VERIFY(m_desk->view.confirmationFocused);
 }
 
 void AddinRegistrationTest::confirmAndPickUp()
 {
-    m_view->form.document = sampleOutgoingRow(kNumber);
-    emit m_view->events().confirmRequested();
+    m_desk->view.form.document = sampleOutgoingRow(kNumber);
+    emit m_desk->view.events().confirmRequested();
     // The confirmation goes on to the barcode at once.
-    QCOMPARE(m_launcher.starts().size(), std::size_t(1));
-    QVERIFY(m_outgoing->isEncoderTimerActive());
-    m_outgoing->pickUpBarcodeImage();
-    QVERIFY(!m_outgoing->isEncoderTimerActive());
+    QCOMPARE(m_desk->launcher.starts().size(), std::size_t(1));
+    QVERIFY(m_desk->outgoing.isEncoderTimerActive());
+    m_desk->outgoing.pickUpBarcodeImage();
+    QVERIFY(!m_desk->outgoing.isEncoderTimerActive());
 }
 
 void AddinRegistrationTest::savedRegistrationHandsThePictureBack_data()
@@ -181,17 +148,17 @@ void AddinRegistrationTest::savedRegistrationHandsThePictureBack()
         QVERIFY(writeWholeFile(picturePath(), *registeredPicture));
     }
     if (!pictureWritten) {
-        m_launcher.onStart([](const FakeProcessLauncher::Start&) {
+        m_desk->launcher.onStart([](const FakeProcessLauncher::Start&) {
             for (const char* name : {"TempPdf.bmp", "TempPdf.emf", "TempPdf.wmf", "TempCode.txt"})
                 writeWholeFile(AppPaths::besideProgram(name), "not a bitmap");
         });
     }
     if (registeredBefore) {
-        m_store.rows[kNumber] = registerRow(kNumber);
-        m_prompter.willAnswer(Answer::Cancel);
+        m_desk->store.rows[kNumber] = registerRow(kNumber);
+        m_desk->prompter.willAnswer(Answer::Cancel);
     }
     if (insertFails)
-        m_store.failInsert.insert(kNumber);
+        m_desk->store.failInsert.insert(kNumber);
     // A link planted under the name is replaced, never followed.
     const GbkString elsewhere = joinPath(m_folder->gbkPath(), "elsewhere.txt");
     QVERIFY(writeWholeFile(elsewhere, "untouched"));
@@ -200,35 +167,35 @@ void AddinRegistrationTest::savedRegistrationHandsThePictureBack()
     QCOMPARE(fileExists(picturePath()), pictureWritten);
     if (earlierPicture)
         QCOMPARE(readWholeFile(picturePath()), registeredPicture);
-    QVERIFY(m_opener.openedFolders().empty());
+    QVERIFY(m_desk->opener.openedFolders().empty());
     if (!firstBox.isEmpty())
-        QCOMPARE(m_prompter.texts().value(0), firstBox);
+        QCOMPARE(m_desk->prompter.texts().value(0), firstBox);
 
     const bool saved = !registeredBefore && !insertFails;
     if (!saved) {
         // Nothing goes back while the registration is unsaved: the row waits,
         // selected, and 保存 is offered.
         QVERIFY(std::filesystem::is_symlink(toNativePath(pictureList())));
-        QVERIFY(!m_view->closed);
-        QVERIFY(m_view->saveOffered);
+        QVERIFY(!m_desk->view.closed);
+        QVERIFY(m_desk->view.saveOffered);
         QVERIFY(m_addin->isWaitingForSave());
-        QCOMPARE(m_view->list.numbers(), std::vector<GbkString>{kNumber});
-        QCOMPARE(m_view->list.selectedRows(), std::vector<int>{0});
-        QVERIFY(m_prompter.texts().last().startsWith(QStringLiteral("登记未保存")));
+        QCOMPARE(m_desk->view.list.numbers(), std::vector<GbkString>{kNumber});
+        QCOMPARE(m_desk->view.list.selectedRows(), std::vector<int>{0});
+        QVERIFY(m_desk->prompter.texts().last().startsWith(QStringLiteral("登记未保存")));
 
-        m_store.failInsert.clear();
-        m_prompter.willAnswer(Answer::Ok);
-        emit m_view->events().saveRequested();
+        m_desk->store.failInsert.clear();
+        m_desk->prompter.willAnswer(Answer::Ok);
+        emit m_desk->view.events().saveRequested();
     }
-    QCOMPARE(m_store.rows.count(kNumber), std::size_t(1));
-    QCOMPARE(m_store.rows[kNumber].barcodeMade, "是"_gbk);
+    QCOMPARE(m_desk->store.rows.count(kNumber), std::size_t(1));
+    QCOMPARE(m_desk->store.rows[kNumber].barcodeMade, "是"_gbk);
     QCOMPARE(readWholeFile(elsewhere), std::optional<std::string>("untouched"));
     QCOMPARE(std::filesystem::is_symlink(toNativePath(pictureList())), !pictureWritten);
     if (pictureWritten) {
         QCOMPARE(readWholeFile(pictureList()), std::optional<std::string>(picturePath() + "\r\n"));
         QCOMPARE(readWholeFile(picturePath())->substr(0, 4), std::string("\x01\0\0\0", 4));
     }
-    QVERIFY(m_view->closed);
+    QVERIFY(m_desk->view.closed);
     QVERIFY(!m_addin->isWaitingForSave());
 }
 

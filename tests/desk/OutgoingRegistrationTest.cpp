@@ -2,18 +2,11 @@
 // window: the mode switch, saving, outgoing registration and the start-up.
 #include "desk/OutgoingRegistration.h"
 
-#include "FakeClock.h"
-#include "FakeDesktopOpener.h"
-#include "FakeProcessLauncher.h"
-#include "FakeProcessList.h"
-#include "FakeRegisters.h"
-#include "FakeRegistrationView.h"
+#include "OutgoingDesk.h"
 #include "TestDatabase.h"
 #include "TestRecords.h"
 #include "app/AppPaths.h"
 #include "desk/DeskStartup.h"
-#include "desk/ModeSwitch.h"
-#include "desk/RegistrationSaver.h"
 #include "platform/FileSystem.h"
 #include "platform/GbkQt.h"
 
@@ -72,18 +65,8 @@ private slots:
 private:
     void startBarcodeOn(int row);
 
-    std::unique_ptr<TestDatabase> m_db;
-    std::unique_ptr<FakeRegistrationView> m_view;
-    FakePrompter m_prompter;
-    FakeOutgoingRegister m_register;
-    FakeRegisterStore m_store;
-    FakeProcessLauncher m_launcher;
-    FakeProcessList m_processes;
-    FakeClock m_clock;
-    FakeDesktopOpener m_opener;
-    std::unique_ptr<ModeSwitch> m_modes;
-    std::unique_ptr<RegistrationSaver> m_saver;
-    std::unique_ptr<OutgoingRegistration> m_outgoing;
+    std::unique_ptr<TestDatabase> m_db; // made first: also the program directory
+    std::unique_ptr<OutgoingDesk> m_desk;
     GbkString m_output;
 };
 
@@ -92,43 +75,31 @@ void OutgoingRegistrationTest::init()
     m_db = std::make_unique<TestDatabase>(); // also the program directory
     m_output = joinPath(m_db->folder().gbkPath(), "二维码"_gbk);
     m_db->folder().writeSettings(deskSettings(gbkToUtf8(m_output)));
-    m_view = std::make_unique<FakeRegistrationView>();
-    m_view->prefixes = {"法〔2026〕"_gbk, "民〔2026〕"_gbk};
-    m_prompter.clear();
-    m_store = FakeRegisterStore();
-    m_register = FakeOutgoingRegister();
-    m_launcher = FakeProcessLauncher();
-    m_opener = FakeDesktopOpener();
-    m_modes = std::make_unique<ModeSwitch>(*m_view, m_prompter);
-    m_saver = std::make_unique<RegistrationSaver>(*m_view, m_prompter, m_store);
-    m_outgoing = std::make_unique<OutgoingRegistration>(*m_view, m_prompter, m_register, *m_saver, m_launcher,
-                                                        m_processes, m_clock, m_opener);
+    m_desk = std::make_unique<OutgoingDesk>();
+    m_desk->view.prefixes = {"法〔2026〕"_gbk, "民〔2026〕"_gbk};
 }
 
 void OutgoingRegistrationTest::cleanup()
 {
-    m_outgoing.reset();
-    m_saver.reset();
-    m_modes.reset();
-    m_view.reset();
+    m_desk.reset();
     m_db.reset();
 }
 
 void OutgoingRegistrationTest::modeSwitchWithoutRowsShowsTheOtherMode()
 {
-    QSignalSpy changed(&m_view->events(), &RegistrationEvents::modeChanged);
-    emit m_view->events().modeSwitchRequested();
-    QCOMPARE(m_view->mode(), RegistrationMode::Outgoing);
+    QSignalSpy changed(&m_desk->view.events(), &RegistrationEvents::modeChanged);
+    emit m_desk->view.events().modeSwitchRequested();
+    QCOMPARE(m_desk->view.mode(), RegistrationMode::Outgoing);
     // The defaults are read from document.ini at the switch.
-    QCOMPARE(m_view->field(F::CodeUnit), "某某法院办公室"_gbk);
-    QCOMPARE(m_view->field(F::IssuingUnit), "某某人民法院"_gbk);
-    QCOMPARE(m_view->field(F::Title), "关于"_gbk);
-    emit m_view->events().modeSwitchRequested();
-    QCOMPARE(m_view->mode(), RegistrationMode::Incoming);
+    QCOMPARE(m_desk->view.field(F::CodeUnit), "某某法院办公室"_gbk);
+    QCOMPARE(m_desk->view.field(F::IssuingUnit), "某某人民法院"_gbk);
+    QCOMPARE(m_desk->view.field(F::Title), "关于"_gbk);
+    emit m_desk->view.events().modeSwitchRequested();
+    QCOMPARE(m_desk->view.mode(), RegistrationMode::Incoming);
     QCOMPARE(changed.count(), 2);
     QCOMPARE(changed[0][0].value<RegistrationMode>(), RegistrationMode::Outgoing);
     QCOMPARE(changed[1][0].value<RegistrationMode>(), RegistrationMode::Incoming);
-    QVERIFY(m_prompter.shown().empty());
+    QVERIFY(m_desk->prompter.shown().empty());
 }
 
 void OutgoingRegistrationTest::modeSwitchAsksWhileRowsArePending_data()
@@ -141,20 +112,20 @@ void OutgoingRegistrationTest::modeSwitchAsksWhileRowsArePending_data()
 void OutgoingRegistrationTest::modeSwitchAsksWhileRowsArePending()
 {
     QFETCH(bool, answerYes);
-    m_view->list.add(registerRow("A1"));
-    m_view->list.add(registerRow("A2"));
-    m_prompter.willAnswer(answerYes ? Answer::Yes : Answer::No);
-    QCOMPARE(m_modes->switchMode(), answerYes);
+    m_desk->view.list.add(registerRow("A1"));
+    m_desk->view.list.add(registerRow("A2"));
+    m_desk->prompter.willAnswer(answerYes ? Answer::Yes : Answer::No);
+    QCOMPARE(m_desk->modes.switchMode(), answerYes);
 
-    QCOMPARE(m_prompter.shown().size(), std::size_t(1));
-    const Prompter::Message& question = m_prompter.shown().front().message;
+    QCOMPARE(m_desk->prompter.shown().size(), std::size_t(1));
+    const Prompter::Message& question = m_desk->prompter.shown().front().message;
     QCOMPARE(question.text, QStringLiteral("是否仍要继续"));
     QCOMPARE(question.caption, QStringLiteral("现有登记未完成"));
     QCOMPARE(question.buttons, Prompter::Buttons::YesNo);
     QCOMPARE(question.icon, Prompter::Icon::Question);
     QCOMPARE(question.defaultAnswer, Answer::No);
-    QCOMPARE(m_view->mode(), answerYes ? RegistrationMode::Outgoing : RegistrationMode::Incoming);
-    QCOMPARE(m_view->list.rowCount(), answerYes ? 0 : 2);
+    QCOMPARE(m_desk->view.mode(), answerYes ? RegistrationMode::Outgoing : RegistrationMode::Incoming);
+    QCOMPARE(m_desk->view.list.rowCount(), answerYes ? 0 : 2);
 }
 
 void OutgoingRegistrationTest::saveGoesToTheRegisterOfTheMode_data()
@@ -169,72 +140,72 @@ void OutgoingRegistrationTest::saveGoesToTheRegisterOfTheMode()
 {
     QFETCH(RegistrationMode, mode);
     QFETCH(QString, call);
-    m_view->shownMode = mode;
-    m_view->list.add(registerRow("A1"));
-    m_view->list.add(registerRow("A2"), false);
-    m_view->setCodeNumber("FY260001");
-    emit m_view->events().saveRequested();
-    QCOMPARE(m_store.calls, std::vector<std::string>{call.toStdString()});
-    QCOMPARE(m_view->list.numbers(), std::vector<GbkString>{"A2"});
-    QCOMPARE(m_view->field(F::CodeNumber), GbkString());
+    m_desk->view.shownMode = mode;
+    m_desk->view.list.add(registerRow("A1"));
+    m_desk->view.list.add(registerRow("A2"), false);
+    m_desk->view.setCodeNumber("FY260001");
+    emit m_desk->view.events().saveRequested();
+    QCOMPARE(m_desk->store.calls, std::vector<std::string>{call.toStdString()});
+    QCOMPARE(m_desk->view.list.numbers(), std::vector<GbkString>{"A2"});
+    QCOMPARE(m_desk->view.field(F::CodeNumber), GbkString());
 
     // A save the clerk cancels keeps the code number.
-    m_view->shownMode = RegistrationMode::Outgoing;
-    m_view->setCodeNumber(GbkString("FY260002"));
-    m_view->list.rows[0].selected = true;
-    m_view->list.rows[0].record.barcodeMade.clear();
-    m_prompter.willAnswer(Answer::Cancel);
-    QCOMPARE(m_saver->saveSelectedRows(), SaveOutcome::Cancelled);
-    QCOMPARE(m_view->field(F::CodeNumber), GbkString("FY260002"));
-    QCOMPARE(m_prompter.texts(), QStringList{QStringLiteral("条码未生成,仍要发文登记吗？")});
+    m_desk->view.shownMode = RegistrationMode::Outgoing;
+    m_desk->view.setCodeNumber(GbkString("FY260002"));
+    m_desk->view.list.rows[0].selected = true;
+    m_desk->view.list.rows[0].record.barcodeMade.clear();
+    m_desk->prompter.willAnswer(Answer::Cancel);
+    QCOMPARE(m_desk->saver.saveSelectedRows(), SaveOutcome::Cancelled);
+    QCOMPARE(m_desk->view.field(F::CodeNumber), GbkString("FY260002"));
+    QCOMPARE(m_desk->prompter.texts(), QStringList{QStringLiteral("条码未生成,仍要发文登记吗？")});
 }
 
 void OutgoingRegistrationTest::choosingAPrefixProposesTheNumbers()
 {
     // No prefix chosen (a typed number): nothing happens.
-    emit m_view->events().numberDropDownClosed();
-    QVERIFY(m_register.searchedYears.empty());
+    emit m_desk->view.events().numberDropDownClosed();
+    QVERIFY(m_desk->register_.searchedYears.empty());
 
-    m_register.numbers = {"民〔2026〕9号"_gbk, "民〔2026〕10号"_gbk};
-    m_register.titles["民〔2026〕10号"_gbk] = "关于乙的通知"_gbk;
-    m_register.barcoded = 3;
-    m_view->chosenPrefix = "民〔2026〕"_gbk;
-    emit m_view->events().numberDropDownClosed();
-    QCOMPARE(m_register.searchedYears, std::vector<int>{2026}); // the year of 成文时期
-    QCOMPARE(m_view->form.lastNumber, "民〔2026〕10号"_gbk);
-    QCOMPARE(m_view->form.lastTitle, "关于乙的通知"_gbk);
-    QCOMPARE(m_view->field(F::CodeNumber), GbkString("FY260004"));
-    QVERIFY(m_prompter.shown().empty());
+    m_desk->register_.numbers = {"民〔2026〕9号"_gbk, "民〔2026〕10号"_gbk};
+    m_desk->register_.titles["民〔2026〕10号"_gbk] = "关于乙的通知"_gbk;
+    m_desk->register_.barcoded = 3;
+    m_desk->view.chosenPrefix = "民〔2026〕"_gbk;
+    emit m_desk->view.events().numberDropDownClosed();
+    QCOMPARE(m_desk->register_.searchedYears, std::vector<int>{2026}); // the year of 成文时期
+    QCOMPARE(m_desk->view.form.lastNumber, "民〔2026〕10号"_gbk);
+    QCOMPARE(m_desk->view.form.lastTitle, "关于乙的通知"_gbk);
+    QCOMPARE(m_desk->view.field(F::CodeNumber), GbkString("FY260004"));
+    QVERIFY(m_desk->prompter.shown().empty());
 
     // A layout the settings get wrong is reported in the form's box.
     m_db->folder().writeSettings(deskSettings("/tmp", "3"));
-    emit m_view->events().numberDropDownClosed();
-    QCOMPARE(m_prompter.texts(), QStringList{QStringLiteral("制码号固定标识位数错误!")});
-    QCOMPARE(m_prompter.captions(), QStringList{QString()});
+    emit m_desk->view.events().numberDropDownClosed();
+    QCOMPARE(m_desk->prompter.texts(), QStringList{QStringLiteral("制码号固定标识位数错误!")});
+    QCOMPARE(m_desk->prompter.captions(), QStringList{QString()});
 }
 
 void OutgoingRegistrationTest::choosingAPrefixWhileARowWaitsIsRefused()
 {
-    m_view->list.add(registerRow("A1"));
-    m_view->chosenPrefix = "法〔2026〕"_gbk;
-    m_view->proposeNumber("法〔2026〕"_gbk);
-    m_view->setCodeNumber("FY260001");
-    emit m_view->events().numberDropDownClosed();
-    QCOMPARE(m_prompter.texts(), QStringList{QStringLiteral("现有登记未完成")});
-    QCOMPARE(m_prompter.captions(), QStringList{QStringLiteral("表内内容未保存")});
-    QCOMPARE(m_view->field(F::Number), GbkString());
-    QCOMPARE(m_view->field(F::CodeNumber), GbkString());
-    QVERIFY(m_register.searchedYears.empty());
+    m_desk->view.list.add(registerRow("A1"));
+    m_desk->view.chosenPrefix = "法〔2026〕"_gbk;
+    m_desk->view.proposeNumber("法〔2026〕"_gbk);
+    m_desk->view.setCodeNumber("FY260001");
+    emit m_desk->view.events().numberDropDownClosed();
+    QCOMPARE(m_desk->prompter.texts(), QStringList{QStringLiteral("现有登记未完成")});
+    QCOMPARE(m_desk->prompter.captions(), QStringList{QStringLiteral("表内内容未保存")});
+    QCOMPARE(m_desk->view.field(F::Number), GbkString());
+    QCOMPARE(m_desk->view.field(F::CodeNumber), GbkString());
+    QVERIFY(m_desk->register_.searchedYears.empty());
 }
 
 void OutgoingRegistrationTest::leavingTheNumberProposesTheNextOne()
 {
-    m_view->proposeNumber("手写的号"_gbk);
-    emit m_view->events().numberFocusLost(); // no last number shown: the text stays
-    QCOMPARE(m_view->field(F::Number), "手写的号"_gbk);
-    m_view->showLastNumber("民〔2026〕10号"_gbk, {});
-    emit m_view->events().numberFocusLost();
-    QCOMPARE(m_view->field(F::Number), "民〔2026〕11号"_gbk);
+    m_desk->view.proposeNumber("手写的号"_gbk);
+    emit m_desk->view.events().numberFocusLost(); // no last number shown: the text stays
+    QCOMPARE(m_desk->view.field(F::Number), "手写的号"_gbk);
+    m_desk->view.showLastNumber("民〔2026〕10号"_gbk, {});
+    emit m_desk->view.events().numberFocusLost();
+    QCOMPARE(m_desk->view.field(F::Number), "民〔2026〕11号"_gbk);
 }
 
 void OutgoingRegistrationTest::leavingTheTitleFillsTheKind_data()
@@ -255,146 +226,139 @@ void OutgoingRegistrationTest::leavingTheTitleFillsTheKind()
     QFETCH(QString, title);
     QFETCH(QString, kind);
     QFETCH(QStringList, messages);
-    m_view->field(F::Title) = fromQString(title);
-    m_view->setKind("旧"_gbk);
-    emit m_view->events().titleFocusLost();
-    QCOMPARE(toQString(m_view->field(F::Kind)), kind);
-    QCOMPARE(m_prompter.texts(), messages);
+    m_desk->view.field(F::Title) = fromQString(title);
+    m_desk->view.setKind("旧"_gbk);
+    emit m_desk->view.events().titleFocusLost();
+    QCOMPARE(toQString(m_desk->view.field(F::Kind)), kind);
+    QCOMPARE(m_desk->prompter.texts(), messages);
     if (!messages.isEmpty())
-        QCOMPARE(m_prompter.captions(), QStringList{QStringLiteral("文种错误")});
+        QCOMPARE(m_desk->prompter.captions(), QStringList{QStringLiteral("文种错误")});
 }
 
 void OutgoingRegistrationTest::confirmationAddsTheSelectedRow()
 {
-    m_view->form.document = sampleOutgoingRow("法〔2026〕1号"_gbk);
-    QSignalSpy confirmed(m_outgoing.get(), &OutgoingRegistration::rowConfirmed);
-    emit m_view->events().confirmRequested();
+    m_desk->view.form.document = sampleOutgoingRow("法〔2026〕1号"_gbk);
+    QSignalSpy confirmed(&m_desk->outgoing, &OutgoingRegistration::rowConfirmed);
+    emit m_desk->view.events().confirmRequested();
     QCOMPARE(confirmed.count(), 1);
     QCOMPARE(confirmed[0][0].toInt(), 0);
-    QVERIFY(m_prompter.shown().empty());
-    QCOMPARE(m_view->list.rowCount(), 1);
-    QCOMPARE(m_view->list.rows[0].record.fields, m_view->form.document.fields);
-    QCOMPARE(m_view->list.selectedRows(), std::vector<int>{0});
-    QCOMPARE(m_view->list.mark, std::optional<int>(0));
-    QVERIFY(m_view->list.hasFocus);
+    QVERIFY(m_desk->prompter.shown().empty());
+    QCOMPARE(m_desk->view.list.rowCount(), 1);
+    QCOMPARE(m_desk->view.list.rows[0].record.fields, m_desk->view.form.document.fields);
+    QCOMPARE(m_desk->view.list.selectedRows(), std::vector<int>{0});
+    QCOMPARE(m_desk->view.list.mark, std::optional<int>(0));
+    QVERIFY(m_desk->view.list.hasFocus);
 }
 
 void OutgoingRegistrationTest::failedConfirmationAddsNothing()
 {
-    m_view->form.document = sampleOutgoingRow({});
-    QVERIFY(!m_outgoing->confirmRegistration());
-    QCOMPARE(m_prompter.texts(), QStringList{QStringLiteral("发文号不得为空")});
-    QCOMPARE(m_view->list.rowCount(), 0);
+    m_desk->view.form.document = sampleOutgoingRow({});
+    QVERIFY(!m_desk->outgoing.confirmRegistration());
+    QCOMPARE(m_desk->prompter.texts(), QStringList{QStringLiteral("发文号不得为空")});
+    QCOMPARE(m_desk->view.list.rowCount(), 0);
 }
 
 void OutgoingRegistrationTest::startBarcodeOn(int row)
 {
-    m_view->list.rows.at(static_cast<std::size_t>(row)).selected = true;
-    m_view->list.mark = row;
-    emit m_view->events().makeBarcodeRequested();
+    m_desk->view.list.rows.at(static_cast<std::size_t>(row)).selected = true;
+    m_desk->view.list.mark = row;
+    emit m_desk->view.events().makeBarcodeRequested();
 }
 
 void OutgoingRegistrationTest::barcodeNeedsExactlyOneSelectedRow()
 {
-    emit m_view->events().makeBarcodeRequested();
-    m_view->list.add(registerRow("A1"));
-    m_view->list.add(registerRow("A2"));
-    emit m_view->events().makeBarcodeRequested();
-    QCOMPARE(m_prompter.texts(), (QStringList{QStringLiteral("请选中一行"), QStringLiteral("请选中一行")}));
-    QCOMPARE(m_prompter.captions(), (QStringList{QString(), QString()}));
-    QVERIFY(m_launcher.starts().empty());
-    QVERIFY(!m_outgoing->isEncoderTimerActive());
+    emit m_desk->view.events().makeBarcodeRequested();
+    m_desk->view.list.add(registerRow("A1"));
+    m_desk->view.list.add(registerRow("A2"));
+    emit m_desk->view.events().makeBarcodeRequested();
+    QCOMPARE(m_desk->prompter.texts(), (QStringList{QStringLiteral("请选中一行"), QStringLiteral("请选中一行")}));
+    QCOMPARE(m_desk->prompter.captions(), (QStringList{QString(), QString()}));
+    QVERIFY(m_desk->launcher.starts().empty());
+    QVERIFY(!m_desk->outgoing.isEncoderTimerActive());
     QVERIFY(!fileExists(AppPaths::besideProgram("TxtTemp.txt")));
 }
 
 void OutgoingRegistrationTest::barcodeOfTheMarkedRowIsPickedUpSavedAndShown()
 {
-    m_launcher.onStart([](const FakeProcessLauncher::Start&) {
-        writeWholeFile(AppPaths::besideProgram("TempPdf.bmp"), encoderBitmap());
-        for (const char* name : {"TempPdf.emf", "TempPdf.wmf", "TempCode.txt"})
-            writeWholeFile(AppPaths::besideProgram(name), "x");
-    });
-    m_view->shownMode = RegistrationMode::Outgoing;
-    m_view->list.add(registerRow("法〔2026〕7号"_gbk, "标题"_gbk, "20260105", {}), false);
-    m_view->list.add(registerRow("法〔2026〕8号"_gbk, "标题"_gbk, "20260105", {}), false);
-    m_view->setCodeNumber(GbkString("FY260008"));
+    m_desk->encoderLeavesItsFiles();
+    m_desk->view.shownMode = RegistrationMode::Outgoing;
+    m_desk->view.list.add(registerRow("法〔2026〕7号"_gbk, "标题"_gbk, "20260105", {}), false);
+    m_desk->view.list.add(registerRow("法〔2026〕8号"_gbk, "标题"_gbk, "20260105", {}), false);
+    m_desk->view.setCodeNumber(GbkString("FY260008"));
     startBarcodeOn(1);
-    QCOMPARE(m_launcher.starts().size(), std::size_t(1));
-    QCOMPARE(m_launcher.starts()[0].program, AppPaths::besideProgram("pdf417"));
+    QCOMPARE(m_desk->launcher.starts().size(), std::size_t(1));
+    QCOMPARE(m_desk->launcher.starts()[0].program, AppPaths::besideProgram("pdf417"));
     QVERIFY(readWholeFile(AppPaths::besideProgram("TxtTemp.txt"))->find("法〔2026〕8号"_gbk) != std::string::npos);
-    QCOMPARE(m_view->list.rows[1].record.barcodeMade, "是"_gbk);
-    QVERIFY(m_outgoing->isEncoderTimerActive());
+    QCOMPARE(m_desk->view.list.rows[1].record.barcodeMade, "是"_gbk);
+    QVERIFY(m_desk->outgoing.isEncoderTimerActive());
 
-    m_outgoing->pickUpBarcodeImage();
-    QVERIFY(!m_outgoing->isEncoderTimerActive());
-    QVERIFY(m_prompter.shown().empty());
+    m_desk->outgoing.pickUpBarcodeImage();
+    QVERIFY(!m_desk->outgoing.isEncoderTimerActive());
+    QVERIFY(m_desk->prompter.shown().empty());
     // The marked row is saved; the picture takes the first row's number.
-    QCOMPARE(m_store.calls, std::vector<std::string>{"insert-out 发文登记表 法〔2026〕8号"});
-    QCOMPARE(m_view->list.numbers(), std::vector<GbkString>{"法〔2026〕7号"_gbk});
+    QCOMPARE(m_desk->store.calls, std::vector<std::string>{"insert-out 发文登记表 法〔2026〕8号"});
+    QCOMPARE(m_desk->view.list.numbers(), std::vector<GbkString>{"法〔2026〕7号"_gbk});
     QVERIFY(fileExists(joinPath(m_output, "法〔2026〕7号.emf"_gbk)));
-    QCOMPARE(m_opener.openedFolders(), std::vector<GbkString>{m_output});
-    QCOMPARE(m_view->field(F::CodeNumber), GbkString());
-    QVERIFY(!m_view->closed);
+    QCOMPARE(m_desk->opener.openedFolders(), std::vector<GbkString>{m_output});
+    QCOMPARE(m_desk->view.field(F::CodeNumber), GbkString());
+    QVERIFY(!m_desk->view.closed);
 }
 
 void OutgoingRegistrationTest::declinedOverwriteKeepsTheRegisteredPicture()
 {
-    m_launcher.onStart([](const FakeProcessLauncher::Start&) {
-        writeWholeFile(AppPaths::besideProgram("TempPdf.bmp"), encoderBitmap());
-        for (const char* name : {"TempPdf.emf", "TempPdf.wmf", "TempCode.txt"})
-            writeWholeFile(AppPaths::besideProgram(name), "x");
-    });
+    m_desk->encoderLeavesItsFiles();
     const GbkString number = "法〔2026〕7号"_gbk;
     const GbkString picture = joinPath(m_output, number + ".emf");
     QVERIFY(QDir().mkpath(toQString(m_output)));
     QVERIFY(writeWholeFile(picture, "the registered document's barcode"));
-    m_store.rows[number] = registerRow(number);
-    m_view->shownMode = RegistrationMode::Outgoing;
-    m_view->list.add(registerRow(number, "另一标题"_gbk, "20260105", {}), false);
+    m_desk->store.rows[number] = registerRow(number);
+    m_desk->view.shownMode = RegistrationMode::Outgoing;
+    m_desk->view.list.add(registerRow(number, "另一标题"_gbk, "20260105", {}), false);
     startBarcodeOn(0);
-    m_prompter.willAnswer(Answer::Cancel);
-    m_outgoing->pickUpBarcodeImage();
+    m_desk->prompter.willAnswer(Answer::Cancel);
+    m_desk->outgoing.pickUpBarcodeImage();
     QCOMPARE(readWholeFile(picture), std::optional<std::string>("the registered document's barcode"));
-    QCOMPARE(m_prompter.texts().size(), 2);
-    QVERIFY(m_prompter.texts()[1].startsWith(QStringLiteral("发文号法〔2026〕7号未登记，原有的条码图片未替换")));
+    QCOMPARE(m_desk->prompter.texts().size(), 2);
+    QVERIFY(m_desk->prompter.texts()[1].startsWith(QStringLiteral("发文号法〔2026〕7号未登记，原有的条码图片未替换")));
 
     // Saved after all: the registration and its picture change together.
-    m_view->list.rows[0].selected = true;
-    m_prompter.willAnswer(Answer::Ok);
-    emit m_view->events().saveRequested();
-    QCOMPARE(m_store.rows[number][F::Title], "另一标题"_gbk);
+    m_desk->view.list.rows[0].selected = true;
+    m_desk->prompter.willAnswer(Answer::Ok);
+    emit m_desk->view.events().saveRequested();
+    QCOMPARE(m_desk->store.rows[number][F::Title], "另一标题"_gbk);
     QCOMPARE(readWholeFile(picture)->substr(0, 4), std::string("\x01\0\0\0", 4));
 }
 
 void OutgoingRegistrationTest::encoderThatLeavesNoFilesIsGivenUp()
 {
-    m_view->list.add(registerRow("A1"), false);
+    m_desk->view.list.add(registerRow("A1"), false);
     startBarcodeOn(0);
-    m_launcher.current().errorOutput = "pdf417: cannot encode TxtTemp.txt\n";
+    m_desk->launcher.current().errorOutput = "pdf417: cannot encode TxtTemp.txt\n";
 
-    m_outgoing->pickUpBarcodeImage();
-    m_clock.advance(std::chrono::milliseconds(4900));
-    m_outgoing->pickUpBarcodeImage();
-    QVERIFY(m_outgoing->isEncoderTimerActive());
-    QVERIFY(m_prompter.shown().empty());
-    m_clock.advance(std::chrono::milliseconds(100));
-    m_outgoing->pickUpBarcodeImage();
-    QVERIFY(!m_outgoing->isEncoderTimerActive());
-    QCOMPARE(m_prompter.texts(), QStringList{QStringLiteral("条码生成失败\r\npdf417: cannot encode TxtTemp.txt")});
-    QCOMPARE(m_view->list.rowCount(), 1); // nothing saved
-    QVERIFY(m_store.calls.empty());
-    QVERIFY(m_opener.openedFolders().empty());
+    m_desk->outgoing.pickUpBarcodeImage();
+    m_desk->clock.advance(std::chrono::milliseconds(4900));
+    m_desk->outgoing.pickUpBarcodeImage();
+    QVERIFY(m_desk->outgoing.isEncoderTimerActive());
+    QVERIFY(m_desk->prompter.shown().empty());
+    m_desk->clock.advance(std::chrono::milliseconds(100));
+    m_desk->outgoing.pickUpBarcodeImage();
+    QVERIFY(!m_desk->outgoing.isEncoderTimerActive());
+    QCOMPARE(m_desk->prompter.texts(),
+             QStringList{QStringLiteral("条码生成失败\r\npdf417: cannot encode TxtTemp.txt")});
+    QCOMPARE(m_desk->view.list.rowCount(), 1); // nothing saved
+    QVERIFY(m_desk->store.calls.empty());
+    QVERIFY(m_desk->opener.openedFolders().empty());
 }
 
 void OutgoingRegistrationTest::exchangeFileThatCannotBeWrittenStopsTheBarcode()
 {
     QVERIFY(QDir(m_db->folder().path()).mkdir(QStringLiteral("TxtTemp.txt")));
-    m_view->list.add(registerRow("A1", "标题"_gbk, "20260105", {}), false);
+    m_desk->view.list.add(registerRow("A1", "标题"_gbk, "20260105", {}), false);
     startBarcodeOn(0);
-    QCOMPARE(m_prompter.texts(), QStringList{QStringLiteral("条码生成失败\r\nTxtTemp.txt: Is a directory")});
-    QVERIFY(m_launcher.starts().empty());
-    QVERIFY(!m_outgoing->isEncoderTimerActive());
-    QCOMPARE(m_view->list.rows[0].record.barcodeMade, GbkString());
+    QCOMPARE(m_desk->prompter.texts(), QStringList{QStringLiteral("条码生成失败\r\nTxtTemp.txt: Is a directory")});
+    QVERIFY(m_desk->launcher.starts().empty());
+    QVERIFY(!m_desk->outgoing.isEncoderTimerActive());
+    QCOMPARE(m_desk->view.list.rows[0].record.barcodeMade, GbkString());
 }
 
 void OutgoingRegistrationTest::startupWithoutDatabaseTellsTheClerk()
