@@ -18,9 +18,9 @@
 
 #include <QDateTime>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QSqlDatabase>
-#include <QElapsedTimer>
 #include <QSqlError>
 #include <QUrl>
 #include <set>
@@ -395,13 +395,12 @@ AdminResult indexCommand(const std::string& directory)
             if (!failure.isEmpty()) {
                 result.exitCode = 4;
                 result.errors = "regdesk-admin: the search index of " + table.toStdString() +
-                                " is not complete (the next run or search goes on with it): " +
-                                failure.toStdString() + "\n";
+                                " is not complete (the next run or search goes on with it): " + failure.toStdString() +
+                                "\n";
                 break;
             }
             result.output += table.toStdString() + ": built the search index of " + std::to_string(records) +
-                             " records in " + QString::number(timer.elapsed() / 1000.0, 'f', 1).toStdString() +
-                             " s\n";
+                             " records in " + QString::number(timer.elapsed() / 1000.0, 'f', 1).toStdString() + " s\n";
         }
         database.close();
     }

@@ -206,8 +206,8 @@ QString install(const QSqlDatabase& database, const QString& table, const Search
             return transaction.failure();
     }
     const auto total = singleNumber(query, QStringLiteral("SELECT count(*) FROM %1").arg(table));
-    const auto before = singleNumber(
-        query, QStringLiteral("SELECT count(*) FROM %1 WHERE rowid <= %2").arg(table, markSql(index)));
+    const auto before =
+        singleNumber(query, QStringLiteral("SELECT count(*) FROM %1 WHERE rowid <= %2").arg(table, markSql(index)));
     query.finish();
     if (!total || !before)
         return describe(query.lastError());
@@ -252,8 +252,8 @@ QString install(const QSqlDatabase& database, const QString& table, const Search
             if (!transaction.commit())
                 return transaction.failure();
         }
-        const auto took = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() -
-                                                                                started);
+        const auto took =
+            std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - started);
         if (progress)
             progress(std::min(done, *total), std::max(*total, done));
         if (complete)

@@ -48,11 +48,12 @@ QStringList query(const QString& path, const QStringList& statements)
 // A register of `records` registrations with some text each.
 bool fillRegister(const QString& path, int records)
 {
-    return query(path, {QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < %1) "
-                                       "INSERT INTO 发文登记表 (发文号, 标题, 主送) SELECT '档发〔2024〕' || i || '号', "
-                                       "'关于加强档案管理工作的通知' || i, hex(randomblob(40)) FROM n")
-                            .arg(records),
-                        QStringLiteral("SELECT count(*) FROM 发文登记表")}) == QStringList{QString::number(records)};
+    return query(path,
+                 {QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < %1) "
+                                 "INSERT INTO 发文登记表 (发文号, 标题, 主送) SELECT '档发〔2024〕' || i || '号', "
+                                 "'关于加强档案管理工作的通知' || i, hex(randomblob(40)) FROM n")
+                      .arg(records),
+                  QStringLiteral("SELECT count(*) FROM 发文登记表")}) == QStringList{QString::number(records)};
 }
 
 QStringList folderEntries(const QString& path)
@@ -147,6 +148,26 @@ TEST(AdminMaintenanceRace, TwoBackupsStartedTogetherBothSucceed)
                       QStringList{QStringLiteral("20000")});
         EXPECT_EQ(QDir(folder.path()).entryList({QStringLiteral("*.tmp*")}, QDir::Files), QStringList());
     }
+}
+
+TEST(AdminIndex, BuildsTheSearchIndexOfAnOlderRegisterOnce)
+{
+    test::TempDeskFolder folder;
+    ASSERT_TRUE(folder.createDatabase());
+    const QString database = folder.filePath(QStringLiteral("data.db"));
+    ASSERT_TRUE(fillRegister(database, 3000));
+    query(database, {QStringLiteral("DROP TRIGGER 发文登记表_检索_增"), QStringLiteral("DROP TABLE 发文登记表_检索")});
+    const std::string desk = folder.path().toStdString();
+
+    const AdminResult built = runAdminCommand({"index", desk});
+    ASSERT_EQ(built.exitCode, 0) << built.errors;
+    EXPECT_EQ(built.output.rfind("发文登记表: built the search index of 3000 records in ", 0), 0u) << built.output;
+    EXPECT_NE(built.output.find("收文登记表: the search index is complete"), std::string::npos) << built.output;
+    EXPECT_EQ(query(database, {QStringLiteral("SELECT count(*) FROM 发文登记表_检索_docsize")}),
+              QStringList{QStringLiteral("3000")});
+    EXPECT_EQ(runAdminCommand({"index", desk}).output,
+              "发文登记表: the search index is complete\n收文登记表: the search index is complete\n");
+    EXPECT_EQ(runAdminCommand({"index", "/nonexistent/folder"}).exitCode, 2);
 }
 
 // A small file system of its own, mounted for the test's life.

@@ -1,6 +1,6 @@
+#include "FakePrompter.h"
 #include "PostgresServer.h"
 #include "TestDatabase.h"
-#include "FakePrompter.h"
 #include "db/AdoDatabase.h"
 #include "db/PostgresRegisterSearch.h"
 #include "db/RegisterDatabaseFile.h"
@@ -285,12 +285,13 @@ TEST_F(RegisterSearchTest, TheIndexIsBuiltInSlicesThatLeaveOtherDesksWriting)
     struct Stopped
     {
     };
-    EXPECT_THROW(SearchIndex::install(database, toQString(kTable),
-                                      [&](qint64, qint64) {
-                                          if (++slices == 3)
-                                              throw Stopped{};
-                                      },
-                                      small),
+    EXPECT_THROW(SearchIndex::install(
+                     database, toQString(kTable),
+                     [&](qint64, qint64) {
+                         if (++slices == 3)
+                             throw Stopped{};
+                     },
+                     small),
                  Stopped);
     ASSERT_EQ(SearchIndex::state(database, toQString(kTable)), SearchIndex::State::Partial);
     ASSERT_TRUE(m_db.execute(QStringLiteral("DELETE FROM 发文登记表 WHERE 发文号 IN ('A1', 'B299')")));
@@ -307,8 +308,8 @@ TEST_F(RegisterSearchTest, TheIndexIsBuiltInSlicesThatLeaveOtherDesksWriting)
             ASSERT_TRUE(desk.openConnection(AdoDatabase::connectionStringFor(m_db.folder().gbkPath())))
                 << prompter.texts().join(u'\n').toStdString();
             QSqlQuery save(QSqlDatabase::database(desk.connection()->name(), false));
-            EXPECT_TRUE(save.exec(QStringLiteral("INSERT INTO 发文登记表 (发文号, 标题) VALUES ('C%1', '表彰决定')")
-                                      .arg(desksStarted)))
+            EXPECT_TRUE(save.exec(
+                QStringLiteral("INSERT INTO 发文登记表 (发文号, 标题) VALUES ('C%1', '表彰决定')").arg(desksStarted)))
                 << save.lastError().text().toStdString();
         },
         small);
@@ -316,8 +317,9 @@ TEST_F(RegisterSearchTest, TheIndexIsBuiltInSlicesThatLeaveOtherDesksWriting)
     // The 120 records of the first three slices were kept: 190 left, 40 a slice.
     EXPECT_EQ(desksStarted, 5);
     EXPECT_EQ(SearchIndex::state(database, toQString(kTable)), SearchIndex::State::InStep);
-    EXPECT_EQ(numbersOf(m_search->fuzzy(kTable, gbkTerms({"例会", "B29"}), {})),
-              (std::vector<std::string>{"B298", "B297", "B296", "B295", "B294", "B293", "B292", "B291", "B290", "B29"}));
+    EXPECT_EQ(
+        numbersOf(m_search->fuzzy(kTable, gbkTerms({"例会", "B29"}), {})),
+        (std::vector<std::string>{"B298", "B297", "B296", "B295", "B294", "B293", "B292", "B291", "B290", "B29"}));
     EXPECT_EQ(numbersOf(m_search->fuzzy(kTable, gbkTerms({"表彰"}), {})), (std::vector<std::string>{"C2", "C1"}));
     EXPECT_EQ(numbersOf(m_search->fuzzy(kTable, gbkTerms({"B299"}), {})), std::vector<std::string>{});
 }
