@@ -6,15 +6,19 @@
 #include "db/RegisterCopy.h"
 #include "db/RegisterDatabaseFile.h"
 #include "db/RegisterMaintenance.h"
+#include "db/RegisterStatements.h"
+#include "db/SearchIndex.h"
 #include "db/ServerAddress.h"
 #include "people/PeopleImport.h"
 #include "people/PinyinIndex.h"
 #include "platform/FileSystem.h"
+#include "platform/GbkQt.h"
 #include "platform/OfficeConverter.h"
 #include "platform/Prompter.h"
 
 #include <QDateTime>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -28,7 +32,7 @@ namespace {
 constexpr const char* kUsage =
     "usage: regdesk-admin init DIR | regdesk-admin settings DIR | regdesk-admin initials TEXT "
     "| regdesk-admin import-people DIR FILE | regdesk-admin compact DIR "
-    "| regdesk-admin backup DIR | regdesk-admin copy [--append] DIR\n";
+    "| regdesk-admin backup DIR | regdesk-admin copy [--append] DIR | regdesk-admin index DIR\n";
 
 // The keys the desk reads by name, section by section.
 const std::vector<std::pair<const char*, const char*>>& knownKeys()
@@ -344,6 +348,66 @@ AdminResult backupCommand(const std::string& directory)
     return result;
 }
 
+// Builds the fuzzy search's helper index of data.db ahead of the first
+// search (after an upgrade), in the same committed slices the desk uses, so
+// that desks may go on working meanwhile.
+AdminResult indexCommand(const std::string& directory)
+{
+    AdminResult result;
+    if (!QFileInfo(QString::fromUtf8(directory)).isDir())
+        return noFolder(directory);
+    const DatabaseSettings settings = settingsOf(directory);
+    if (settings.kind == DatabaseSettings::Kind::PostgreSql) {
+        result.output = "the PostgreSQL register keeps its search index itself; nothing to build\n";
+        return result;
+    }
+    if (settings.kind == DatabaseSettings::Kind::Unknown) {
+        result.exitCode = 4;
+        result.errors = unknownTypeError(settings);
+        return result;
+    }
+    const QString path = QDir(QString::fromUtf8(directory)).filePath(QString::fromUtf8(AdoDatabase::kDatabaseFileName));
+    const QString name = QStringLiteral("regdesk-admin-index");
+    {
+        QSqlDatabase database = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        QUrl uri = QUrl::fromLocalFile(path);
+        uri.setQuery(QStringLiteral("mode=rw"));
+        database.setDatabaseName(uri.toString(QUrl::FullyEncoded));
+        database.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=5000"));
+        if (!database.open()) {
+            result.exitCode = 4;
+            result.errors = "regdesk-admin: cannot open " + path.toStdString() + ": " +
+                            sqlErrorText(database.lastError()).toStdString() + "\n";
+        }
+        for (const GbkString& gbkTable : {RegisterStatements::outgoingTable(), RegisterStatements::incomingTable()}) {
+            if (result.exitCode != 0)
+                break;
+            const QString table = toQString(gbkTable);
+            if (SearchIndex::state(database, table) == SearchIndex::State::InStep) {
+                result.output += table.toStdString() + ": the search index is complete\n";
+                continue;
+            }
+            QElapsedTimer timer;
+            timer.start();
+            qint64 records = 0;
+            const QString failure =
+                SearchIndex::install(database, table, [&](qint64, qint64 total) { records = total; });
+            if (!failure.isEmpty()) {
+                result.exitCode = 4;
+                result.errors = "regdesk-admin: the search index of " + table.toStdString() +
+                                " is not complete (the next run or search goes on with it): " + failure.toStdString() +
+                                "\n";
+                break;
+            }
+            result.output += table.toStdString() + ": built the search index of " + std::to_string(records) +
+                             " records in " + QString::number(timer.elapsed() / 1000.0, 'f', 1).toStdString() + " s\n";
+        }
+        database.close();
+    }
+    QSqlDatabase::removeDatabase(name);
+    return result;
+}
+
 std::string countLine(const TableCount& count)
 {
     std::string line = std::to_string(count.records) + " records";
@@ -484,6 +548,8 @@ AdminResult runAdminCommand(const std::vector<std::string>& arguments)
         return compactCommand(arguments[1]);
     if (arguments.size() == 2 && arguments[0] == "backup")
         return backupCommand(arguments[1]);
+    if (arguments.size() == 2 && arguments[0] == "index")
+        return indexCommand(arguments[1]);
     if (arguments.size() == 2 && arguments[0] == "copy")
         return copyCommand(arguments[1], false);
     if (arguments.size() == 3 && arguments[0] == "copy" && arguments[1] == "--append")

@@ -14,6 +14,8 @@ namespace regdesk {
 //   import-people DIR FILE  replace DIR's personnel table by the names of a sheet
 //   compact DIR   compact DIR/data.db in place
 //   backup DIR    write a dated backup of DIR/data.db, then delete the older ones
+//   index DIR     build the fuzzy search's index of DIR/data.db ahead of the
+//                 first search, in slices that leave the desks working
 //   copy [--append] DIR  copy DIR/data.db into the PostgreSQL register that
 //                 DIR/document.ini names, in one transaction; counts printed
 struct AdminResult

@@ -2,10 +2,14 @@
 #include "app/AdminCommands.h"
 
 #include <QCoreApplication>
+#include <csignal>
 #include <cstdio>
 
 int main(int argc, char* argv[])
 {
+    // Past a file-size limit a write then fails with EFBIG and is reported
+    // like a full disk, instead of the signal ending the command without a word.
+    std::signal(SIGXFSZ, SIG_IGN);
     QCoreApplication application(argc, argv);
     std::vector<std::string> arguments(argv + 1, argv + argc);
     const regdesk::AdminResult result = regdesk::runAdminCommand(arguments);

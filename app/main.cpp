@@ -15,6 +15,7 @@
 #include "query/ExcelService.h"
 
 #include <QApplication>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 
@@ -35,6 +36,9 @@ bool hasDisplay()
 int main(int argc, char* argv[])
 {
     using namespace regdesk;
+    // Past a file-size limit a write then fails with EFBIG and is reported
+    // like a full disk, instead of the signal ending the desk without a word.
+    std::signal(SIGXFSZ, SIG_IGN);
     if (!hasDisplay()) {
         std::fputs("regdesk: no display to show the registration desk on (DISPLAY is not set).\n"
                    "Run it under a virtual display, for example:\n"

@@ -2,6 +2,7 @@
 
 #include "db/AdoDatabase.h"
 #include "db/BlobBuffer.h"
+#include "db/ServerAddress.h"
 #include "db/SqlDialect.h"
 #include "platform/GbkQt.h"
 #include "platform/Prompter.h"
@@ -18,7 +19,7 @@ namespace {
 
 QString describe(const QSqlError& error)
 {
-    return error.databaseText().isEmpty() ? error.text() : error.databaseText();
+    return sqlErrorText(error);
 }
 
 GbkString trimmed(const GbkString& text)

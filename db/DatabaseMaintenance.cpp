@@ -15,6 +15,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace regdesk {
 namespace {
@@ -104,57 +105,96 @@ QString DatabaseMaintenance::compact()
     // register it points to behind.
     if (!S_ISREG(info.st_mode))
         return QStringLiteral("数据库文件 %1 不是普通文件，不能压缩。").arg(database);
-    const std::vector<pid_t> holders = processesHoldingFile(native(database).toStdString());
-    if (!holders.empty()) {
-        QStringList ids;
-        for (const pid_t pid : holders)
-            ids << QString::number(pid);
-        return QStringLiteral("数据库正被使用（进程 %1），请先关闭使用它的程序再压缩。").arg(ids.join(u','));
+    if (QString refusal = refusalForHolders(database, false); !refusal.isEmpty())
+        return refusal;
+    // From here until data.db has been replaced no program may commit into
+    // it: a commit that waited out the copy's read would land in the file
+    // about to be replaced, and be lost with it. A write transaction held on
+    // a connection of its own keeps every writer out; a program that opens
+    // data.db meanwhile is found before the rename, and one that opens it
+    // later still cannot write into the replaced file (the database engine
+    // refuses to write a file that no longer has its name).
+    const PrivateConnection writers(database, "rw");
+    if (!writers.failure().isEmpty())
+        return writers.failure();
+    QSqlQuery hold(writers.database());
+    if (!hold.exec(QStringLiteral("BEGIN IMMEDIATE")))
+        return QStringLiteral("数据库正被写入，未压缩：%1").arg(sqlFailure(hold.lastError()));
+    QString failure = refusalForHolders(database, true);
+    if (failure.isEmpty()) {
+        const std::unique_ptr<WorkFile> work = createWorkFileAt(compactionPath());
+        failure = work->failure();
+        if (failure.isEmpty())
+            failure = writeCheckedCopy(*work, database, true);
     }
-    return writeCheckedCopy(compactionPath(), database, true);
+    hold.exec(QStringLiteral("ROLLBACK"));
+    return failure;
 }
 
 DatabaseMaintenance::BackupResult DatabaseMaintenance::backUp(const QDateTime& stamp)
 {
     BackupResult result;
     const QString name = backupFileName(stamp);
-    result.failure = writeCheckedCopy(pathOf(QString::fromUtf8(kBackupWorkFileName)), pathOf(name), false);
+    const timespec started = now();
+    {
+        const std::unique_ptr<WorkFile> work = createWorkFile(QString::fromUtf8(kBackupWorkPrefix));
+        result.failure = work->failure();
+        if (result.failure.isEmpty())
+            result.failure = writeCheckedCopy(*work, pathOf(name), false);
+    }
     if (!result.failure.isEmpty())
         return result;
     result.writtenPath = pathOf(name);
-    deleteOlderBackups(name, result);
+    deleteOlderBackups(name, started, result);
     return result;
 }
 
-QString DatabaseMaintenance::writeCheckedCopy(const QString& work, const QString& target, bool replacesDatabase)
+QString DatabaseMaintenance::refusalForHolders(const QString& database, bool othersOnly) const
+{
+    std::vector<pid_t> holders = processesHoldingFile(native(database).toStdString());
+    // This process's own connections, when it holds the register against writers.
+    if (othersOnly)
+        std::erase(holders, ::getpid());
+    if (holders.empty())
+        return {};
+    QStringList ids;
+    for (const pid_t pid : holders)
+        ids << QString::number(pid);
+    return QStringLiteral("数据库正被使用（进程 %1），请先关闭使用它的程序再压缩。").arg(ids.join(u','));
+}
+
+QString DatabaseMaintenance::writeCheckedCopy(WorkFile& work, const QString& target, bool replacesDatabase)
 {
     struct stat database
     {
     };
     if (::stat(native(databasePath()).constData(), &database) != 0)
         return QStringLiteral("找不到数据库文件 %1：%2").arg(databasePath(), systemError(errno));
-    if (QString failure = removeLeftover(work); !failure.isEmpty())
-        return failure;
-    QString failure = writeCompactedCopy(databasePath(), work);
+    QString failure = writeCompactedCopy(databasePath(), work.path());
     if (failure.isEmpty())
-        failure = verifyCopy(work);
+        failure = verifyCopy(work.path());
     // The copy holds the same register: it gets the same permissions.
-    if (failure.isEmpty() && ::chmod(native(work).constData(), database.st_mode & 07777) != 0)
-        failure = QStringLiteral("无法设置 %1 的权限：%2").arg(work, systemError(errno));
-    // A journal beside data.db would be played into the copy once it has the
-    // name: only a register without one may be replaced.
-    for (const char* suffix : {"-journal", "-wal"}) {
-        struct stat journal
-        {
-        };
-        const QString path = databasePath() + QLatin1String(suffix);
-        if (failure.isEmpty() && replacesDatabase && ::lstat(native(path).constData(), &journal) == 0)
-            failure = QStringLiteral("数据库还有未完成的日志文件 %1，未压缩。").arg(path);
+    if (failure.isEmpty() && ::chmod(native(work.path()).constData(), database.st_mode & 07777) != 0)
+        failure = QStringLiteral("无法设置 %1 的权限：%2").arg(work.path(), systemError(errno));
+    if (failure.isEmpty() && replacesDatabase) {
+        // A journal beside data.db would be played into the copy once it has
+        // the name: only a register without one may be replaced.
+        for (const QString& path : journalsOf(databasePath())) {
+            struct stat journal
+            {
+            };
+            if (failure.isEmpty() && ::lstat(native(path).constData(), &journal) == 0)
+                failure = QStringLiteral("数据库还有未完成的日志文件 %1，未压缩。").arg(path);
+        }
+        // A program that opened data.db during the copy would go on working
+        // on the replaced file.
+        if (failure.isEmpty())
+            failure = refusalForHolders(databasePath(), true);
     }
     if (failure.isEmpty())
-        failure = replaceFile(work, target);
-    if (!failure.isEmpty())
-        ::unlink(native(work).constData());
+        failure = replaceFile(work.path(), target);
+    if (failure.isEmpty())
+        work.keep();
     return failure;
 }
 

@@ -24,9 +24,10 @@ public:
     QString compactionPath() const;
 
     // Compacts data.db through data.tmp; a data.tmp left by an earlier run is
-    // removed first. Refused while any process has data.db open, since it
-    // would go on writing into the replaced file. Empty text on success;
-    // otherwise data.db is as it was and data.tmp is gone.
+    // removed first. Refused while any other process has data.db open, since
+    // it would go on writing into the replaced file; writers are kept out
+    // until the copy has replaced data.db. Empty text on success; otherwise
+    // data.db is as it was and data.tmp (with any journal of it) is gone.
     QString compact() override;
 
     // Writes a compacted, checked copy of data.db named from `stamp`, then
@@ -41,7 +42,10 @@ protected:
 
 private:
     // Writes, checks and renames a copy of data.db into `target` by way of `work`.
-    QString writeCheckedCopy(const QString& work, const QString& target, bool replacesDatabase);
+    QString writeCheckedCopy(WorkFile& work, const QString& target, bool replacesDatabase);
+    // Why data.db must not be replaced now: the processes that have it open
+    // (this one included unless `othersOnly`); empty when there are none.
+    QString refusalForHolders(const QString& database, bool othersOnly) const;
 };
 
 } // namespace regdesk

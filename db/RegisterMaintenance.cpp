@@ -10,9 +10,12 @@
 #include <QDir>
 #include <QFile>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <tuple>
 #include <unistd.h>
 
 namespace regdesk {
@@ -23,7 +26,74 @@ QByteArray native(const QString& path)
     return QFile::encodeName(path);
 }
 
+QString systemError(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+// Whether a work file is held by a run that is still going: its lock goes
+// with the run's process, however that ends.
+bool isHeldByARun(const QString& path)
+{
+    const UniqueFd fd(::open(native(path).constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK));
+    return fd && ::flock(fd.get(), LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+}
+
 } // namespace
+
+RegisterMaintenance::WorkFile::WorkFile(QString path, UniqueFd fd, QString failure)
+    : m_path(std::move(path)), m_failure(std::move(failure)), m_fd(std::move(fd))
+{
+    if (m_fd)
+        ::flock(m_fd.get(), LOCK_EX);
+    else if (m_failure.isEmpty())
+        m_failure = QStringLiteral("无法建立临时文件 %1：%2").arg(m_path, systemError(errno));
+}
+
+RegisterMaintenance::WorkFile::~WorkFile()
+{
+    if (!m_fd || m_kept)
+        return;
+    // The journals first: one without its work file counts as a leftover.
+    for (const QString& journal : journalsOf(m_path))
+        ::unlink(native(journal).constData());
+    ::unlink(native(m_path).constData());
+}
+
+std::unique_ptr<RegisterMaintenance::WorkFile> RegisterMaintenance::createWorkFile(const QString& prefix) const
+{
+    const QString suffix = QLatin1String(kWorkSuffix);
+    const QStringList leftovers =
+        QDir(m_directory)
+            .entryList(QStringList{prefix + u'*' + suffix, prefix + u'*' + suffix + QStringLiteral("-*")},
+                       QDir::Files | QDir::Hidden | QDir::System);
+    for (const QString& name : leftovers) {
+        const QString path = pathOf(name);
+        const QString owner = name.endsWith(suffix) ? path : path.left(path.lastIndexOf(suffix) + suffix.size());
+        if (!isHeldByARun(owner))
+            ::unlink(native(path).constData());
+    }
+    QByteArray pattern = native(pathOf(prefix + QStringLiteral("XXXXXX") + suffix));
+    UniqueFd fd(::mkostemps(pattern.data(), static_cast<int>(suffix.size()), O_CLOEXEC));
+    return std::make_unique<WorkFile>(QFile::decodeName(pattern), std::move(fd));
+}
+
+std::unique_ptr<RegisterMaintenance::WorkFile> RegisterMaintenance::createWorkFileAt(const QString& path)
+{
+    QStringList leftovers = journalsOf(path);
+    leftovers << path;
+    for (const QString& leftover : leftovers) {
+        if (QString failure = removeLeftover(leftover); !failure.isEmpty())
+            return std::make_unique<WorkFile>(path, UniqueFd(), failure);
+    }
+    UniqueFd fd(::open(native(path).constData(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+    return std::make_unique<WorkFile>(path, std::move(fd));
+}
+
+QStringList RegisterMaintenance::journalsOf(const QString& path)
+{
+    return {path + QStringLiteral("-journal"), path + QStringLiteral("-wal"), path + QStringLiteral("-shm")};
+}
 
 RegisterMaintenance::RegisterMaintenance(QString directory) : m_directory(std::move(directory)) {}
 
@@ -70,10 +140,25 @@ QStringList RegisterMaintenance::backupNames() const
                    QDir::Name);
 }
 
-void RegisterMaintenance::deleteOlderBackups(const QString& keep, BackupResult& result)
+timespec RegisterMaintenance::now()
+{
+    timespec time{};
+    ::clock_gettime(CLOCK_REALTIME, &time);
+    return time;
+}
+
+void RegisterMaintenance::deleteOlderBackups(const QString& keep, const timespec& runStart, BackupResult& result)
 {
     for (const QString& old : backupNames()) {
-        if (old != keep && !deleteFile(pathOf(old)))
+        if (old == keep)
+            continue;
+        struct stat info
+        {
+        };
+        if (::lstat(native(pathOf(old)).constData(), &info) == 0 &&
+            std::tie(info.st_mtim.tv_sec, info.st_mtim.tv_nsec) >= std::tie(runStart.tv_sec, runStart.tv_nsec))
+            continue;
+        if (!deleteFile(pathOf(old)))
             result.undeletable << old;
     }
 }

@@ -1,8 +1,11 @@
 #pragma once
 
+#include "platform/UniqueFd.h"
+
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
+#include <ctime>
 #include <memory>
 
 namespace regdesk {
@@ -15,8 +18,11 @@ namespace regdesk {
 class RegisterMaintenance
 {
 public:
-    // The backup being written, before it takes its dated name.
-    static constexpr const char* kBackupWorkFileName = "backup.tmp";
+    // The backup being written, before it takes its dated name: the prefix
+    // of a name of its own per run, so that two backups started together
+    // never share one file.
+    static constexpr const char* kBackupWorkPrefix = "backup-";
+    static constexpr const char* kWorkSuffix = ".tmp";
     static constexpr const char* kBackupSuffix = ".bak";
 
     // `directory`: the desk folder, a path of the file system.
@@ -53,10 +59,49 @@ public:
     QStringList backupNames() const;
 
 protected:
+    // The work file of one run: made empty and exclusively, held locked while
+    // the run lasts (so that another run can tell it from a leftover), and
+    // removed together with any journal beside it when it goes, unless it
+    // was kept (renamed into place).
+    class WorkFile
+    {
+    public:
+        // Takes over `fd`, open on `path`; an invalid one is a failure, told
+        // by `failure` or else by errno.
+        WorkFile(QString path, UniqueFd fd, QString failure = {});
+        ~WorkFile();
+        WorkFile(const WorkFile&) = delete;
+        WorkFile& operator=(const WorkFile&) = delete;
+
+        const QString& path() const { return m_path; }
+        // Why it could not be made; empty when it was.
+        const QString& failure() const { return m_failure; }
+        void keep() { m_kept = true; }
+
+    private:
+        QString m_path;
+        QString m_failure;
+        UniqueFd m_fd;
+        bool m_kept = false;
+    };
+    // A work file of this run, <prefix><random>.tmp; leftovers of that prefix
+    // from runs that ended without removing theirs are removed first.
+    std::unique_ptr<WorkFile> createWorkFile(const QString& prefix) const;
+    // The work file at `path` itself, replacing a leftover there (for a run
+    // that already keeps every other run out).
+    static std::unique_ptr<WorkFile> createWorkFileAt(const QString& path);
+    // The files a database engine keeps beside a database file while writing it.
+    static QStringList journalsOf(const QString& path);
+
     QString pathOf(const QString& name) const;
     const QString& directory() const { return m_directory; }
-    // Deletes every backup but `keep`, noting those that stay.
-    void deleteOlderBackups(const QString& keep, BackupResult& result);
+    // The moment a run starts, to tell older backups from those of runs made
+    // at the same time.
+    static timespec now();
+    // Deletes every backup but `keep`, noting those that stay. A backup
+    // written since `runStart` belongs to another run going on at the same
+    // time and stays: of two such runs, neither deletes the other's.
+    void deleteOlderBackups(const QString& keep, const timespec& runStart, BackupResult& result);
     // A file of that name from an interrupted run, or planted there, must not
     // take the place of the copy: removes it (a link goes, not what it points to).
     static QString removeLeftover(const QString& path);

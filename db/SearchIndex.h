@@ -4,6 +4,7 @@
 
 #include <QSqlDatabase>
 #include <QString>
+#include <chrono>
 
 namespace regdesk::SearchIndex {
 
@@ -18,6 +19,7 @@ enum class State
 {
     Missing, // an older database, or the index was removed
     Stale,   // present, but out of step (the register's row ids changed, as a VACUUM may do)
+    Partial, // a build is under way or stopped midway: never searched
     InStep,
 };
 
@@ -30,9 +32,23 @@ QString joinedTextSql(const QString& alias);
 
 State state(const QSqlDatabase& database, const QString& table);
 
+// How a build shares the register with other desks: each slice of records is
+// one write transaction sized to hold the lock about `sliceTime`, and the
+// build pauses about `pause` between slices.
+struct BuildPace
+{
+    std::chrono::milliseconds sliceTime{100};
+    std::chrono::milliseconds pause{40};
+    qint64 firstSliceRows = 2000;
+    qint64 maxSliceRows = 100000;
+};
+
 // Creates (or re-creates) the index of `table` with its triggers and fills it
-// from the register, all in one transaction; reports progress between slices.
-// Returns the database's complaint, empty on success.
-QString install(const QSqlDatabase& database, const QString& table, const SearchProgress& progress = {});
+// from the register in committed slices, marking it complete with the last
+// one; a build that stopped midway is taken up where it stopped. Reports
+// progress between slices, outside any transaction. Returns the database's
+// complaint, empty on success; the index is then complete.
+QString install(const QSqlDatabase& database, const QString& table, const SearchProgress& progress = {},
+                const BuildPace& pace = {});
 
 } // namespace regdesk::SearchIndex

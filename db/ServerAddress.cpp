@@ -11,6 +11,12 @@ namespace regdesk {
 
 QString sqlErrorText(const QSqlError& error)
 {
+    // SQLite's SQLITE_READONLY_DBMOVED: the file this connection opened no
+    // longer has its name, as after another program's compaction replaced
+    // it. Writing on would lose the change with the old file.
+    if (error.nativeErrorCode() == QLatin1String("1032"))
+        return QStringLiteral("数据库文件已被替换（另一程序压缩了它），本程序仍连在旧文件上，未写入。"
+                              "请关闭本程序后重新打开。");
     return (error.databaseText().isEmpty() ? error.text() : error.databaseText()).trimmed();
 }
 

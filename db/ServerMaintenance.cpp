@@ -48,26 +48,32 @@ RegisterMaintenance::BackupResult ServerMaintenance::backUp(const QDateTime& sta
 {
     BackupResult result;
     const QString name = backupFileName(stamp);
-    const QString work = pathOf(QString::fromUtf8(kBackupWorkFileName));
-    result.failure = removeLeftover(work);
-    if (result.failure.isEmpty())
-        result.failure = runProgram(QStringLiteral("pg_dump"),
-                                    QStringList{QStringLiteral("--format=custom"), QStringLiteral("--file=") + work} +
-                                        m_address.programArguments());
-    // The dump is checked by reading its table of contents back.
-    QByteArray contents;
-    if (result.failure.isEmpty())
-        result.failure = runProgram(QStringLiteral("pg_restore"), {QStringLiteral("--list"), work}, &contents);
-    if (result.failure.isEmpty() && !contents.contains(QStringLiteral("发文登记表").toUtf8()))
-        result.failure = QStringLiteral("备份 %1 中没有发文登记表。").arg(work);
-    if (result.failure.isEmpty())
-        result.failure = replaceFile(work, pathOf(name));
-    if (!result.failure.isEmpty()) {
-        QFile::remove(work);
-        return result;
+    const timespec started = now();
+    {
+        // A file of this run's own: two backups started together each write theirs.
+        const std::unique_ptr<WorkFile> work = createWorkFile(QString::fromUtf8(kBackupWorkPrefix));
+        result.failure = work->failure();
+        if (result.failure.isEmpty())
+            result.failure =
+                runProgram(QStringLiteral("pg_dump"),
+                           QStringList{QStringLiteral("--format=custom"), QStringLiteral("--file=") + work->path()} +
+                               m_address.programArguments());
+        // The dump is checked by reading its table of contents back.
+        QByteArray contents;
+        if (result.failure.isEmpty())
+            result.failure =
+                runProgram(QStringLiteral("pg_restore"), {QStringLiteral("--list"), work->path()}, &contents);
+        if (result.failure.isEmpty() && !contents.contains(QStringLiteral("发文登记表").toUtf8()))
+            result.failure = QStringLiteral("备份 %1 中没有发文登记表。").arg(work->path());
+        if (result.failure.isEmpty())
+            result.failure = replaceFile(work->path(), pathOf(name));
+        if (result.failure.isEmpty())
+            work->keep();
     }
+    if (!result.failure.isEmpty())
+        return result;
     result.writtenPath = pathOf(name);
-    deleteOlderBackups(name, result);
+    deleteOlderBackups(name, started, result);
     return result;
 }
 

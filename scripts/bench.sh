@@ -13,12 +13,14 @@
 #   regdesk_shared_register_bench  several desks' register on PostgreSQL beside data.db with 1,000,000
 #                           registrations (numbering, searches, a save) and regdesk-admin copy of
 #                           100,000 with attachments, on a throwaway cluster (about three minutes)
+#   regdesk_search_index_bench  building the search index of an older data.db of 600,000 records, in one
+#                           transaction and in slices, while another desk saves (about one minute)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build="$root/build/bench"
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DREGDESK_TESTS=OFF -DREGDESK_BENCHMARKS=ON >/dev/null
 cmake --build "$build" -j "$(nproc)" --target lattix_bench regdesk_list_bench regdesk_outgoing_bench regdesk_people_bench \
-    regdesk_excel_list_bench regdesk_query_bench regdesk_settings_bench regdesk_shared_register_bench pdf417
+    regdesk_excel_list_bench regdesk_query_bench regdesk_settings_bench regdesk_shared_register_bench regdesk_search_index_bench pdf417
 export QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen}
 echo "== Lattix encoding against libzint"
 "$build/lattix/bench/lattix_bench"
@@ -36,3 +38,5 @@ echo "== Settings list"
 "$build/app/bench/regdesk_settings_bench"
 echo "== Several desks' register: PostgreSQL beside data.db, 1,000,000 registrations; copying 100,000"
 "$build/db/regdesk_shared_register_bench"
+echo "== Search index of an older data.db, 600,000 records, while another desk saves"
+"$build/db/regdesk_search_index_bench"

@@ -3,6 +3,7 @@
 #include "TempDeskFolder.h"
 #include "TestDatabase.h"
 #include "db/AdoDatabase.h"
+#include "db/AdoRecordset.h"
 #include "db/DatabaseMaintenance.h"
 #include "db/MaintenanceController.h"
 #include "db/ServerMaintenance.h"
@@ -13,6 +14,7 @@
 #include <QProcess>
 #include <QSqlDatabase>
 #include <QSqlQuery>
+#include <cstdio>
 #include <gtest/gtest.h>
 
 using namespace regdesk;
@@ -80,8 +82,13 @@ protected:
     QString writeCompactedCopy(const QString& source, const QString& target) override
     {
         const QString failure = DatabaseMaintenance::writeCompactedCopy(source, target);
-        if (m_fault == Fault::CopyFails)
+        if (m_fault == Fault::CopyFails) {
+            // A full disk stops the copy with its journal still beside it.
+            QFile journal(target + QStringLiteral("-journal"));
+            journal.open(QIODevice::WriteOnly);
+            journal.write("half a journal");
             return QStringLiteral("database or disk is full");
+        }
         if (m_fault == Fault::CopyIsCorrupt) {
             QFile file(target);
             file.open(QIODevice::ReadWrite);
@@ -232,6 +239,23 @@ TEST_F(ControllerTest, AFailedReconnectClosesTheForm)
     EXPECT_EQ(m_prompter.captions().back(), QStringLiteral("系统提示"));
     EXPECT_EQ(m_closed, 1);
     EXPECT_EQ(AdoDatabase::activeConnection(), nullptr);
+}
+
+// Another program's compaction may replace data.db while a desk has it open
+// (one started just before the rename): the desk's connection then still
+// reads the old file, and must not write into it.
+TEST_F(ControllerTest, AConnectionLeftOnAReplacedRegisterWritesNothingAndSaysWhy)
+{
+    const QString replacement = m_folder.filePath(QStringLiteral("replacement.db"));
+    ASSERT_TRUE(QFile::copy(database(), replacement));
+    ASSERT_EQ(::rename(QFile::encodeName(replacement).constData(), QFile::encodeName(database()).constData()), 0);
+
+    AdoRecordset recordset;
+    EXPECT_FALSE(recordset.openQuery("INSERT INTO 发文登记表 (发文号) VALUES ('档发〔2024〕2号')"_gbk));
+    ASSERT_EQ(m_prompter.texts().size(), 1);
+    EXPECT_TRUE(m_prompter.texts()[0].contains(QStringLiteral("已被替换"))) << m_prompter.texts()[0].toStdString();
+    EXPECT_EQ(entries(), QStringList{QStringLiteral("data.db")}); // no journal beside the new file
+    EXPECT_EQ(execute(database(), {}), 1);
 }
 
 // 压缩库 and 备份库 on the PostgreSQL register, while the desk stays connected.

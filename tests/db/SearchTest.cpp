@@ -1,5 +1,7 @@
+#include "FakePrompter.h"
 #include "PostgresServer.h"
 #include "TestDatabase.h"
+#include "db/AdoDatabase.h"
 #include "db/PostgresRegisterSearch.h"
 #include "db/RegisterDatabaseFile.h"
 #include "db/RegisterStatements.h"
@@ -9,6 +11,7 @@
 #include "platform/GbkQt.h"
 
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <gtest/gtest.h>
 #include <memory>
@@ -260,6 +263,65 @@ TEST_F(RegisterSearchTest, RenumberedRowsAreNoticedAndReindexed)
     ASSERT_EQ(SearchIndex::state(database, toQString(kTable)), SearchIndex::State::Stale);
     EXPECT_EQ(numbersOf(m_search->fuzzy(kTable, gbkTerms({"O'Brien"}), {})), std::vector<std::string>{"A7"});
     EXPECT_EQ(SearchIndex::state(database, toQString(kTable)), SearchIndex::State::InStep);
+}
+
+// An older data.db gets its index at the first search, slice by slice: a
+// desk that starts and writes meanwhile is not refused, and its record is
+// found; an index whose build stopped midway is never searched and is taken
+// up where it stopped.
+TEST_F(RegisterSearchTest, TheIndexIsBuiltInSlicesThatLeaveOtherDesksWriting)
+{
+    const QSqlDatabase database = QSqlDatabase::database(m_db.connection()->name(), false);
+    for (int i = 0; i < 300; ++i)
+        ASSERT_GE(m_db.insert(kTable, {{"发文号", utf8ToGbk("B" + std::to_string(i))}, {"标题", "例会纪要"_gbk}}), 0);
+    for (const char* drop :
+         {"DROP TRIGGER 发文登记表_检索_增", "DROP TRIGGER 发文登记表_检索_删", "DROP TRIGGER 发文登记表_检索_改",
+          "DROP TABLE 发文登记表_检索词", "DROP TABLE 发文登记表_检索"})
+        ASSERT_TRUE(m_db.execute(QString::fromUtf8(drop)));
+    const SearchIndex::BuildPace small{std::chrono::milliseconds(0), std::chrono::milliseconds(0), 40, 40};
+
+    // A build that stops midway (the program ended) leaves an index that is not used.
+    int slices = 0;
+    struct Stopped
+    {
+    };
+    EXPECT_THROW(SearchIndex::install(
+                     database, toQString(kTable),
+                     [&](qint64, qint64) {
+                         if (++slices == 3)
+                             throw Stopped{};
+                     },
+                     small),
+                 Stopped);
+    ASSERT_EQ(SearchIndex::state(database, toQString(kTable)), SearchIndex::State::Partial);
+    ASSERT_TRUE(m_db.execute(QStringLiteral("DELETE FROM 发文登记表 WHERE 发文号 IN ('A1', 'B299')")));
+
+    // Taken up again; another desk opens the register and saves meanwhile.
+    test::FakePrompter prompter;
+    int desksStarted = 0;
+    const QString failure = SearchIndex::install(
+        database, toQString(kTable),
+        [&](qint64, qint64) {
+            if (++desksStarted > 2)
+                return;
+            AdoDatabase desk(prompter);
+            ASSERT_TRUE(desk.openConnection(AdoDatabase::connectionStringFor(m_db.folder().gbkPath())))
+                << prompter.texts().join(u'\n').toStdString();
+            QSqlQuery save(QSqlDatabase::database(desk.connection()->name(), false));
+            EXPECT_TRUE(save.exec(
+                QStringLiteral("INSERT INTO 发文登记表 (发文号, 标题) VALUES ('C%1', '表彰决定')").arg(desksStarted)))
+                << save.lastError().text().toStdString();
+        },
+        small);
+    EXPECT_EQ(failure, QString());
+    // The 120 records of the first three slices were kept: 190 left, 40 a slice.
+    EXPECT_EQ(desksStarted, 5);
+    EXPECT_EQ(SearchIndex::state(database, toQString(kTable)), SearchIndex::State::InStep);
+    EXPECT_EQ(
+        numbersOf(m_search->fuzzy(kTable, gbkTerms({"例会", "B29"}), {})),
+        (std::vector<std::string>{"B298", "B297", "B296", "B295", "B294", "B293", "B292", "B291", "B290", "B29"}));
+    EXPECT_EQ(numbersOf(m_search->fuzzy(kTable, gbkTerms({"表彰"}), {})), (std::vector<std::string>{"C2", "C1"}));
+    EXPECT_EQ(numbersOf(m_search->fuzzy(kTable, gbkTerms({"B299"}), {})), std::vector<std::string>{});
 }
 
 TEST(RegisterDatabaseFile, ANewDatabaseHasBothSearchIndexes)
