@@ -16,6 +16,8 @@ packages=(
     # build
     build-essential cmake ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools qt6-serialport-dev libqt6sql6-sqlite qt6-qpa-plugins
+    # Qt's own strings in Chinese: the buttons of message boxes and the file dialogs
+    qt6-translations-l10n
     # reading .xls sheets; LibreOffice Calc turns .xlsx and .ods into .xls and converts the printed list
     libfreexl-dev libreoffice-calc-nogui
     # fonts for the Chinese forms, and a virtual display for machines without one
