@@ -3,6 +3,7 @@
 #include <QCollator>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -57,7 +58,9 @@ RegisterMaintenance::BackupResult ServerMaintenance::backUp(const QDateTime& sta
     // The dump is checked by reading its table of contents back.
     QByteArray contents;
     if (result.failure.isEmpty())
-        result.failure = runProgram(QStringLiteral("pg_restore"), {QStringLiteral("--list"), work}, &contents);
+        result.failure = runProgram(QStringLiteral("pg_restore"),
+                                    // Absolute: a folder named "-x" would be read as an option.
+                                    {QStringLiteral("--list"), QFileInfo(work).absoluteFilePath()}, &contents);
     if (result.failure.isEmpty() && !contents.contains(QStringLiteral("发文登记表").toUtf8()))
         result.failure = QStringLiteral("备份 %1 中没有发文登记表。").arg(work);
     if (result.failure.isEmpty())
