@@ -5,8 +5,9 @@
 // picture when this run registered the document.
 //
 // Exit status: 0 the picture's path was printed; 1 the desk ended without a
-// registration; 64 wrong usage; 66 no such document; 69 the desk could not
-// be started.
+// registration; 2 the document was registered but its picture could not be
+// written (nothing printed); 64 wrong usage; 66 no such document; 69 the desk
+// could not be started.
 #include "app/LaunchMode.h"
 #include "desk/DocumentTextIntake.h"
 #include "platform/FileSystem.h"
@@ -38,6 +39,10 @@ constexpr const char* kDeskProgram = "regdesk";
 // LibreOffice's text export: GBK, one paragraph per line, Windows line ends.
 constexpr const char* kTextTarget = "txt:Text (encoded):GBK,CRLF";
 constexpr std::size_t kMaxPictureListBytes = 64 * 1024;
+// Fixed names in the private folder: the document for LibreOffice and for the desk.
+constexpr const char* kSourceLinkName = "source";
+constexpr const char* kHandOverLinkName = "document.doc";
+constexpr std::size_t kMaxExtensionBytes = 16;
 
 void warn(const std::string& text)
 {
@@ -52,8 +57,9 @@ public:
     {
         const char* tmp = std::getenv("TMPDIR");
         std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/regdesk-open-XXXXXX";
+        // Absolute: the paths made from it go to other programs.
         if (::mkdtemp(pattern.data()))
-            m_path = pattern;
+            m_path = absoluteNativePath(pattern);
     }
     ~TemporaryFolder()
     {
@@ -173,6 +179,29 @@ struct FileState
     }
 };
 
+// A link to the document under a short fixed name in the private folder.
+// Names derived from the document's own add bytes (LibreOffice's output and
+// its lock file ".~lock.NAME#", the ".doc" of the hand-over), and a name near
+// the file system's 255 bytes (83 Chinese characters) leaves no room for them.
+// Empty when the link cannot be made.
+std::string shortLink(const std::string& document, const std::string& workFolder, const std::string& name)
+{
+    const std::string link = workFolder + "/" + name;
+    if (::symlink(document.c_str(), link.c_str()) != 0) {
+        warn("cannot make " + link + ": " + std::strerror(errno));
+        return {};
+    }
+    return link;
+}
+
+// The document's extension (LibreOffice takes it as a hint of the format),
+// unless it is too long to be one.
+std::string extensionOf(const std::string& document)
+{
+    std::string extension = std::filesystem::path(document).extension().string();
+    return extension.size() <= kMaxExtensionBytes ? extension : std::string();
+}
+
 // Extracts the document's text into doctotxt.txt. A text left there by an
 // earlier run belongs to another document and goes first, so a failed
 // extraction leaves the form with its defaults rather than a stale text.
@@ -182,9 +211,10 @@ void writeDocumentText(const std::string& document, const std::string& deskFolde
     if (::unlink(textPath.c_str()) != 0 && errno != ENOENT)
         warn("cannot remove the old " + textPath + ": " + std::strerror(errno));
 
+    const std::string source = shortLink(document, workFolder, kSourceLinkName + extensionOf(document));
     OfficeConverter converter;
     const OfficeConverter::Result result =
-        converter.convert(fromNativePath(document), kTextTarget, fromNativePath(workFolder));
+        converter.convert(fromNativePath(source.empty() ? document : source), kTextTarget, fromNativePath(workFolder));
     std::optional<std::string> text;
     if (result.converted)
         text = readRegularFile(toNativePath(result.outputPath), DocumentTextIntake::kMaxFileBytes);
@@ -200,17 +230,13 @@ void writeDocumentText(const std::string& document, const std::string& deskFolde
 
 // The desk takes an add-in start from ".doc", ".docx" or ".wps" in its
 // command line. Any other document (.odt, .DOC) is handed over as a link
-// whose name adds ".doc", in the private folder.
+// named with ".doc", in the private folder.
 std::string pathForTheDesk(const std::string& document, const std::string& workFolder)
 {
     if (holdsDocumentExtension(fromNativePath(document)))
         return document;
-    const std::string link = workFolder + "/" + std::filesystem::path(document).filename().string() + ".doc";
-    if (::symlink(document.c_str(), link.c_str()) != 0) {
-        warn("cannot make " + link + ": " + std::strerror(errno));
-        return document;
-    }
-    return link;
+    const std::string link = shortLink(document, workFolder, kHandOverLinkName);
+    return link.empty() ? document : link;
 }
 
 // Starts the desk and reaps it; its wait status, or nullopt when it could not start.
@@ -273,11 +299,18 @@ int main(int argc, char* argv[])
         warn("the desk ended abnormally (status " + std::to_string(*status) + ")");
 
     const FileState after = FileState::of(pictureList);
-    if (!after.exists || after.sameAs(before) || firstLine(after.content).empty()) {
+    if (!after.exists || after.sameAs(before)) {
         warn("the desk ended without registering the document");
         return 1;
     }
     // The desk writes the path in GBK; this terminal takes file names as they are on disk.
-    std::printf("%s\n", toNativePath(firstLine(after.content)).c_str());
+    const std::string picture = toNativePath(firstLine(after.content));
+    // A registration whose picture could not be written still hands its path back.
+    if (picture.empty() || ::stat(picture.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
+        warn("the document was registered, but its barcode picture could not be written" +
+             (picture.empty() ? std::string() : ": " + picture));
+        return 2;
+    }
+    std::printf("%s\n", picture.c_str());
     return 0;
 }

@@ -5,7 +5,7 @@
 #include "desk/DeskControllers.h"
 #include "desk/DeskRun.h"
 #include "platform/Clock.h"
-#include "platform/DeskFonts.h"
+#include "platform/DeskLook.h"
 #include "platform/FileSystem.h"
 #include "platform/ProcessLauncher.h"
 #include "platform/ProcessList.h"
@@ -57,7 +57,7 @@ int main(int argc, char* argv[])
 
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Regdesk"));
-    installDeskFonts();
+    const DeskLook look;
 
     QtPrompter prompter;
     PosixProcessLauncher launcher;

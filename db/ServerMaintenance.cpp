@@ -3,6 +3,7 @@
 #include <QCollator>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -62,7 +63,9 @@ RegisterMaintenance::BackupResult ServerMaintenance::backUp(const QDateTime& sta
         QByteArray contents;
         if (result.failure.isEmpty())
             result.failure =
-                runProgram(QStringLiteral("pg_restore"), {QStringLiteral("--list"), work->path()}, &contents);
+                runProgram(QStringLiteral("pg_restore"),
+                           // Absolute: a folder named "-x" would be read as an option.
+                           {QStringLiteral("--list"), QFileInfo(work->path()).absoluteFilePath()}, &contents);
         if (result.failure.isEmpty() && !contents.contains(QStringLiteral("发文登记表").toUtf8()))
             result.failure = QStringLiteral("备份 %1 中没有发文登记表。").arg(work->path());
         if (result.failure.isEmpty())

@@ -35,11 +35,6 @@ AddinRegistration::AddinRegistration(RegistrationView& view, Prompter& prompter,
     connect(&events, &RegistrationEvents::closing, &m_intakeTimer, &QTimer::stop);
     connect(&outgoing, &OutgoingRegistration::rowConfirmed, &outgoing, &OutgoingRegistration::startBarcode);
     connect(&outgoing, &OutgoingRegistration::barcodePickedUp, this, &AddinRegistration::pictureTaken);
-    // Runs before the save's settling below: the outgoing work heard of the save first.
-    connect(&outgoing, &OutgoingRegistration::heldPictureWritten, this, [this](bool written) {
-        if (m_picture && !written)
-            m_picture->clear();
-    });
     connect(&saver, &RegistrationSaver::finished, this, [this](SaveOutcome saved) {
         // A repeated save settles the waiting registration; the save inside the
         // pick-up comes before the picture and is settled with it.
@@ -76,7 +71,7 @@ void AddinRegistration::takeDocumentText()
 void AddinRegistration::pictureTaken(const EncoderHandoff::PickUp& pickUp, SaveOutcome saved)
 {
     // A held picture is written once the registration is saved.
-    m_picture = pickUp.pictureWritten || pickUp.heldPicture ? pickUp.outputPath : GbkString();
+    m_picture = pickUp.outputPath;
     settle(saved);
 }
 
@@ -105,14 +100,15 @@ void AddinRegistration::handBack()
 {
     const GbkString picture = *m_picture;
     m_picture.reset();
-    // No picture (the clerk was told "图像转化出错"): the add-in gets no path to nothing.
-    if (!picture.empty()) {
-        const GbkString file = AppPaths::besideProgram(kPicturePositionFile);
-        if (const int error = replaceFile(file, picture + "\r\n"); error != 0) {
-            m_prompter.inform(m_view.boxOwner(), QStringLiteral("无法写入%1：%2\n条码图片在%3")
-                                                     .arg(toQString(file), QString::fromLocal8Bit(std::strerror(error)),
-                                                          toQString(picture)));
-        }
+    // The path goes back also when the picture could not be written (the
+    // clerk was told "图像转化出错"): no file is left under that name, so the
+    // add-in finds none, where the path of an earlier run would give it
+    // another document's barcode.
+    const GbkString file = AppPaths::besideProgram(kPicturePositionFile);
+    if (const int error = replaceFile(file, picture + "\r\n"); error != 0) {
+        m_prompter.inform(m_view.boxOwner(),
+                          QStringLiteral("无法写入%1：%2\n条码图片在%3")
+                              .arg(toQString(file), QString::fromLocal8Bit(std::strerror(error)), toQString(picture)));
     }
     m_view.closeForm();
 }

@@ -59,8 +59,8 @@ private:
     ModeSwitch& m_modes;
     OutgoingRegistration& m_outgoing;
     QTimer m_intakeTimer;
-    // The picture of a registration that is not saved yet (empty when none
-    // could be written).
+    // The picture's path for a registration that is not saved yet, whether
+    // or not the picture could be written.
     std::optional<GbkString> m_picture;
 };
 

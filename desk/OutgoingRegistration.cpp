@@ -161,10 +161,11 @@ void OutgoingRegistration::writeHeldPicture()
         return;
     const HeldPicture held = std::move(*m_heldPicture);
     m_heldPicture.reset();
-    const bool written = writeWholeFile(held.path, held.bytes);
-    if (!written)
+    if (!writeWholeFile(held.path, held.bytes)) {
+        // The picture there shows the document this save replaced.
+        removeFile(held.path);
         showAll({{"图像转化出错"_gbk, {}}}, m_view.boxOwner());
-    emit heldPictureWritten(written);
+    }
 }
 
 } // namespace regdesk

@@ -59,10 +59,6 @@ signals:
     // The picture of a hand-off has been picked up; `saved` is how the save
     // that ran with it ended.
     void barcodePickedUp(const regdesk::EncoderHandoff::PickUp& pickUp, regdesk::SaveOutcome saved);
-    // A picture held at the pick-up (its registration was not saved) has been
-    // written, now that a later save registered it; `written` false when the
-    // write failed (the clerk was told).
-    void heldPictureWritten(bool written);
 
 private:
     void showAll(const std::vector<DeskNotice>& notices, QWidget* owner);

@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
+#include <filesystem>
 #include <random>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -57,6 +58,17 @@ GbkString joinPath(const GbkString& directory, const GbkString& name)
     joined += kPathSeparator;
     joined += name;
     return joined;
+}
+
+std::string absoluteNativePath(const std::string& nativePath)
+{
+    if (nativePath.empty() || nativePath.front() == '/')
+        return nativePath;
+    std::error_code error;
+    const std::filesystem::path absolute = std::filesystem::absolute(nativePath, error);
+    // Without a current folder there is nothing to resolve against: "./" still
+    // keeps the name from being read as an option.
+    return error ? "./" + nativePath : absolute.string();
 }
 
 FilePtr openFile(const GbkString& path, const char* mode)

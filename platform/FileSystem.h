@@ -20,6 +20,11 @@ GbkString fromNativePath(const std::string& nativePath);
 // `directory` + separator + `name`.
 GbkString joinPath(const GbkString& directory, const GbkString& name);
 
+// The native path made absolute against the current folder, for handing to
+// another program: a relative name starting with "-" would be read as an
+// option there. Unchanged when already absolute or empty.
+std::string absoluteNativePath(const std::string& nativePath);
+
 struct FileCloser
 {
     void operator()(std::FILE* file) const { std::fclose(file); }

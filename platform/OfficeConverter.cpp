@@ -174,7 +174,7 @@ bool OfficeConverter::ensureProfile(std::string& reason)
         reason = "cannot create a LibreOffice profile folder: " + std::string(std::strerror(errno));
         return false;
     }
-    m_profileDirectory = pattern;
+    m_profileDirectory = absoluteNativePath(pattern); // it becomes a file:// URL
     return true;
 }
 
@@ -206,10 +206,11 @@ OfficeConverter::Result OfficeConverter::convert(const GbkString& input, const s
         return result;
     }
 
+    // Absolute paths: LibreOffice reads a name starting with "-" as an option.
     const GroupRun::Outcome run =
         GroupRun::run({program, "-env:UserInstallation=file://" + m_profileDirectory, "--headless", "--invisible",
                        "--nologo", "--norestore", "--nolockcheck", "--nodefault", "--convert-to", target, "--outdir",
-                       toNativePath(outputDirectory), toNativePath(input)},
+                       absoluteNativePath(toNativePath(outputDirectory)), absoluteNativePath(toNativePath(input))},
                       timeout, whileWaiting);
     if (!run.started) {
         result.reason = run.startFailure;

@@ -14,7 +14,6 @@
 extern char** environ;
 
 namespace regdesk {
-namespace {} // namespace
 
 XdgDesktopOpener::XdgDesktopOpener(std::string program, std::chrono::milliseconds verdictWait)
     : m_program(std::move(program)), m_verdictWait(verdictWait)
@@ -32,7 +31,8 @@ bool XdgDesktopOpener::openFile(const GbkString& path)
 
 bool XdgDesktopOpener::open(const GbkString& path)
 {
-    std::string native = toNativePath(path);
+    // Absolute: xdg-open reads a name starting with "-" as an option.
+    std::string native = absoluteNativePath(toNativePath(path));
     std::vector<char*> argv{m_program.data(), native.data(), nullptr};
     SpawnFileActions files;
     for (const int fd : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO})

@@ -13,17 +13,20 @@ mode=${1:-}
 desk="$root/desk-folder"
 
 packages=(
-    # build
+    # build (pkg-config finds freexl)
     build-essential cmake ninja-build pkg-config
-    qt6-base-dev qt6-base-dev-tools qt6-serialport-dev libqt6sql6-sqlite qt6-qpa-plugins
+    qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite qt6-qpa-plugins
+    # Qt's own strings in Chinese: the buttons of message boxes and the file dialogs
+    qt6-translations-l10n
     # reading .xls sheets; LibreOffice Calc turns .xlsx and .ods into .xls and converts the printed list
     libfreexl-dev libreoffice-calc-nogui
-    # fonts for the Chinese forms, and a virtual display for machines without one
+    # fonts for the Chinese forms, and a virtual display for --start on machines without one
     fonts-noto-cjk fontconfig xvfb xauth
-    # tests: GoogleTest, Google Benchmark, an independent PDF417 decoder and reference encoder
-    libgtest-dev libgmock-dev libbenchmark-dev libzxing-dev libpng-dev zint libzint-dev
-    # tests: rendering the barcode metafiles, pseudo-terminals, database inspection
-    libreoffice-draw-nogui emf2svg librsvg2-bin socat sqlite3
+    # tests: GoogleTest, an independent PDF417 decoder, PNG for the rendered metafiles;
+    # libzint for the peer figures of the encoding benchmark
+    libgtest-dev libzxing-dev libpng-dev libzint-dev
+    # tests: rendering the barcode metafiles
+    libreoffice-draw-nogui emf2svg librsvg2-bin
     # tests: regenerating the pinyin table from Unicode's Unihan readings
     python3 unicode-data
     # regdesk-open: the text of Word, WPS and OpenDocument documents for add-in mode
@@ -33,8 +36,8 @@ packages=(
     # several desks on one register: the PostgreSQL server (with pg_dump; the tests
     # start a throwaway cluster of it) and Qt's driver for it
     postgresql libqt6sql6-psql
-    # fuzzing the encoder (libFuzzer); the source format check
-    clang libclang-rt-14-dev clang-format
+    # the source format check
+    clang-format
 )
 
 install_packages() {

@@ -6,6 +6,7 @@
 #include <QFile>
 #include <chrono>
 #include <csignal>
+#include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -88,6 +89,30 @@ TEST(OfficeConverter, AHungConversionIsKilledWithItsWholeProcessGroup)
     for (int i = 0; i < 200 && isRunning(helper); ++i)
         std::this_thread::sleep_for(10ms);
     EXPECT_FALSE(isRunning(helper));
+}
+
+// Runs `work` with the current folder set to `folder`, and restores it.
+template <typename Work> auto inFolder(const TempDeskFolder& folder, Work work)
+{
+    const std::filesystem::path before = std::filesystem::current_path();
+    std::filesystem::current_path(folder.path().toStdString());
+    auto result = work();
+    std::filesystem::current_path(before);
+    return result;
+}
+
+TEST(OfficeConverter, ARelativeNameStartingWithADashIsNoOption)
+{
+    TempDeskFolder folder;
+    folder.writeFile(QStringLiteral("-名单.fods"), "<x/>");
+    // The stand-in takes arguments starting with "-" for options, as soffice does.
+    OfficeConverter converter(REGDESK_TEST_DATA "/fake-soffice");
+
+    const OfficeConverter::Result result =
+        inFolder(folder, [&] { return converter.convert("-名单.fods"_gbk, "xls:MS Excel 97", "."); });
+
+    EXPECT_TRUE(result.converted) << result.reason;
+    EXPECT_EQ(readWholeFile(joinPath(folder.gbkPath(), "-名单.xls"_gbk)), std::optional<std::string>("<x/>"));
 }
 
 TEST(OfficeConverter, ConvertsWithLibreOfficeWhenInstalled)

@@ -4,6 +4,7 @@
 #include "platform/FileSystem.h"
 
 #include <chrono>
+#include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -42,6 +43,21 @@ TEST(XdgDesktopOpener, TheOpenersExitStatusIsTheAnswer)
     // xdg-open's "no method available": nothing will show the file.
     EXPECT_FALSE(XdgDesktopOpener(fakeOpener(folder, "exit 3")).openFolder("/tmp"));
     EXPECT_FALSE(XdgDesktopOpener("/nonexistent/xdg-open").openFolder("/tmp"));
+}
+
+TEST(XdgDesktopOpener, ARelativeNameStartingWithADashGoesAsAnAbsolutePath)
+{
+    TempDeskFolder folder;
+    const std::filesystem::path before = std::filesystem::current_path();
+    std::filesystem::current_path(folder.path().toStdString());
+    const std::string inside = std::filesystem::current_path().string();
+    const bool opened = XdgDesktopOpener(fakeOpener(folder, "exit 0")).openFolder("-二维码"_gbk);
+    std::filesystem::current_path(before);
+
+    EXPECT_TRUE(opened);
+    std::string argument;
+    std::getline(std::ifstream(folder.filePath(QStringLiteral("opened")).toStdString()), argument);
+    EXPECT_EQ(argument, inside + "/-二维码");
 }
 
 TEST(XdgDesktopOpener, AnOpenerStillRunningCountsAsShownAndIsReapedLater)
