@@ -286,7 +286,14 @@ AdminResult importPeopleCommand(const std::string& directory, const std::string&
     AdoDatabase::setActiveConnection(nullptr);
     if (outcome.status != PeopleImport::Status::Replaced) {
         result.exitCode = 1;
-        result.errors = prompter.lines + "regdesk-admin: 人员信息表 is unchanged\n";
+        result.errors = prompter.lines;
+        if (!outcome.sheetNames.empty()) {
+            result.errors += "regdesk-admin: the workbook's sheets:";
+            for (const std::string& name : outcome.sheetNames)
+                result.errors += " \"" + name + "\"";
+            result.errors += std::string(" (the names are read from \"") + PeopleImport::kSheetName + "\", any case)\n";
+        }
+        result.errors += "regdesk-admin: 人员信息表 is unchanged\n";
         return result;
     }
     result.output = prompter.lines + "人员信息表 now holds " + std::to_string(outcome.imported) + " names\n";

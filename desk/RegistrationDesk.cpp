@@ -9,6 +9,7 @@
 #include "desk/TitleCatalogue.h"
 #include "people/PeopleImport.h"
 #include "people/PinyinIndex.h"
+#include "query/BackgroundWork.h"
 #include "query/FormAttachment.h"
 #include "query/QueryWindow.h"
 
@@ -40,11 +41,19 @@ void RegistrationDesk::printTitles()
 void RegistrationDesk::importPeople()
 {
     PeopleImport import(m_prompter, m_form.boxOwner(), m_people, &PinyinIndex::initials, m_converter);
-    if (!import.run().namesChanged())
-        return;
-    AdoRecordset people;
-    people.openQuery(RegisterStatements::selectPeople());
-    m_form.setPeople(people);
+    // The file is converted and read on a thread of its own; the form keeps painting meanwhile.
+    import.setRunner([](const std::function<void()>& work) {
+        runInBackground([&work] {
+            work();
+    return QString();
+});
+} // namespace regdesk
+);
+if (!import.run().namesChanged())
+    return;
+AdoRecordset people;
+people.openQuery(RegisterStatements::selectPeople());
+m_form.setPeople(people);
 }
 
 void RegistrationDesk::openQueryWindow()

@@ -3,6 +3,7 @@
 #include "people/PinyinTable.h"
 
 #include <array>
+#include <cstdint>
 
 namespace regdesk {
 namespace {
@@ -27,6 +28,37 @@ bool isLeadByte(char byte)
     return static_cast<unsigned char>(byte) >= 0x80;
 }
 
+// Two-byte GBK codes: lead 0x81-0xFE, trail 0x40-0xFE.
+constexpr int kLeadCount = 0xFE - 0x81 + 1;
+constexpr int kTrailCount = 0xFE - 0x40 + 1;
+
+int codeIndex(unsigned char lead, unsigned char trail)
+{
+    if (lead < 0x81 || lead > 0xFE || trail < 0x40 || trail > 0xFE)
+        return -1;
+    return (lead - 0x81) * kTrailCount + (trail - 0x40);
+}
+
+// The first row of every GBK code, built once from the syllable rows: a name
+// costs one look-up per character instead of a walk over 7,178 entries.
+using RowByCode = std::array<std::int16_t, kLeadCount * kTrailCount>;
+
+RowByCode makeRowByCode()
+{
+    RowByCode rows;
+    rows.fill(-1);
+    for (int row = 0; row < PinyinIndex::kRowCount; ++row) {
+        const std::string_view characters = pinyin::kSyllableRows[static_cast<std::size_t>(row)].characters;
+        for (std::size_t at = 0; at + 1 < characters.size(); at += 2) {
+            const int index =
+                codeIndex(static_cast<unsigned char>(characters[at]), static_cast<unsigned char>(characters[at + 1]));
+            if (index >= 0 && rows[static_cast<std::size_t>(index)] < 0)
+                rows[static_cast<std::size_t>(index)] = static_cast<std::int16_t>(row);
+        }
+    }
+    return rows;
+}
+
 } // namespace
 
 int PinyinIndex::rowOf(std::string_view character)
@@ -35,14 +67,9 @@ int PinyinIndex::rowOf(std::string_view character)
     // trailing byte of one character and the lead byte of the next never match.
     if (character.size() != 2)
         return -1;
-    for (int row = 0; row < kRowCount; ++row) {
-        const std::string_view characters = charactersOfRow(row);
-        for (std::size_t at = 0; at + 1 < characters.size(); at += 2) {
-            if (characters[at] == character[0] && characters[at + 1] == character[1])
-                return row;
-        }
-    }
-    return -1;
+    static const RowByCode rowByCode = makeRowByCode();
+    const int index = codeIndex(static_cast<unsigned char>(character[0]), static_cast<unsigned char>(character[1]));
+    return index < 0 ? -1 : rowByCode[static_cast<std::size_t>(index)];
 }
 
 char PinyinIndex::letterOfRow(int row)

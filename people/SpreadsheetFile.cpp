@@ -7,9 +7,13 @@
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <fcntl.h>
 #include <freexl.h>
+#include <libxml/tree.h>
+#include <libxml/xmlreader.h>
 #include <memory>
+#include <optional>
 #include <sys/stat.h>
 
 namespace regdesk {
@@ -127,6 +131,113 @@ std::vector<GbkString> splitRow(const GbkString& text, const GbkString& separato
     return cells;
 }
 
+constexpr const char* kOfficeNs = "urn:oasis:names:tc:opendocument:xmlns:office:1.0";
+constexpr const char* kTableNs = "urn:oasis:names:tc:opendocument:xmlns:table:1.0";
+constexpr const char* kTextNs = "urn:oasis:names:tc:opendocument:xmlns:text:1.0";
+
+struct ReaderFree
+{
+    void operator()(xmlTextReader* reader) const { xmlFreeTextReader(reader); }
+};
+
+bool isElement(const xmlNode* node, const char* ns, const char* name)
+{
+    return node && node->type == XML_ELEMENT_NODE && node->ns && node->ns->href &&
+           std::strcmp(reinterpret_cast<const char*>(node->ns->href), ns) == 0 &&
+           std::strcmp(reinterpret_cast<const char*>(node->name), name) == 0;
+}
+
+bool readerAt(xmlTextReader* reader, const char* ns, const char* name)
+{
+    const xmlChar* local = xmlTextReaderConstLocalName(reader);
+    const xmlChar* uri = xmlTextReaderConstNamespaceUri(reader);
+    return xmlTextReaderNodeType(reader) == XML_READER_TYPE_ELEMENT && local && uri &&
+           std::strcmp(reinterpret_cast<const char*>(local), name) == 0 &&
+           std::strcmp(reinterpret_cast<const char*>(uri), ns) == 0;
+}
+
+// A repeat count; anything odd counts once, and none reaches past `limit`.
+std::uint32_t repeats(const xmlNode* node, const char* name, std::uint32_t limit)
+{
+    xmlChar* value =
+        xmlGetNsProp(node, reinterpret_cast<const xmlChar*>(name), reinterpret_cast<const xmlChar*>(kTableNs));
+    std::uint32_t count = 1;
+    if (value) {
+        char* end = nullptr;
+        const unsigned long long parsed = std::strtoull(reinterpret_cast<const char*>(value), &end, 10);
+        if (end && *end == '\0' && parsed >= 1)
+            count = static_cast<std::uint32_t>(std::min<unsigned long long>(parsed, limit));
+        xmlFree(value);
+    }
+    return count;
+}
+
+// The text a cell shows: its paragraphs joined by line ends, with the
+// elements that stand for blanks, tabs and line breaks written out.
+void appendShownText(const xmlNode* node, std::string& text)
+{
+    for (const xmlNode* child = node->children; child; child = child->next) {
+        if (child->type == XML_TEXT_NODE || child->type == XML_CDATA_SECTION_NODE) {
+            text += reinterpret_cast<const char*>(child->content);
+        } else if (isElement(child, kTextNs, "s")) {
+            xmlChar* count =
+                xmlGetNsProp(child, reinterpret_cast<const xmlChar*>("c"), reinterpret_cast<const xmlChar*>(kTextNs));
+            const long blanks = count ? std::strtol(reinterpret_cast<const char*>(count), nullptr, 10) : 1;
+            xmlFree(count);
+            text.append(static_cast<std::size_t>(std::clamp(blanks, 1L, 1024L)), ' ');
+        } else if (isElement(child, kTextNs, "tab")) {
+            text += '\t';
+        } else if (isElement(child, kTextNs, "line-break")) {
+            text += '\n';
+        } else if (child->type == XML_ELEMENT_NODE && !isElement(child, kOfficeNs, "annotation")) {
+            appendShownText(child, text);
+        }
+    }
+}
+
+std::string shownText(const xmlNode* cell)
+{
+    std::string text;
+    bool first = true;
+    for (const xmlNode* child = cell->children; child; child = child->next) {
+        if (!isElement(child, kTextNs, "p") && !isElement(child, kTextNs, "h"))
+            continue;
+        if (!first)
+            text += '\n';
+        appendShownText(child, text);
+        first = false;
+    }
+    return text;
+}
+
+// The cells of a row, repeats written out; empty cells at its end are left
+// out. None when the row's text alone passes the sheet's bound.
+std::optional<std::vector<GbkString>> rowCells(const xmlNode* row)
+{
+    std::vector<GbkString> cells;
+    std::size_t pendingEmpty = 0;
+    std::size_t bytes = 0;
+    for (const xmlNode* child = row->children; child; child = child->next) {
+        if (!isElement(child, kTableNs, "table-cell") && !isElement(child, kTableNs, "covered-table-cell"))
+            continue;
+        const std::uint32_t count = repeats(child, "number-columns-repeated", SpreadsheetFile::kMaxOfficeColumns);
+        const std::string text = shownText(child);
+        if (text.empty()) {
+            pendingEmpty += count;
+            continue;
+        }
+        if (cells.size() + pendingEmpty + count > SpreadsheetFile::kMaxOfficeColumns)
+            break;
+        bytes += (pendingEmpty + count) * sizeof(GbkString) + count * text.size();
+        if (bytes > SpreadsheetFile::kMaxTextBytes)
+            return std::nullopt;
+        cells.resize(cells.size() + pendingEmpty);
+        pendingEmpty = 0;
+        cells.insert(cells.end(), count, utf8ToGbk(text));
+    }
+    return cells;
+}
+
 GbkString quotedRow(const std::vector<GbkString>& cells)
 {
     GbkString row;
@@ -141,6 +252,18 @@ GbkString quotedRow(const std::vector<GbkString>& cells)
 }
 
 } // namespace
+
+SpreadsheetFile::SpreadsheetFile(const ConvertedSheet& sheet)
+    : m_fileName(sheet.fodsPath), m_sheetMode(true), m_separator(kSheetSeparator)
+{
+    UniqueFd fd;
+    std::string bytes;
+    if (!readRegularFile(sheet.fodsPath, fd, bytes)) {
+        m_lastError = "Error in opening file\n";
+        return;
+    }
+    openConverted(bytes, sheet.index);
+}
 
 SpreadsheetFile::SpreadsheetFile(const GbkString& fileName, const GbkString& sheetOrSeparator)
     : m_fileName(fileName), m_sheetMode(endsWithXls(fileName))
@@ -180,13 +303,17 @@ void SpreadsheetFile::openSheet(const std::string& bytes, int fd)
     freexl_get_info(workbook.get(), FREEXL_BIFF_SHEET_COUNT, &sheetCount);
     std::optional<unsigned short> sheet;
     std::string sheetName;
-    for (unsigned int i = 0; i < sheetCount && i <= 0xFFFF && !sheet; ++i) {
+    for (unsigned int i = 0; i < sheetCount && i <= 0xFFFF; ++i) {
         const char* name = nullptr;
         const auto index = static_cast<unsigned short>(i);
-        if (freexl_get_worksheet_name(workbook.get(), index, &name) == FREEXL_OK && name &&
-            equalsIgnoringAsciiCase(name, wanted)) {
-            sheet = index;
-            sheetName = name;
+        if (freexl_get_worksheet_name(workbook.get(), index, &name) != FREEXL_OK || !name)
+            continue;
+        m_sheetNames.emplace_back(name);
+        if (equalsIgnoringAsciiCase(name, wanted)) {
+            if (!sheet) {
+                sheet = index;
+                sheetName = name;
+            }
         }
     }
     unsigned int rows = 0;
@@ -201,20 +328,14 @@ void SpreadsheetFile::openSheet(const std::string& bytes, int fd)
     m_totalColumns = columns;
     if (columns > 0 && rows > 0) {
         std::vector<GbkString> cells(columns);
-        for (std::uint16_t column = 0; column < columns; ++column) {
+        for (std::uint16_t column = 0; column < columns; ++column)
             cells[column] = cellText(workbook.get(), 0, column);
-            // A column without a name gets its position, as Excel's own driver names it.
-            if (cells[column].empty())
-                cells[column] = "F" + std::to_string(column + 1);
-        }
-        m_columnNames = cells;
-        m_rows.reserve(rows);
-        m_rows.push_back(quotedRow(cells));
-        m_exists = true;
+        setColumnNames(cells);
         for (std::uint32_t row = 1; row < rows; ++row) {
             for (std::uint16_t column = 0; column < columns; ++column)
                 cells[column] = cellText(workbook.get(), row, column);
-            m_rows.push_back(quotedRow(cells));
+            if (!keepRow(quotedRow(cells)))
+                return;
         }
     }
     m_formulaCells = findFormulaCells(bytes, sheetName).value_or(CellPositions{});
@@ -231,7 +352,8 @@ void SpreadsheetFile::openText(const std::string& bytes)
         GbkString line = bytes.substr(start, end - start);
         if (!line.empty() && line.back() == '\r')
             line.pop_back();
-        m_rows.push_back(std::move(line));
+        if (!keepRow(std::move(line)))
+            return;
         start = end + 1;
     }
     for (const GbkString& row : m_rows)
@@ -239,6 +361,114 @@ void SpreadsheetFile::openText(const std::string& bytes)
     if (!m_rows.empty())
         m_columnNames = splitRow(m_rows.front(), m_separator);
     m_exists = m_totalColumns != 0;
+    m_currentRow = 1;
+}
+
+void SpreadsheetFile::setColumnNames(std::vector<GbkString> cells)
+{
+    // A column without a name gets its position, as Excel's own driver names it.
+    for (std::size_t column = 0; column < cells.size(); ++column) {
+        if (cells[column].empty())
+            cells[column] = "F" + std::to_string(column + 1);
+    }
+    m_columnNames = cells;
+    m_exists = !cells.empty();
+    keepRow(quotedRow(cells));
+}
+
+bool SpreadsheetFile::keepRow(GbkString row)
+{
+    // Each row costs its text and its own string besides.
+    m_textBytes += row.size() + sizeof(GbkString);
+    if (m_textBytes > kMaxTextBytes) {
+        dropAsTooLarge();
+        return false;
+    }
+    m_rows.push_back(std::move(row));
+    return true;
+}
+
+void SpreadsheetFile::dropRows(std::string error)
+{
+    m_lastError = std::move(error);
+    m_rows = {};
+    m_columnNames = {};
+    m_totalColumns = 0;
+    m_exists = false;
+}
+
+void SpreadsheetFile::dropAsTooLarge()
+{
+    m_tooLarge = true;
+    dropRows("Sheet too large\n");
+}
+
+void SpreadsheetFile::openConverted(const std::string& bytes, int index)
+{
+    const std::unique_ptr<xmlTextReader, ReaderFree> reader(
+        xmlReaderForMemory(bytes.data(), static_cast<int>(bytes.size()), nullptr, nullptr,
+                           XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING | XML_PARSE_HUGE));
+    if (!reader) {
+        m_lastError = "Error in opening workbook\n";
+        return;
+    }
+    int table = -1;
+    int tableDepth = -1;
+    bool found = false;
+    std::uint32_t pendingEmptyRows = 0;
+    std::uint32_t rowCount = 0;
+    int status = xmlTextReaderRead(reader.get());
+    while (status == 1) {
+        if (tableDepth < 0 && readerAt(reader.get(), kTableNs, "table")) {
+            xmlChar* name = xmlTextReaderGetAttributeNs(reader.get(), reinterpret_cast<const xmlChar*>("name"),
+                                                        reinterpret_cast<const xmlChar*>(kTableNs));
+            m_sheetNames.emplace_back(name ? reinterpret_cast<const char*>(name) : "");
+            xmlFree(name);
+            if (++table == index && !xmlTextReaderIsEmptyElement(reader.get())) {
+                tableDepth = xmlTextReaderDepth(reader.get());
+                found = true;
+            }
+        } else if (tableDepth >= 0 && xmlTextReaderNodeType(reader.get()) == XML_READER_TYPE_END_ELEMENT &&
+                   xmlTextReaderDepth(reader.get()) == tableDepth) {
+            tableDepth = -1;
+        } else if (tableDepth >= 0 && readerAt(reader.get(), kTableNs, "table-row")) {
+            const xmlNode* row = xmlTextReaderExpand(reader.get());
+            if (!row)
+                break;
+            const std::uint32_t count = repeats(row, "number-rows-repeated", kMaxOfficeRows);
+            const std::optional<std::vector<GbkString>> read = rowCells(row);
+            if (!read) {
+                dropAsTooLarge();
+                return;
+            }
+            const std::vector<GbkString>& cells = *read;
+            if (cells.empty() && rowCount > 0) {
+                pendingEmptyRows += std::min(count, kMaxOfficeRows);
+            } else {
+                // Empty rows count only when a row with text follows them.
+                for (; pendingEmptyRows > 0 && rowCount < kMaxOfficeRows; --pendingEmptyRows, ++rowCount) {
+                    if (!keepRow({}))
+                        return;
+                }
+                pendingEmptyRows = 0;
+                m_totalColumns = std::max(m_totalColumns, static_cast<int>(cells.size()));
+                const GbkString text = quotedRow(cells);
+                for (std::uint32_t copy = 0; copy < count && rowCount < kMaxOfficeRows; ++copy, ++rowCount) {
+                    if (rowCount == 0)
+                        setColumnNames(cells);
+                    else if (!keepRow(text))
+                        return;
+                }
+            }
+            status = xmlTextReaderNext(reader.get());
+            continue;
+        }
+        status = xmlTextReaderRead(reader.get());
+    }
+    if (status != 0 || !found) {
+        dropRows(found ? "Error reading row\n" : "Worksheet " + std::to_string(index + 1) + " not found\n");
+        return;
+    }
     m_currentRow = 1;
 }
 

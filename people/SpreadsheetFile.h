@@ -23,17 +23,36 @@ namespace regdesk {
 // Text mode (any other name) keeps one row per line; the second construction
 // argument is the cell separator.
 //
+// A converted sheet is the sheet at a position of a flat OpenDocument file
+// (.fods) that LibreOffice made of an .xlsx or .ods; its rows are kept as in
+// sheet mode, with the cells' texts as the sheet shows them.
+//
 // Only regular files are read, of at most kMaxFileBytes: a FIFO, a device or
-// a link to one, or an oversized file reads as nothing (total rows 0).
+// a link to one, or an oversized file reads as nothing (total rows 0). A
+// sheet whose row texts together pass kMaxTextBytes (an .xls can repeat one
+// long shared text in every cell, a flat file repeat a row a million times)
+// reads as nothing too, and tooLarge() says so.
 class SpreadsheetFile
 {
 public:
     static constexpr std::size_t kMaxFileBytes = 64 * 1024 * 1024;
+    static constexpr std::size_t kMaxTextBytes = 64 * 1024 * 1024;
+    // The rows and columns a LibreOffice sheet has: a workbook loaded with
+    // more loses the rest.
+    static constexpr std::uint32_t kMaxOfficeRows = 1048576;
+    static constexpr std::uint32_t kMaxOfficeColumns = 16384;
+
+    struct ConvertedSheet
+    {
+        GbkString fodsPath;
+        int index = 0; // from 0, in tab order
+    };
     // The range a worksheet is read in: A1:IV65536.
     static constexpr std::uint32_t kMaxSheetRows = 65536;
     static constexpr std::uint16_t kMaxSheetColumns = 256;
 
     SpreadsheetFile(const GbkString& fileName, const GbkString& sheetOrSeparator);
+    explicit SpreadsheetFile(const ConvertedSheet& sheet);
 
     bool isSheet() const { return m_sheetMode; }
     int totalRows() const { return static_cast<int>(m_rows.size()); }
@@ -44,6 +63,9 @@ public:
     bool exists() const { return m_exists; }
     int currentRow() const { return m_currentRow; }
     const std::string& lastError() const { return m_lastError; }
+    bool tooLarge() const { return m_tooLarge; }
+    // The workbook's sheet names (UTF-8) in sheet mode, as the file has them.
+    const std::vector<std::string>& sheetNames() const { return m_sheetNames; }
 
     // Row 0: the current row, which then advances by one.
     bool readRow(std::vector<GbkString>& cells, int row = 0);
@@ -57,6 +79,12 @@ public:
 private:
     void openSheet(const std::string& bytes, int fd);
     void openText(const std::string& bytes);
+    void openConverted(const std::string& bytes, int index);
+    // Adds a row text; false (and the sheet reads as nothing) once the texts pass kMaxTextBytes.
+    bool keepRow(GbkString row);
+    void setColumnNames(std::vector<GbkString> cells);
+    void dropRows(std::string error);
+    void dropAsTooLarge();
 
     GbkString m_fileName;
     bool m_sheetMode = false;
@@ -67,6 +95,9 @@ private:
     int m_totalColumns = 0;
     int m_currentRow = 1;
     bool m_exists = false;
+    bool m_tooLarge = false;
+    std::size_t m_textBytes = 0;
+    std::vector<std::string> m_sheetNames;
     std::string m_lastError;
     CellPositions m_formulaCells;
 };

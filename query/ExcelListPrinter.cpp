@@ -57,11 +57,56 @@ bool ExcelListPrinter::print(const ListCells& rows, PrintProgress& progress)
     const int lineCount = static_cast<int>(selected.size());
     const int pageCount = (lineCount + perPage - 1) / perPage;
 
+    // What the lines need of the list, read here: the list belongs to the window's thread.
+    struct Line
+    {
+        GbkString number, date;
+        bool bold = false;
+    };
+    std::vector<Line> lines;
+    lines.reserve(selected.size());
+    for (const int row : selected) {
+        lines.push_back({rows.cellText(row, kNumberColumn), rows.cellText(row, kDateColumn),
+                         findGbk(rows.cellText(row, kSecrecyColumn), "密"_gbk) != GbkString::npos});
+    }
+
     ExcelReport report(m_service, m_opener, [&progress] { progress.waiting(); });
-    bool progressShown = false;
-    const auto abandon = [&] {
-        if (progressShown)
-            progress.hide();
+    progress.start(lineCount);
+    bool saved = false;
+    const auto fill = [&] {
+        if (!report.open(templatePath(), pageCount))
+            return;
+        int currentPage = 0;
+        int sheetRow = kFirstLineRow;
+        for (int line = 1; line <= lineCount; ++line) {
+            const Line& text = lines[static_cast<std::size_t>(line - 1)];
+            const int page = (line + perPage - 1) / perPage;
+            if (page != currentPage) {
+                report.releasePage();
+                if (!report.selectPage(page))
+                    return;
+                currentPage = page;
+                sheetRow = kFirstLineRow;
+            }
+            const std::pair<int, GbkString> cells[] = {
+                {1, std::to_string(line)}, {2, text.number}, {3, "1"}, {5, "1"}, {4, text.date}, {6, text.date},
+            };
+            for (const auto& [column, cell] : cells) {
+                if (!report.setCell(sheetRow, column, cell, text.bold))
+                    return;
+            }
+            ++sheetRow;
+            progress.setPosition(line);
+        }
+        saved = report.save(outputPath());
+    };
+    if (m_runner)
+        m_runner(fill);
+    else
+        fill();
+    progress.hide();
+
+    if (!saved) {
         const ExcelReport::Failure failure = report.failure();
         report.close();
         QString text;
@@ -72,49 +117,17 @@ bool ExcelListPrinter::print(const ListCells& rows, PrintProgress& progress)
         case ExcelReport::Failure::Kind::TemplateMissing:
             text = QStringLiteral("找不到Excel模板：") + toQString(templatePath());
             break;
+        case ExcelReport::Failure::Kind::None: // the work ended by an exception the runner caught
+            text = QStringLiteral("生成Excel清单失败");
+            break;
         default:
             text = QStringLiteral("生成Excel清单失败：") + QString::fromStdString(failure.reason);
             break;
         }
         m_prompter.inform(m_owner, text);
         return false;
-    };
-
-    if (!report.open(templatePath(), pageCount))
-        return abandon();
-    progress.start(pageCount);
-    progressShown = true;
-
-    int currentPage = 0;
-    int sheetRow = kFirstLineRow;
-    for (int line = 1; line <= lineCount; ++line) {
-        const int row = selected[static_cast<std::size_t>(line - 1)];
-        const int page = (line + perPage - 1) / perPage;
-        if (page != currentPage) {
-            report.releasePage();
-            if (!report.selectPage(page))
-                return abandon();
-            progress.setPosition(page);
-            currentPage = page;
-            sheetRow = kFirstLineRow;
-        }
-        const GbkString number = rows.cellText(row, kNumberColumn);
-        const GbkString date = rows.cellText(row, kDateColumn);
-        const bool bold = findGbk(rows.cellText(row, kSecrecyColumn), "密"_gbk) != GbkString::npos;
-        const std::pair<int, GbkString> cells[] = {
-            {1, std::to_string(line)}, {2, number}, {3, "1"}, {5, "1"}, {4, date}, {6, date},
-        };
-        for (const auto& [column, text] : cells) {
-            if (!report.setCell(sheetRow, column, text, bold))
-                return abandon();
-        }
-        ++sheetRow;
     }
-
-    progress.hide();
-    progressShown = false;
-    if (!report.finish(outputPath()))
-        return abandon();
+    report.show(outputPath());
     const bool shown = report.wasShown();
     report.releasePage();
     report.close();

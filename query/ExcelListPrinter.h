@@ -2,6 +2,8 @@
 
 #include "platform/Gbk.h"
 
+#include <functional>
+
 class QWidget;
 
 namespace regdesk {
@@ -11,12 +13,13 @@ class ExcelService;
 class Prompter;
 class ListCells;
 
-// The progress bar of a printing run.
+// The progress bar of a printing run: started and hidden on the windows'
+// thread, moved line by line from the thread that fills the list.
 class PrintProgress
 {
 public:
     virtual ~PrintProgress() = default;
-    // Shows the bar with the range 0 … maximum, at 0.
+    // Shows the bar with the range 0 … maximum (the lines), at 0.
     virtual void start(int maximum) = 0;
     virtual void setPosition(int position) = 0;
     virtual void hide() = 0;
@@ -30,6 +33,10 @@ public:
 class ExcelListPrinter
 {
 public:
+    // Runs `work` and returns once it is done (by default on the calling
+    // thread); the window runs it on a thread of its own.
+    using Runner = std::function<void(const std::function<void()>& work)>;
+
     // Register list columns read here.
     static constexpr int kNumberColumn = 0;  // 发文号
     static constexpr int kSecrecyColumn = 2; // 密级
@@ -44,7 +51,11 @@ public:
     ExcelListPrinter(ExcelService& service, Prompter& prompter, DesktopOpener& opener, GbkString settingsPath,
                      GbkString folder, QWidget* owner = nullptr);
 
-    // True when the list was saved.
+    void setRunner(Runner runner) { m_runner = std::move(runner); }
+
+    // True when the list was saved. The rows are read first; the workbook
+    // is filled and saved by the runner's work; boxes and the showing of
+    // the list come after it, on the calling thread.
     bool print(const ListCells& rows, PrintProgress& progress);
 
     GbkString templatePath() const;
@@ -60,6 +71,7 @@ private:
     GbkString m_settingsPath;
     GbkString m_folder;
     QWidget* m_owner;
+    Runner m_runner;
 };
 
 } // namespace regdesk

@@ -87,6 +87,14 @@ bool ExcelReport::setCell(int row, int column, const GbkString& text, bool bold)
 
 bool ExcelReport::finish(const GbkString& outputPath)
 {
+    if (!save(outputPath))
+        return false;
+    show(outputPath);
+    return true;
+}
+
+bool ExcelReport::save(const GbkString& outputPath)
+{
     m_shown = false;
     if (!m_open)
         return fail(Failure::Kind::Failed, "no list workbook is open");
@@ -95,8 +103,12 @@ bool ExcelReport::finish(const GbkString& outputPath)
         return false;
     if (const int error = replaceFile(outputPath, *bytes); error != 0)
         return fail(Failure::Kind::Failed, toNativePath(outputPath) + ": " + std::strerror(error));
-    m_shown = m_opener.openFile(outputPath);
     return true;
+}
+
+void ExcelReport::show(const GbkString& outputPath)
+{
+    m_shown = m_opener.openFile(outputPath);
 }
 
 void ExcelReport::close()

@@ -41,6 +41,10 @@ public:
     // complete) and shows it. A file that was saved but could not be shown is
     // no failure: see wasShown().
     bool finish(const GbkString& outputPath);
+    // The two halves of finish(): saving (LibreOffice's conversion, fit for
+    // a worker thread) and showing (on the thread of the windows).
+    bool save(const GbkString& outputPath);
+    void show(const GbkString& outputPath);
     void close();
 
     const Failure& failure() const { return m_failure; }

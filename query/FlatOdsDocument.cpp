@@ -111,23 +111,27 @@ struct Hit
     std::int64_t count = 1;
 };
 
-// Walks the rows of `container` in document order, into header rows and groups.
-bool findRow(xmlNode* container, std::int64_t wanted, std::int64_t& seen, Hit& hit, xmlNode*& lastRow)
+// The node after `node` in document order among its siblings and those of
+// the row containers it stands in; null at the end of `table`.
+xmlNode* nextInTable(const xmlNode* node, const xmlNode* table)
 {
-    for (xmlNode* child = container->children; child; child = child->next) {
-        if (isElement(child, kTableNs, "table-row")) {
-            const std::int64_t count = repeatCount(child, "number-rows-repeated", FlatOdsDocument::kMaxRows);
-            lastRow = child;
-            if (wanted < seen + count) {
-                hit = Hit{child, wanted - seen, count};
-                return true;
-            }
-            seen += count;
-        } else if (isRowContainer(child) && findRow(child, wanted, seen, hit, lastRow)) {
-            return true;
-        }
+    while (node && node != table) {
+        if (node->next)
+            return node->next;
+        node = node->parent;
     }
-    return false;
+    return nullptr;
+}
+
+// The first row at or after `node` in document order, into header rows and groups.
+xmlNode* rowFrom(xmlNode* node, const xmlNode* table)
+{
+    while (node) {
+        if (isElement(node, kTableNs, "table-row"))
+            return node;
+        node = isRowContainer(node) && node->children ? node->children : nextInTable(node, table);
+    }
+    return nullptr;
 }
 
 // The default cell style of column `wanted` (0-based) of a sheet, if it names one.
@@ -228,6 +232,35 @@ struct FlatOdsDocument::Data
     XmlDocPtr doc;
     std::vector<xmlNode*> sheets;
     std::map<std::string, std::string> boldStyles; // base style -> its bold clone
+    std::int64_t rowsWalked = 0;
+    // The row written last and its index: lines are written one below the
+    // other, so the next row is found from here rather than from the top.
+    struct RowCursor
+    {
+        xmlNode* table = nullptr;
+        xmlNode* row = nullptr;
+        std::int64_t index = 0;
+    } cursor;
+
+    // The row element covering `wanted` (0-based) of `table`, from the cursor when it lies above.
+    bool findRow(xmlNode* table, std::int64_t wanted, Hit& hit, std::int64_t& seen, xmlNode*& lastRow)
+    {
+        const bool fromCursor = cursor.table == table && cursor.row && cursor.index <= wanted;
+        xmlNode* row = fromCursor ? cursor.row : rowFrom(table->children, table);
+        seen = fromCursor ? cursor.index : 0;
+        lastRow = nullptr;
+        for (; row; row = rowFrom(nextInTable(row, table), table)) {
+            ++rowsWalked;
+            const std::int64_t count = repeatCount(row, "number-rows-repeated", FlatOdsDocument::kMaxRows);
+            lastRow = row;
+            if (wanted < seen + count) {
+                hit = Hit{row, wanted - seen, count};
+                return true;
+            }
+            seen += count;
+        }
+        return false;
+    }
 
     xmlNode* root() const { return xmlDocGetRootElement(doc.get()); }
 
@@ -265,8 +298,11 @@ struct FlatOdsDocument::Data
         std::int64_t seen = 0;
         Hit hit;
         xmlNode* lastRow = nullptr;
-        if (findRow(sheet, index, seen, hit, lastRow))
-            return isolate(hit, "number-rows-repeated");
+        if (findRow(sheet, index, hit, seen, lastRow)) {
+            xmlNode* found = isolate(hit, "number-rows-repeated");
+            cursor = RowCursor{sheet, found, index};
+            return found;
+        }
         // Past the last row the file has: add empty rows up to the wanted one.
         xmlNode* wanted = newElement(kTableNs, "table", "table-row");
         xmlNode* gap = index > seen ? newElement(kTableNs, "table", "table-row") : nullptr;
@@ -280,6 +316,7 @@ struct FlatOdsDocument::Data
             xmlAddNextSibling(after, wanted);
             if (gap)
                 xmlAddNextSibling(after, gap);
+            cursor = RowCursor{sheet, wanted, index};
             return wanted;
         }
         // No rows at all: they go before what follows the rows (named ranges and the like).
@@ -296,6 +333,7 @@ struct FlatOdsDocument::Data
             else if (added)
                 xmlAddChild(sheet, added);
         }
+        cursor = RowCursor{sheet, wanted, index};
         return wanted;
     }
 
@@ -544,6 +582,7 @@ void FlatOdsDocument::copySheet(int index, int copies)
     for (int i = 0; i < copies; ++i)
         xmlAddNextSibling(sheet, xmlCopyNode(sheet, 1));
     m_data->findSheets();
+    m_data->cursor = {};
 }
 
 void FlatOdsDocument::renameSheet(int index, std::string_view name)
@@ -582,6 +621,7 @@ void FlatOdsDocument::dropTemplateLinks()
         collect(collect, m_data->root());
     for (xmlNode* node : stale)
         unlinkAndFree(node);
+    m_data->cursor = {};
 }
 
 bool FlatOdsDocument::setTextCell(int sheet, int row, int column, std::string_view utf8, bool bold)
@@ -599,6 +639,11 @@ bool FlatOdsDocument::setTextCell(int sheet, int row, int column, std::string_vi
         xmlSetNsProp(cellNode, m_data->ns(kTableNs, "table"), xml("style-name"), xml(style.c_str()));
     }
     return true;
+}
+
+std::int64_t FlatOdsDocument::rowsWalked() const
+{
+    return m_data->rowsWalked;
 }
 
 } // namespace regdesk

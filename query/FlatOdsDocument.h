@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -52,6 +53,10 @@ public:
     // text needs the Asian and complex weights as well. False when the cell is
     // outside the sheet or the text is not UTF-8.
     bool setTextCell(int sheet, int row, int column, std::string_view utf8, bool bold);
+
+    // How many row elements the writes have stepped over to find their rows
+    // since parsing: lines written one after another cost a few steps each.
+    std::int64_t rowsWalked() const;
 
 private:
     struct Data;

@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QProgressBar>
+#include <QThread>
 
 namespace regdesk {
 
@@ -14,18 +15,29 @@ void QtPrintProgress::start(int maximum)
 
 void QtPrintProgress::setPosition(int position)
 {
-    m_bar.setValue(position);
-    waiting(); // let the bar repaint between pages
+    m_pending->position = position;
+    if (m_pending->posted.exchange(true))
+        return; // the update on its way takes this position
+    QMetaObject::invokeMethod(
+        &m_bar,
+        [bar = &m_bar, pending = m_pending] {
+            pending->posted = false;
+            bar->setValue(pending->position);
+        },
+        Qt::QueuedConnection);
 }
 
 void QtPrintProgress::hide()
 {
+    // Updates still queued land before the bar goes.
+    QCoreApplication::sendPostedEvents(&m_bar, QEvent::MetaCall);
     m_bar.hide();
 }
 
 void QtPrintProgress::waiting()
 {
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    if (QThread::currentThread() == m_bar.thread())
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 
 } // namespace regdesk

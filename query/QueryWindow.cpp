@@ -1,6 +1,7 @@
 #include "query/QueryWindow.h"
 
 #include "db/RegisterSearch.h"
+#include "query/BackgroundWork.h"
 #include "query/ExcelListPrinter.h"
 #include "query/QtPrintProgress.h"
 #include "query/QueryDialog.h"
@@ -20,13 +21,21 @@ void runQueryWindow(const QueryWindowSeams& seams)
 void connectExcelList(QueryDialog& window, ExcelService& service, Prompter& prompter, DesktopOpener& opener,
                       const GbkString& settingsPath)
 {
-    QObject::connect(
-        &window, &QueryDialog::excelListRequested, &window, [&window, &service, &prompter, &opener, settingsPath] {
-            const RegisterListCells rows(window.registerList());
-            QtPrintProgress progress(window.progressBar());
-            ExcelListPrinter(service, prompter, opener, settingsPath, ExcelListPrinter::currentFolder(), &window)
-                .print(rows, progress);
-        });
+    QObject::connect(&window, &QueryDialog::excelListRequested, &window,
+                     [&window, &service, &prompter, &opener, settingsPath] {
+                         const RegisterListCells rows(window.registerList());
+                         QtPrintProgress progress(window.progressBar());
+                         ExcelListPrinter printer(service, prompter, opener, settingsPath,
+                                                  ExcelListPrinter::currentFolder(), &window);
+                         // The list is filled and converted on a thread of its own; the window keeps painting.
+                         printer.setRunner([](const std::function<void()>& work) {
+                             runInBackground([&work] {
+                                 work();
+                                 return QString();
+                             });
+                         });
+                         printer.print(rows, progress);
+                     });
 }
 
 } // namespace regdesk

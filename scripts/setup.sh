@@ -33,6 +33,8 @@ packages=(
     libreoffice-writer-nogui
     # the printed list: flat ODS editing (LibreOffice Calc converts, as above)
     libxml2-dev
+    # the personnel import: unpacking .xlsx and .ods packages to bound and name their sheets
+    zlib1g-dev
     # several desks on one register: the PostgreSQL server (with pg_dump; the tests
     # start a throwaway cluster of it) and Qt's driver for it
     postgresql libqt6sql6-psql

@@ -3,6 +3,12 @@
 // rows a page. "first" is a program run's first printing (the template is
 // converted then, and LibreOffice makes its profile); "again" a later one.
 // Prints figures; asserts nothing.
+//
+//     regdesk_excel_list_bench [rows:perpage ...]
+//
+// With arguments, each list of that many rows at that many rows a page is
+// printed once, with the process's peak memory after it (8000:8000 is one
+// page of 8,000 lines).
 #include "bench/BenchSupport.h"
 #include "platform/DesktopOpener.h"
 #include "platform/FileSystem.h"
@@ -16,6 +22,9 @@
 #include <QTemporaryDir>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <sys/resource.h>
 #include <vector>
 
 using namespace regdesk;
@@ -77,6 +86,13 @@ private:
     BenchClock::time_point m_started, m_last;
 };
 
+long peakRssMegabytes()
+{
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss / 1024;
+}
+
 double printSeconds(ExcelService& service, const GbkString& folder, int rows, double& pagesSeconds)
 {
     PrintingPrompter prompter;
@@ -109,7 +125,27 @@ int main(int argc, char* argv[])
         std::printf("the sample template could not be made\n");
         return 1;
     }
-    writeWholeFile(joinPath(folder, "document.ini"), "[自定义排序]\r\n每页行数=20\r\n"_gbk);
+    const auto setRowsPerPage = [&folder](int perPage) {
+        writeWholeFile(joinPath(folder, "document.ini"),
+                       "[自定义排序]\r\n每页行数="_gbk + std::to_string(perPage) + "\r\n");
+    };
+    if (argc > 1) {
+        std::printf("%8s %8s %10s %14s\n", "rows", "per page", "time (s)", "peak RSS (MB)");
+        for (int i = 1; i < argc; ++i) {
+            const std::string size = argv[i];
+            const int rows = std::atoi(size.c_str());
+            const std::size_t colon = size.find(':');
+            const int perPage = colon == std::string::npos ? 20 : std::atoi(size.c_str() + colon + 1);
+            setRowsPerPage(perPage);
+            ExcelService service;
+            double pages = 0;
+            const double seconds = printSeconds(service, folder, rows, pages);
+            std::printf("%8d %8d %10.2f %14ld\n", rows, perPage, seconds, peakRssMegabytes());
+            std::fflush(stdout);
+        }
+        return 0;
+    }
+    setRowsPerPage(20);
 
     std::printf("%6s %6s %10s %10s %14s\n", "rows", "pages", "first (s)", "again (s)", "pages in (ms)");
     for (const int rows : {20, 200, 1000}) {

@@ -15,11 +15,122 @@
 #include <gtest/gtest.h>
 #include <map>
 #include <sys/stat.h>
+#include <zlib.h>
 
 namespace regdesk::test {
 namespace {
 
 using Rows = std::vector<std::pair<std::string, std::string>>; // UTF-8, for readable failures
+
+// A zip package whose entries are written by generators, deflated as they
+// come, so that a part of hundreds of megabytes never stands in memory.
+class ZipWriter
+{
+public:
+    using Generator = std::function<void(const std::function<void(std::string_view)>& write)>;
+
+    void add(const std::string& name, const Generator& generate)
+    {
+        const std::size_t local = m_bytes.size();
+        std::string data;
+        uLong crc = crc32(0, nullptr, 0);
+        std::size_t size = 0;
+        z_stream stream{};
+        deflateInit2(&stream, Z_BEST_SPEED, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY);
+        const auto pump = [&](std::string_view chunk, int flush) {
+            stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(chunk.data()));
+            stream.avail_in = static_cast<uInt>(chunk.size());
+            char out[65536];
+            do {
+                stream.next_out = reinterpret_cast<Bytef*>(out);
+                stream.avail_out = sizeof out;
+                deflate(&stream, flush);
+                data.append(out, sizeof out - stream.avail_out);
+            } while (stream.avail_out == 0);
+        };
+        generate([&](std::string_view chunk) {
+            crc = crc32(crc, reinterpret_cast<const Bytef*>(chunk.data()), static_cast<uInt>(chunk.size()));
+            size += chunk.size();
+            pump(chunk, Z_NO_FLUSH);
+        });
+        pump({}, Z_FINISH);
+        deflateEnd(&stream);
+        const auto header = [&](std::string& to, bool central) {
+            put(to, central ? 0x02014b50 : 0x04034b50, 4);
+            if (central)
+                put(to, 20, 2);
+            put(to, 20, 2), put(to, 0, 2), put(to, Z_DEFLATED, 2), put(to, 0, 4);
+            put(to, crc, 4), put(to, data.size(), 4), put(to, size, 4), put(to, name.size(), 2), put(to, 0, 2);
+            if (central)
+                put(to, 0, 2), put(to, 0, 2), put(to, 0, 2), put(to, 0, 4), put(to, local, 4);
+            to += name;
+        };
+        header(m_bytes, false);
+        m_bytes += data;
+        header(m_directory, true);
+        ++m_count;
+    }
+    void add(const std::string& name, const std::string& text)
+    {
+        add(name, [&](const auto& write) { write(text); });
+    }
+
+    std::string bytes() const
+    {
+        std::string zip = m_bytes + m_directory;
+        put(zip, 0x06054b50, 4), put(zip, 0, 4), put(zip, m_count, 2), put(zip, m_count, 2);
+        put(zip, m_directory.size(), 4), put(zip, m_bytes.size(), 4), put(zip, 0, 2);
+        return zip;
+    }
+
+private:
+    static void put(std::string& to, std::uint64_t value, int width)
+    {
+        for (int i = 0; i < width; ++i)
+            to += static_cast<char>(value >> (8 * i) & 0xFF);
+    }
+
+    std::string m_bytes, m_directory;
+    int m_count = 0;
+};
+
+// An .xlsx of one sheet whose rows come from `rows` (the sheet's XML inside <sheetData>).
+std::string xlsx(const std::string& sheetName, const ZipWriter::Generator& rows)
+{
+    ZipWriter zip;
+    zip.add(
+        "[Content_Types].xml",
+        R"(<?xml version="1.0"?><Types xmlns="http://schemas.openxmlformats.org/package/2006/content-types">)"
+        R"(<Default Extension="rels" ContentType="application/vnd.openxmlformats-package.relationships+xml"/>)"
+        R"(<Default Extension="xml" ContentType="application/xml"/>)"
+        R"(<Override PartName="/xl/workbook.xml" ContentType="application/vnd.openxmlformats-officedocument.spreadsheetml.sheet.main+xml"/>)"
+        R"(<Override PartName="/xl/worksheets/sheet1.xml" ContentType="application/vnd.openxmlformats-officedocument.spreadsheetml.worksheet+xml"/></Types>)");
+    zip.add(
+        "_rels/.rels",
+        R"(<?xml version="1.0"?><Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">)"
+        R"(<Relationship Id="rId1" Type="http://schemas.openxmlformats.org/officeDocument/2006/relationships/officeDocument" Target="xl/workbook.xml"/></Relationships>)");
+    zip.add("xl/workbook.xml",
+            R"(<?xml version="1.0"?><workbook xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main" )"
+            R"(xmlns:r="http://schemas.openxmlformats.org/officeDocument/2006/relationships"><sheets><sheet name=")" +
+                sheetName + R"(" sheetId="1" r:id="rId1"/></sheets></workbook>)");
+    zip.add(
+        "xl/_rels/workbook.xml.rels",
+        R"(<?xml version="1.0"?><Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">)"
+        R"(<Relationship Id="rId1" Type="http://schemas.openxmlformats.org/officeDocument/2006/relationships/worksheet" Target="worksheets/sheet1.xml"/></Relationships>)");
+    zip.add("xl/worksheets/sheet1.xml", [&](const auto& write) {
+        write(
+            R"(<?xml version="1.0"?><worksheet xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main"><sheetData>)");
+        rows(write);
+        write("</sheetData></worksheet>");
+    });
+    return zip.bytes();
+}
+
+std::string inlineRow(int row, const std::string& text)
+{
+    const std::string r = std::to_string(row);
+    return "<row r=\"" + r + "\"><c r=\"A" + r + "\" t=\"inlineStr\"><is><t>" + text + "</t></is></c></row>";
+}
 using Status = PeopleImport::Status;
 
 // A stand-in for the pinyin initials: the import must store what it returns.
@@ -188,9 +299,10 @@ TEST_F(PeopleImportTest, FailedConversionIsReportedAndTheTableKept)
 {
     OfficeConverter silent("/bin/true"); // exits 0 and writes nothing, as a failing soffice does
     PeopleImport import(m_prompter, nullptr, m_table, fakeInitials, silent);
-    m_folder.writeFile(QStringLiteral("p.ods"), "not really a spreadsheet");
+    m_folder.writeFile(QStringLiteral("p.xlsx"),
+                       xlsx("Sheet1", [](const auto& write) { write(inlineRow(1, "姓名")); }));
 
-    EXPECT_EQ(import.importFile(joinPath(m_folder.gbkPath(), "p.ods")).status, Status::FileRejected);
+    EXPECT_EQ(import.importFile(joinPath(m_folder.gbkPath(), "p.xlsx")).status, Status::FileRejected);
 
     EXPECT_EQ(people(), m_oldTable);
     ASSERT_EQ(m_prompter.texts().size(), 1);
@@ -229,7 +341,7 @@ class SavedToday : public PeopleImportTest, public ::testing::WithParamInterface
 {
 };
 
-TEST_P(SavedToday, IsConvertedAndImportedAsAnXls)
+TEST_P(SavedToday, IsConvertedAndImported)
 {
     if (!m_converter.isAvailable())
         GTEST_SKIP() << "soffice is not installed: .xlsx and .ods imports are not exercised";
@@ -244,8 +356,134 @@ TEST_P(SavedToday, IsConvertedAndImportedAsAnXls)
     EXPECT_EQ(m_prompter.texts(), QStringList{QStringLiteral("更新信息2条")});
 }
 
+// LibreOffice renames a sheet "sheet1" of an .xlsx as it loads it ("sheet1 -1"):
+// the sheet is found by the name the file gives it, behind a sheet in front.
+class SheetNamedInAnXlsx : public PeopleImportTest, public ::testing::WithParamInterface<const char*>
+{
+};
+
+TEST_P(SheetNamedInAnXlsx, IsFoundAndImported)
+{
+    if (!m_converter.isAvailable())
+        GTEST_SKIP() << "soffice is not installed";
+    std::string sheet = kFlatSheet;
+    const std::string opening = "<table:table table:name=\"Sheet1\">";
+    sheet.replace(sheet.find(opening), opening.size(),
+                  "<table:table table:name=\"封面\"><table:table-row><table:table-cell office:value-type=\"string\">"
+                  "<text:p>名单</text:p></table:table-cell></table:table-row></table:table><table:table table:name=\"" +
+                      std::string(GetParam()) + "\">");
+    m_folder.writeFile(QStringLiteral("名单.fods"), sheet);
+    const OfficeConverter::Result made = m_converter.convert(joinPath(m_folder.gbkPath(), "名单.fods"_gbk),
+                                                             "xlsx:Calc MS Excel 2007 XML", m_folder.gbkPath());
+    ASSERT_TRUE(made.converted) << made.reason;
+
+    const PeopleImport::Outcome outcome = importFile(made.outputPath);
+
+    EXPECT_EQ(outcome.status, Status::Replaced);
+    EXPECT_EQ(people(), (Rows{{"张三", "ZS"}, {"李四", "LS"}}));
+    EXPECT_EQ(m_prompter.texts(), QStringList{QStringLiteral("更新信息2条")});
+}
+
+INSTANTIATE_TEST_SUITE_P(Names, SheetNamedInAnXlsx, ::testing::Values("sheet1", "Sheet1"),
+                         [](const auto& row) { return std::string(row.index == 0 ? "LowerCase" : "AsExcelNamesIt"); });
+
 INSTANTIATE_TEST_SUITE_P(Formats, SavedToday, ::testing::Values("xlsx:Calc MS Excel 2007 XML", "ods"),
                          [](const auto& row) { return std::string(row.index == 0 ? "Xlsx" : "Ods"); });
+
+// 200,000 names of 2,000 characters pack into a few megabytes: the package is
+// refused by what it unpacks to, before LibreOffice is started.
+TEST_F(PeopleImportTest, WorkbookUnpackingPastTheBoundIsRefusedUnconverted)
+{
+    OfficeConverter failing("/bin/false"); // a conversion would be reported as failed
+    PeopleImport import(m_prompter, nullptr, m_table, fakeInitials, failing);
+    const std::string name(2000, 'x');
+    m_folder.writeFile(QStringLiteral("bomb.xlsx"), xlsx("sheet1", [&](const auto& write) {
+                           write(inlineRow(1, "姓名"));
+                           for (int row = 2; row <= 200001; ++row)
+                               write(inlineRow(row, name));
+                       }));
+
+    EXPECT_EQ(import.importFile(joinPath(m_folder.gbkPath(), "bomb.xlsx")).status, Status::FileRejected);
+
+    EXPECT_EQ(people(), m_oldTable);
+    EXPECT_EQ(m_prompter.texts(),
+              QStringList{QStringLiteral("Excel 文件过大（超过32 MB），不像是人员名单；人员信息表未改动。")});
+}
+
+GbkString repeated(const GbkString& text, int times)
+{
+    GbkString result;
+    for (int i = 0; i < times; ++i)
+        result += text;
+    return result;
+}
+
+TEST_F(PeopleImportTest, NameLongerThanAPersonsIsRefusedWithItsRow)
+{
+    const struct
+    {
+        const char* what;
+        GbkString name;
+        bool accepted;
+    } cases[] = {
+        {"fifty characters", repeated("张"_gbk, 50), true},
+        {"fifty-one", repeated("张"_gbk, 51), false},
+        {"sixty megabytes", GbkString(60'000'000, 'x'), false},
+    };
+    for (const auto& [what, name, accepted] : cases) {
+        SCOPED_TRACE(what);
+        m_prompter.clear();
+        const Rows before = people();
+        m_folder.writeFile(QStringLiteral("names.txt"), utf8ToGbk("姓名\r\n张三\r\n") + name + "\r\n");
+
+        const PeopleImport::Outcome outcome = importFile(joinPath(m_folder.gbkPath(), "names.txt"));
+
+        EXPECT_EQ(outcome.status, accepted ? Status::Replaced : Status::FileRejected);
+        if (accepted)
+            EXPECT_EQ(people().size(), 2u);
+        else
+            EXPECT_EQ(people(), before);
+        if (!accepted) {
+            ASSERT_EQ(m_prompter.texts().size(), 1);
+            EXPECT_TRUE(m_prompter.texts().front().startsWith(QStringLiteral("Excel 文件第3行的姓名超过50个字符")))
+                << m_prompter.texts().front().toStdString();
+        }
+    }
+}
+
+TEST_F(PeopleImportTest, WorkbookWithoutSheet1NamesItsSheets)
+{
+    m_folder.writeFile(QStringLiteral("p.xlsx"), xlsx("名单", [](const auto& write) { write(inlineRow(1, "姓名")); }));
+
+    const PeopleImport::Outcome outcome = importFile(joinPath(m_folder.gbkPath(), "p.xlsx"));
+
+    EXPECT_EQ(outcome.status, Status::FileRejected);
+    EXPECT_EQ(outcome.sheetNames, std::vector<std::string>{"名单"});
+    EXPECT_EQ(m_prompter.texts(), QStringList{QStringLiteral("Excel 文件有错误！")});
+    EXPECT_EQ(people(), m_oldTable);
+}
+
+// An .xls keeps 65,536 rows; a workbook of more names loses none on the way.
+TEST_F(PeopleImportTest, SeventyThousandNamesOfAnXlsxAllArrive)
+{
+    if (!m_converter.isAvailable())
+        GTEST_SKIP() << "soffice is not installed";
+    m_folder.writeFile(QStringLiteral("many.xlsx"), xlsx("Sheet1", [](const auto& write) {
+                           write(inlineRow(1, "姓名"));
+                           for (int row = 2; row <= 70001; ++row)
+                               write(inlineRow(row, "人" + std::to_string(row - 1)));
+                       }));
+
+    const PeopleImport::Outcome outcome = importFile(joinPath(m_folder.gbkPath(), "many.xlsx"));
+
+    EXPECT_EQ(outcome.status, Status::Replaced);
+    EXPECT_EQ(outcome.imported, 70000);
+    const Rows table = people();
+    ASSERT_EQ(table.size(), 70000u);
+    EXPECT_EQ(table.front().first, "人1");
+    EXPECT_EQ(table.back().first, "人70000");
+    EXPECT_TRUE(m_prompter.texts().isEmpty());
+}
 
 } // namespace
 } // namespace regdesk::test

@@ -257,3 +257,32 @@ TEST(PinyinTable, LevelTwoCountsByLetter)
 }
 
 } // namespace
+
+// The look-up by code gives every two-byte GBK code the row (and so the
+// initial) that a walk over the rows in order finds first.
+TEST(PinyinTable, LookupByCodeAgreesWithAWalkOverTheRows)
+{
+    // The look-up as it was: a walk over the rows, entry by entry.
+    const auto firstRowByWalk = [](const GbkString& character) {
+        for (int row = 0; row < PinyinIndex::kRowCount; ++row) {
+            const std::string_view text = PinyinIndex::charactersOfRow(row);
+            for (std::size_t at = 0; at + 1 < text.size(); at += 2) {
+                if (text[at] == character[0] && text[at + 1] == character[1])
+                    return row;
+            }
+        }
+        return -1;
+    };
+    int found = 0;
+    for (int lead = 0x81; lead <= 0xFE; ++lead) {
+        for (int trail = 0x40; trail <= 0xFE; ++trail) {
+            const GbkString character{static_cast<char>(lead), static_cast<char>(trail)};
+            const int row = firstRowByWalk(character);
+            ASSERT_EQ(PinyinIndex::rowOf(character), row) << std::hex << lead << trail;
+            const GbkString initial(1, row < 0 ? 'Z' : PinyinIndex::letterOfRow(row));
+            ASSERT_EQ(PinyinIndex::initials(character), initial) << std::hex << lead << trail;
+            found += row >= 0 ? 1 : 0;
+        }
+    }
+    EXPECT_EQ(found, 6763);
+}
