@@ -13,7 +13,26 @@
 #include "query/FormAttachment.h"
 #include "query/QueryWindow.h"
 
+#include <QProgressDialog>
+#include <atomic>
+#include <memory>
+
 namespace regdesk {
+
+namespace {
+
+// The box shows only when an import takes longer than this.
+constexpr int kImportProgressDelayMs = 400;
+
+// The newest row counted, posted to the box one update at a time.
+struct ImportProgress
+{
+    std::atomic<int> done{0};
+    std::atomic<int> total{0};
+    std::atomic<bool> posted{false};
+};
+
+} // namespace
 
 RegistrationDesk::RegistrationDesk(RegistrationView& form, AdoDatabase& database, Prompter& prompter,
                                    const DeskSeams& seams)
@@ -40,20 +59,43 @@ void RegistrationDesk::printTitles()
 
 void RegistrationDesk::importPeople()
 {
-    PeopleImport import(m_prompter, m_form.boxOwner(), m_people, &PinyinIndex::initials, m_converter);
-    // The file is converted and read on a thread of its own; the form keeps painting meanwhile.
-    import.setRunner([](const std::function<void()>& work) {
+    PeopleImport peopleImport(m_prompter, m_form.boxOwner(), m_people, &PinyinIndex::initials, m_converter);
+    // The file is converted and read on a thread of its own; the form keeps painting
+    // meanwhile and a progress box counts the rows read.
+    QProgressDialog progress(QStringLiteral("正在导入人员名单…"), QString(), 0, 0, m_form.boxOwner());
+    progress.setWindowTitle(QStringLiteral("导入人员"));
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(kImportProgressDelayMs);
+    progress.setAutoReset(false);
+    progress.setAutoClose(false);
+    auto latest = std::make_shared<ImportProgress>();
+    peopleImport.setProgress([&progress, latest](int done, int total) {
+        latest->done = done;
+        latest->total = total;
+        if (latest->posted.exchange(true))
+            return; // the update on its way shows the latest row
+        QMetaObject::invokeMethod(
+            &progress,
+            [&progress, latest] {
+                latest->posted = false;
+                progress.setMaximum(latest->total);
+                progress.setValue(latest->done);
+            },
+            Qt::QueuedConnection);
+    });
+    peopleImport.setRunner([](const std::function<void()>& work) {
         runInBackground([&work] {
             work();
-    return QString();
-});
-} // namespace regdesk
-);
-if (!import.run().namesChanged())
-    return;
-AdoRecordset people;
-people.openQuery(RegisterStatements::selectPeople());
-m_form.setPeople(people);
+            return QString();
+        });
+    });
+    const bool namesChanged = peopleImport.run().namesChanged();
+    progress.close();
+    if (!namesChanged)
+        return;
+    AdoRecordset people;
+    people.openQuery(RegisterStatements::selectPeople());
+    m_form.setPeople(people);
 }
 
 void RegistrationDesk::openQueryWindow()
