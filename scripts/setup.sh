@@ -33,6 +33,8 @@ packages=(
     # several desks on one register: the PostgreSQL server (with pg_dump; the tests
     # start a throwaway cluster of it) and Qt's driver for it
     postgresql libqt6sql6-psql
+    # libpq itself: attachments and the copy send their values as parameters, bytes as bytes
+    libpq-dev
     # fuzzing the encoder (libFuzzer); the source format check
     clang libclang-rt-14-dev clang-format
 )
