@@ -2,6 +2,7 @@
 
 #include "db/DatabaseSettings.h"
 #include "db/NumberClaims.h"
+#include "db/PostgresRegisterSearch.h"
 #include "db/ServerAddress.h"
 #include "platform/FileSystem.h"
 #include "platform/GbkQt.h"
@@ -87,13 +88,13 @@ QString registerProblem(const QSqlDatabase& database, const QString& path)
 }
 
 // The same for a database on the server: the registers and the claims must
-// be there and writable for this user, and the text literals standard.
+// be there and writable for this user (ServerAddress::open has made the text
+// literals standard).
 QString serverRegisterProblem(const QSqlDatabase& database, const ServerAddress& address)
 {
     QSqlQuery query(database);
     // A desk never waits long for another: a lock held longer is a fault, reported as such.
-    for (const char* setting : {"SET standard_conforming_strings = on", "SET lock_timeout = '10s'",
-                                "SET idle_in_transaction_session_timeout = '60s'"}) {
+    for (const char* setting : {"SET lock_timeout = '10s'", "SET idle_in_transaction_session_timeout = '60s'"}) {
         if (!query.exec(QString::fromLatin1(setting)))
             return sqlErrorText(query.lastError());
     }
@@ -186,6 +187,9 @@ QString AdoDatabase::openServer(const GbkString& connectionString, const QString
     const QSqlDatabase database = QSqlDatabase::database(name, false);
     if (QString failure = serverRegisterProblem(database, address); !failure.isEmpty())
         return failure;
+    // A search index written by an earlier version is rebuilt once; a desk
+    // that may not (not the owner) searches on and leaves it to the owner's.
+    PostgresRegisterSearch::renewStaleIndexes(database);
     return NumberClaims::holdServerSession(database, m_session);
 }
 

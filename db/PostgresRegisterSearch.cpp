@@ -2,7 +2,9 @@
 
 #include "db/AdoDatabase.h"
 #include "db/RegisterColumns.h"
+#include "db/RegisterSchema.h"
 #include "db/ServerAddress.h"
+#include "db/TransactionGuard.h"
 #include "platform/GbkQt.h"
 
 #include <QJsonArray>
@@ -72,7 +74,75 @@ QString narrowing(const QString& text, bool ignoringCase)
              quoted(u'%' + likeText(text, 3) + u'%'));
 }
 
+// The statement of the register's schema that begins with `head`, without its ";".
+QString schemaStatement(const QString& head)
+{
+    const QString schema = QString::fromUtf8(kPostgresRegisterSchema);
+    const qsizetype start = schema.indexOf(head);
+    return start < 0 ? QString() : schema.mid(start, schema.indexOf(u';', start) - start);
+}
+
+QString indexOf(const QString& table)
+{
+    return table + QStringLiteral("_检索");
+}
+
+const QStringList& indexedTables()
+{
+    static const QStringList tables = {QStringLiteral("发文登记表"), QStringLiteral("收文登记表")};
+    return tables;
+}
+
+// The mark the schema gives the search indexes.
+QString schemaIndexMark()
+{
+    const QString comment = schemaStatement(QStringLiteral("COMMENT ON INDEX ") + indexOf(indexedTables().front()));
+    const qsizetype open = comment.indexOf(u'\'');
+    return open < 0 ? QString() : comment.mid(open + 1, comment.lastIndexOf(u'\'') - open - 1);
+}
+
+// How many search indexes lack the mark; -1 when that cannot be told.
+int staleIndexes(QSqlQuery& query, const QString& mark)
+{
+    query.prepare(QStringLiteral("SELECT count(*) FROM unnest(?::text[]) AS i "
+                                 "WHERE obj_description(to_regclass(i), 'pg_class') IS DISTINCT FROM ?"));
+    query.addBindValue(QStringLiteral("{%1,%2}").arg(indexOf(indexedTables()[0]), indexOf(indexedTables()[1])));
+    query.addBindValue(mark);
+    return query.exec() && query.next() ? query.value(0).toInt() : -1;
+}
+
 } // namespace
+
+bool PostgresRegisterSearch::renewStaleIndexes(const QSqlDatabase& database)
+{
+    const QString mark = schemaIndexMark();
+    const QString function = schemaStatement(QStringLiteral("CREATE FUNCTION regdesk_tripled"));
+    QSqlQuery query(database);
+    const int stale = staleIndexes(query, mark);
+    if (stale <= 0 || mark.isEmpty() || function.isEmpty())
+        return stale == 0;
+    if (!query.exec(QStringLiteral("SELECT bool_and(pg_has_role(relowner, 'USAGE')) FROM pg_class "
+                                   "WHERE oid IN (to_regclass('发文登记表'), to_regclass('收文登记表'))")) ||
+        !query.next() || !query.value(0).toBool())
+        return false;
+    query.finish();
+    TransactionGuard transaction(database);
+    // One desk rebuilds; one that starts meanwhile waits, then finds the mark.
+    if (!transaction.isOpen() || !query.exec(QStringLiteral("SET LOCAL lock_timeout = 0")) ||
+        !query.exec(QStringLiteral("LOCK TABLE 发文登记表, 收文登记表 IN SHARE ROW EXCLUSIVE MODE")))
+        return false;
+    const int stillStale = staleIndexes(query, mark);
+    if (stillStale <= 0)
+        return stillStale == 0;
+    if (!query.exec(QStringLiteral("CREATE OR REPLACE") + function.mid(QStringLiteral("CREATE").size())))
+        return false;
+    for (const QString& table : indexedTables()) {
+        if (!query.exec(QStringLiteral("REINDEX INDEX ") + indexOf(table)) ||
+            !query.exec(schemaStatement(QStringLiteral("COMMENT ON INDEX ") + indexOf(table))))
+            return false;
+    }
+    return transaction.commit();
+}
 
 PostgresRegisterSearch::PostgresRegisterSearch(std::shared_ptr<DbConnection> connection)
     : m_connection(std::move(connection))

@@ -29,6 +29,14 @@ public:
     // regdesk_joined(...) over the search columns, as the index has it.
     static QString joinedTextSql();
 
+    // Rebuilds the indexes 〈table〉_检索 when their mark is not the one the
+    // register's schema gives them (an index of an earlier regdesk_tripled,
+    // whose pattern a session with standard_conforming_strings off read as
+    // control characters), with the function of the schema. Only the owner
+    // of the registers may; desks that start meanwhile wait for it. True
+    // when the indexes are current.
+    static bool renewStaleIndexes(const QSqlDatabase& database);
+
 private:
     QSqlDatabase database() const;
 

@@ -2,6 +2,7 @@
 
 #include "db/RegisterColumns.h"
 #include "db/ServerAddress.h"
+#include "db/ServerStatement.h"
 #include "db/TransactionGuard.h"
 #include "platform/GbkQt.h"
 
@@ -62,6 +63,7 @@ bool countAll(const QSqlDatabase& database, std::vector<TableCount>& counts, QSt
 }
 
 // Copies the rows of `select` by `insert`, value by value; the number written, or -1.
+// The values go to the server as parameters, an attachment as its bytes.
 qint64 copyRows(const QSqlDatabase& source, const QString& select, const QSqlDatabase& target, const QString& insert,
                 const QString& table, QString& failure, const std::function<void(const QString&, qint64)>& progress)
 {
@@ -71,21 +73,19 @@ qint64 copyRows(const QSqlDatabase& source, const QString& select, const QSqlDat
         failure = QStringLiteral("%1：%2").arg(table, sqlErrorText(reader.lastError()));
         return -1;
     }
-    QSqlQuery writer(target);
-    if (!writer.prepare(insert)) {
-        failure = QStringLiteral("%1：%2").arg(table, sqlErrorText(writer.lastError()));
-        return -1;
-    }
+    ServerStatement writer(target, insert);
     qint64 written = 0;
     const int columns = reader.record().count();
+    QVariantList values;
     while (reader.next()) {
+        values.clear();
         for (int i = 0; i < columns; ++i)
-            writer.bindValue(i, reader.value(i));
-        if (!writer.exec()) {
-            failure = QStringLiteral("%1：%2").arg(table, sqlErrorText(writer.lastError()));
+            values << reader.value(i);
+        if (!writer.execute(values)) {
+            failure = QStringLiteral("%1：%2").arg(table, writer.error());
             return -1;
         }
-        written += writer.numRowsAffected();
+        written += writer.rowsAffected();
         if (progress && written % kProgressEvery == 0)
             progress(table, written);
     }

@@ -85,7 +85,12 @@ QString ServerAddress::open(const QString& connectionName) const
     connection.setDatabaseName(database);
     connection.setUserName(user);
     // An unreachable server fails within seconds instead of holding the desk.
-    connection.setConnectOptions(QStringLiteral("connect_timeout=10;application_name=regdesk"));
+    // Every session starts with standard texts, whatever the server's or the
+    // database's default: a backslash in a quoted text is then a backslash,
+    // and the driver, which looks at the setting as it connects, quotes by
+    // the same rule. This connection's clones carry the option too.
+    connection.setConnectOptions(
+        QStringLiteral("connect_timeout=10;application_name=regdesk;options=--standard_conforming_strings=on"));
     if (!connection.open())
         return sqlErrorText(connection.lastError());
     return {};

@@ -33,7 +33,9 @@ struct ServerAddress
 
     // Opens a QPSQL connection named `connectionName` to the server, failing
     // within seconds when it cannot be reached; the connection stays added
-    // (remove it with QSqlDatabase::removeDatabase). Empty on success, else why not.
+    // (remove it with QSqlDatabase::removeDatabase). Every connection to the
+    // server is opened here: each runs with standard_conforming_strings on.
+    // Empty on success, else why not.
     QString open(const QString& connectionName) const;
 };
 

@@ -1,6 +1,7 @@
 #include "query/AttachmentStore.h"
 
 #include "db/RegisterStatements.h"
+#include "db/ServerAttachments.h"
 #include "db/SqlDialect.h"
 #include "db/TransactionGuard.h"
 #include "desk/RegistrationSaving.h"
@@ -70,6 +71,15 @@ QString AttachmentStore::attach(const GbkString& table, const GbkString& number,
     // A zero-byte file is an attachment too: bind an empty, not a null, array.
     if (bytes.isNull())
         bytes = QByteArray("", 0);
+    const GbkString type = RegistrationSaving::attachmentType(path);
+    if (SqlDialect::kindOf(m_database) == SqlDialect::Kind::Postgres) {
+        qint64 records = 0;
+        if (QString failure = ServerAttachments::store(m_database, toQString(table), toQString(number), toQString(type),
+                                                       bytes, records);
+            !failure.isEmpty())
+            return failure;
+        return records < 1 ? QStringLiteral("登记表中没有发文号为%1的记录").arg(toQString(number)) : QString();
+    }
     const std::optional<QString> blobUpdate =
         SqlDialect::blobUpdateFor(RegisterStatements::selectFileData(table, number), SqlDialect::kindOf(m_database));
     if (!blobUpdate)
@@ -79,7 +89,6 @@ QString AttachmentStore::attach(const GbkString& table, const GbkString& number,
     if (!transaction.isOpen())
         return describe(m_database.lastError());
     QSqlQuery query(m_database);
-    const GbkString type = RegistrationSaving::attachmentType(path);
     const SqlDialect::Kind dialect = SqlDialect::kindOf(m_database);
     if (!query.exec(SqlDialect::translate(RegisterStatements::updateFileType(table, type, number), dialect)))
         return describe(query.lastError());
@@ -98,6 +107,13 @@ QString AttachmentStore::attach(const GbkString& table, const GbkString& number,
 QString AttachmentStore::read(const GbkString& table, const GbkString& number, StoredAttachment& attachment)
 {
     attachment = {};
+    if (SqlDialect::kindOf(m_database) == SqlDialect::Kind::Postgres) {
+        QString type;
+        const QString failure =
+            ServerAttachments::read(m_database, toQString(table), toQString(number), type, attachment.bytes);
+        attachment.type = GbkString(trimBlanks(fromQString(type)));
+        return failure;
+    }
     QSqlQuery query(m_database);
     query.setForwardOnly(true);
     if (!query.exec(SqlDialect::translate(RegisterStatements::selectFileDataAndType(table, number),

@@ -22,7 +22,8 @@ struct StoredAttachment
 class AttachmentStore
 {
 public:
-    // Files beyond this are refused: the whole file passes through memory.
+    // Files beyond this are refused: the whole file passes through memory
+    // (on the server the desk holds about twice the file while it is sent).
     static constexpr qint64 kMaxFileBytes = qint64(256) * 1024 * 1024;
 
     explicit AttachmentStore(QSqlDatabase database) : m_database(std::move(database)) {}

@@ -38,6 +38,8 @@ packages=(
     # several desks on one register: the PostgreSQL server (with pg_dump; the tests
     # start a throwaway cluster of it) and Qt's driver for it
     postgresql libqt6sql6-psql
+    # libpq itself: attachments and the copy send their values as parameters, bytes as bytes
+    libpq-dev
     # the source format check
     clang-format
 )

@@ -1,8 +1,11 @@
 #include "app/AdminCommands.h"
 
+#include "FakePrompter.h"
 #include "PostgresServer.h"
 #include "TempDeskFolder.h"
 #include "TestData.h"
+#include "db/AdoDatabase.h"
+#include "db/PostgresRegisterSearch.h"
 #include "db/RegisterStatements.h"
 #include "platform/Gbk.h"
 
@@ -282,6 +285,47 @@ TEST_F(ServerFolder, CopyMovesEveryRegistrationAndPersonAndPrintsTheCountsOfBoth
     ASSERT_EQ(appended.exitCode, 0) << appended.errors;
     EXPECT_EQ(value(QStringLiteral("SELECT count(*) FROM 发文登记表")), QStringLiteral("4"));
     EXPECT_EQ(value(QStringLiteral("SELECT count(*) FROM 人员信息表")), QStringLiteral("2"));
+}
+
+// On a server whose sessions start with standard_conforming_strings = off,
+// a backslash in a quoted text is an escape; the copy's connection turns it on.
+TEST_F(ServerFolder, CopyOntoAServerWithNonStandardStringsKeepsTextsAndTheSearchIndexRight)
+{
+    ASSERT_TRUE(m_server.setDatabaseDefault(m_database, QStringLiteral("standard_conforming_strings = off")));
+    ASSERT_TRUE(m_folder.createDatabase());
+    const QString hostile = QStringLiteral("X\\' OR TRUE; DELETE FROM 发文登记表; --");
+    {
+        QSqlDatabase source = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("source"));
+        source.setDatabaseName(m_folder.filePath(QStringLiteral("data.db")));
+        ASSERT_TRUE(source.open());
+        QSqlQuery query(source);
+        query.prepare(QStringLiteral("INSERT INTO 发文登记表 (发文号, 标题) VALUES (?, ?)"));
+        for (const auto& [number, title] : {std::pair{hostile, QStringLiteral("关于表彰的决定")},
+                                            std::pair{QStringLiteral("法〔2026〕2号"), QStringLiteral("通知")}}) {
+            query.addBindValue(number);
+            query.addBindValue(title);
+            ASSERT_TRUE(query.exec());
+        }
+        query.finish();
+        source.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("source"));
+
+    const AdminResult copied = runAdminCommand({"copy", folder()});
+    ASSERT_EQ(copied.exitCode, 0) << copied.errors;
+    EXPECT_EQ(value(QStringLiteral("SELECT count(*) FROM 发文登记表")), QStringLiteral("2"));
+    EXPECT_EQ(value(QStringLiteral("SELECT 发文号 FROM 发文登记表 WHERE 标题 = '关于表彰的决定'")), hostile);
+
+    // The desk finds the copied record through the index, as on a large register.
+    test::FakePrompter prompter;
+    AdoDatabase desk(prompter);
+    ASSERT_TRUE(desk.openConnection(AdoDatabase::connectionStringFor(m_folder.gbkPath())));
+    ASSERT_TRUE(QSqlQuery(QSqlDatabase::database(desk.connection()->name(), false))
+                    .exec(QStringLiteral("SET enable_seqscan = off")));
+    PostgresRegisterSearch search(desk.connection());
+    const SearchResult found = search.fuzzy(RegisterStatements::outgoingTable(), {"表彰"_gbk}, {});
+    EXPECT_EQ(found.error, QString());
+    EXPECT_EQ(found.rows.size(), 1u);
 }
 
 TEST_F(ServerFolder, CopyRefusesAFolderWithoutAServerOrARegister)

@@ -220,6 +220,32 @@ TEST(ServerSearchIndex, ServesTermsOfEveryLength)
     EXPECT_TRUE(text.contains(QStringLiteral("Index Scan on \"发文登记表_发文号_片段\""))) << text.toStdString();
 }
 
+// An earlier server register wrote its index through a function that a
+// session with standard_conforming_strings = off read wrongly: the desk's
+// next start rebuilds it.
+TEST(ServerSearchIndex, AnIndexOfTheEarlierFunctionIsRebuiltAtTheNextStart)
+{
+    TestDatabase db(test::Backend::Postgres);
+    ASSERT_TRUE(db.isOpen());
+    ASSERT_TRUE(db.execute(QStringLiteral(
+        "CREATE OR REPLACE FUNCTION regdesk_tripled(text) RETURNS text LANGUAGE sql IMMUTABLE STRICT PARALLEL SAFE "
+        "AS $$ SELECT regexp_replace($1, '(.)', '\\1\\1\\1', 'g') $$")));
+    for (const char* table : {"发文登记表", "收文登记表"})
+        ASSERT_TRUE(db.execute(QStringLiteral("COMMENT ON INDEX %1_检索 IS NULL").arg(QString::fromUtf8(table))));
+    ASSERT_TRUE(db.execute(QStringLiteral("SET standard_conforming_strings = off")));
+    ASSERT_GE(db.insert(kTable, {{"发文号", "法〔2026〕1号"_gbk}, {"标题", "关于表彰的决定"_gbk}}), 0);
+    ASSERT_TRUE(db.execute(QStringLiteral("SET standard_conforming_strings = on")));
+
+    AdoDatabase::setActiveConnection(nullptr);
+    ASSERT_TRUE(db.database().openConnection(AdoDatabase::connectionStringFor(db.folder().gbkPath())));
+    AdoDatabase::setActiveConnection(db.database().connection());
+    ASSERT_TRUE(db.execute(QStringLiteral("SET enable_seqscan = off")));
+    PostgresRegisterSearch search(db.database().connection());
+    const SearchResult found = search.fuzzy(kTable, {"表彰"_gbk}, {});
+    EXPECT_EQ(found.error, QString());
+    EXPECT_EQ(numbersOf(found), std::vector<std::string>{"法〔2026〕1号"});
+}
+
 TEST_F(RegisterSearchTest, TheIndexFollowsInsertsUpdatesAndDeletes)
 {
     const auto find = [this](const char* term) { return numbersOf(m_search->fuzzy(kTable, gbkTerms({term}), {})); };

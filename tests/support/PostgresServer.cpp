@@ -107,6 +107,11 @@ QString PostgresServer::createRegister()
     return failure.isEmpty() ? name : QString();
 }
 
+bool PostgresServer::setDatabaseDefault(const QString& database, const QString& setting)
+{
+    return runAsAdministrator(QStringLiteral("ALTER DATABASE %1 SET %2").arg(database, setting));
+}
+
 void PostgresServer::dropDatabase(const QString& name)
 {
     if (!name.isEmpty())

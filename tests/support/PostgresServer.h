@@ -26,6 +26,8 @@ public:
     QString createDatabase();
     // A new database holding the empty registers (as regdesk-admin init makes them).
     QString createRegister();
+    // Makes `setting` ("name = value") the default of every new session of `database`.
+    bool setDatabaseDefault(const QString& database, const QString& setting);
     // Drops it, also while connections to it are open.
     void dropDatabase(const QString& name);
 

@@ -12,7 +12,7 @@
 
 namespace regdesk::test {
 
-TestDatabase::TestDatabase(Backend backend) : m_backend(backend)
+TestDatabase::TestDatabase(Backend backend, const QString& serverDefault) : m_backend(backend)
 {
     m_folder.useAsProgramDirectory();
     bool made = false;
@@ -20,7 +20,8 @@ TestDatabase::TestDatabase(Backend backend) : m_backend(backend)
         PostgresServer& server = PostgresServer::instance();
         m_serverDatabase = server.createRegister();
         m_folder.setDatabaseSection(server.settingsSection(m_serverDatabase));
-        made = !m_serverDatabase.isEmpty();
+        made = !m_serverDatabase.isEmpty() &&
+               (serverDefault.isEmpty() || server.setDatabaseDefault(m_serverDatabase, serverDefault));
     } else {
         made = m_folder.createDatabase();
     }

@@ -20,7 +20,8 @@ namespace regdesk::test {
 class TestDatabase
 {
 public:
-    explicit TestDatabase(Backend backend = Backend::Sqlite);
+    // `serverDefault` ("name = value"): a setting every session on the server's database starts with.
+    explicit TestDatabase(Backend backend = Backend::Sqlite, const QString& serverDefault = {});
     ~TestDatabase();
     TestDatabase(const TestDatabase&) = delete;
     TestDatabase& operator=(const TestDatabase&) = delete;
