@@ -174,7 +174,7 @@ SearchResult PostgresRegisterSearch::fuzzy(const GbkString& table, const std::ve
     QSqlQuery query(database());
     query.setForwardOnly(true);
     if (!query.exec(sql))
-        return {{}, sqlErrorText(query.lastError())};
+        return SearchResult::failure(sqlErrorText(query.lastError()));
 
     // The matches, latest first, with their rows; 版本 is searched but not listed.
     const std::vector<GbkString>& searched = RegisterColumns::searchColumns();
@@ -201,7 +201,7 @@ SearchResult PostgresRegisterSearch::fuzzy(const GbkString& table, const std::ve
             progress(static_cast<qint64>(matches.size()), 0);
     }
     if (query.lastError().isValid())
-        return {{}, sqlErrorText(query.lastError())};
+        return SearchResult::failure(sqlErrorText(query.lastError()));
     if (matches.empty())
         return {};
 
@@ -213,7 +213,7 @@ SearchResult PostgresRegisterSearch::fuzzy(const GbkString& table, const std::ve
                            numberless ? QStringLiteral(" OR 发文号 IS NULL") : QString()));
     query.addBindValue(QString::fromUtf8(QJsonDocument(numbers).toJson(QJsonDocument::Compact)));
     if (!query.exec())
-        return {{}, sqlErrorText(query.lastError())};
+        return SearchResult::failure(sqlErrorText(query.lastError()));
     std::map<std::optional<QString>, std::vector<qint64>> namesakes;
     const int listColumns = static_cast<int>(RegisterColumns::listColumns().size());
     while (query.next()) {
@@ -231,13 +231,15 @@ SearchResult PostgresRegisterSearch::fuzzy(const GbkString& table, const std::ve
         }
     }
     if (query.lastError().isValid())
-        return {{}, sqlErrorText(query.lastError())};
+        return SearchResult::failure(sqlErrorText(query.lastError()));
     SearchResult result;
     for (const auto& [rowid, number] : matches) {
         const auto group = namesakes.find(number);
         const std::vector<qint64> rows = group != namesakes.end() ? group->second : std::vector<qint64>{rowid};
-        for (const qint64 id : rows)
+        for (const qint64 id : rows) {
             result.rows.push_back(shown[id]);
+            result.recordIds.push_back(id);
+        }
     }
     return result;
 }
@@ -246,10 +248,10 @@ SearchResult PostgresRegisterSearch::exact(const GbkString& table, const GbkStri
                                            const SearchProgress& progress)
 {
     if (!RegisterColumns::isListColumn(column))
-        return {{}, QStringLiteral("没有这个字段：") + toQString(column)};
+        return SearchResult::failure(QStringLiteral("没有这个字段：") + toQString(column));
     const QString wanted = toQString(value);
-    QString sql =
-        QStringLiteral("SELECT %1 FROM %2 WHERE ").arg(columnsSql(RegisterColumns::listColumns()), toQString(table));
+    QString sql = QStringLiteral("SELECT rowid, %1 FROM %2 WHERE ")
+                      .arg(columnsSql(RegisterColumns::listColumns()), toQString(table));
     // The index holds trimmed fields: a value with a blank at an end may
     // stand where the index has none, so such a value reads every record.
     if (!wanted.isEmpty() && !isBlank(wanted.front()) && !isBlank(wanted.back()))
@@ -259,14 +261,15 @@ SearchResult PostgresRegisterSearch::exact(const GbkString& table, const GbkStri
     QSqlQuery query(database());
     query.setForwardOnly(true);
     if (!query.exec(sql))
-        return {{}, sqlErrorText(query.lastError())};
+        return SearchResult::failure(sqlErrorText(query.lastError()));
     SearchResult result;
     const int columns = static_cast<int>(RegisterColumns::listColumns().size());
     while (query.next()) {
         ListRow row;
-        for (int i = 0; i < columns; ++i)
+        for (int i = 1; i <= columns; ++i)
             row.push_back(listCellText(query.value(i)));
         result.rows.push_back(std::move(row));
+        result.recordIds.push_back(query.value(0).toLongLong());
         if (progress && static_cast<qint64>(result.rows.size()) % kProgressEvery == 0)
             progress(static_cast<qint64>(result.rows.size()), 0);
     }

@@ -20,8 +20,16 @@ using SearchProgress = std::function<void(qint64 done, qint64 total)>;
 
 struct SearchResult
 {
-    std::vector<ListRow> rows; // in list order
-    QString error;             // the database's complaint; empty on success
+    std::vector<ListRow> rows;     // in list order
+    QString error;                 // the database's complaint; empty on success
+    std::vector<qint64> recordIds; // the row id of each of `rows`: what names the record shown
+
+    static SearchResult failure(QString error)
+    {
+        SearchResult result;
+        result.error = std::move(error);
+        return result;
+    }
 };
 
 // The two searches of the query window over one register. The SQLite

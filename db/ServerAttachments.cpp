@@ -15,23 +15,22 @@ namespace {
 // beside the whole, and the server cuts it out of the stored value.
 constexpr qint64 kSliceBytes = qint64(32) * 1024 * 1024;
 
-} // namespace
-
-QString store(const QSqlDatabase& database, const QString& table, const QString& number, const QString& type,
-              const QByteArray& bytes, qint64& records)
+QString update(const QSqlDatabase& database, const QString& table, const QString& condition, const QString& key,
+               const QString& type, const QByteArray& bytes, qint64& records)
 {
     records = 0;
-    ServerStatement update(database, QStringLiteral("UPDATE %1 SET 文件类型 = ?, 文件数据 = ? "
-                                                    "WHERE regdesk_fold(发文号) = regdesk_fold(?)")
-                                         .arg(table));
-    if (!update.execute({type, bytes, number}))
+    ServerStatement update(database,
+                           QStringLiteral("UPDATE %1 SET 文件类型 = ?, 文件数据 = ? WHERE %2").arg(table, condition));
+    if (!update.execute({type, bytes, key}))
         return update.error();
     records = update.rowsAffected();
     return {};
 }
 
-QString read(const QSqlDatabase& database, const QString& table, const QString& number, QString& type,
-             QByteArray& bytes)
+// The type and bytes of the first record (by row id) that `condition` holds
+// for with `key`; none: empty type and bytes.
+QString readFirst(const QSqlDatabase& database, const QString& table, const QString& condition, const QString& key,
+                  QString& type, QByteArray& bytes)
 {
     type.clear();
     bytes.clear();
@@ -42,11 +41,10 @@ QString read(const QSqlDatabase& database, const QString& table, const QString& 
     ServerStatement snapshot(database, QStringLiteral("SET TRANSACTION ISOLATION LEVEL REPEATABLE READ, READ ONLY"));
     if (!snapshot.execute({}))
         return snapshot.error();
-    ServerStatement first(database,
-                          QStringLiteral("SELECT rowid, 文件类型, octet_length(文件数据) FROM %1 "
-                                         "WHERE regdesk_fold(发文号) = regdesk_fold(?) ORDER BY rowid LIMIT 1")
-                              .arg(table));
-    if (!first.execute({number}))
+    ServerStatement first(database, QStringLiteral("SELECT rowid, 文件类型, octet_length(文件数据) FROM %1 "
+                                                   "WHERE %2 ORDER BY rowid LIMIT 1")
+                                        .arg(table, condition));
+    if (!first.execute({key}))
         return first.error();
     if (first.rowCount() == 0)
         return {};
@@ -70,6 +68,33 @@ QString read(const QSqlDatabase& database, const QString& table, const QString& 
     type = storedType;
     bytes = std::move(whole);
     return {};
+}
+
+} // namespace
+
+QString store(const QSqlDatabase& database, const QString& table, const QString& number, const QString& type,
+              const QByteArray& bytes, qint64& records)
+{
+    return update(database, table, QStringLiteral("regdesk_fold(发文号) = regdesk_fold(?)"), number, type, bytes,
+                  records);
+}
+
+QString storeRecords(const QSqlDatabase& database, const QString& table, const QString& idsJson, const QString& type,
+                     const QByteArray& bytes, qint64& records)
+{
+    return update(database, table, QStringLiteral("rowid IN (SELECT json_array_elements_text(?::json)::bigint)"),
+                  idsJson, type, bytes, records);
+}
+
+QString read(const QSqlDatabase& database, const QString& table, const QString& number, QString& type,
+             QByteArray& bytes)
+{
+    return readFirst(database, table, QStringLiteral("regdesk_fold(发文号) = regdesk_fold(?)"), number, type, bytes);
+}
+
+QString readRecord(const QSqlDatabase& database, const QString& table, qint64 id, QString& type, QByteArray& bytes)
+{
+    return readFirst(database, table, QStringLiteral("rowid = ?::bigint"), QString::number(id), type, bytes);
 }
 
 } // namespace regdesk::ServerAttachments

@@ -16,9 +16,16 @@ namespace regdesk::ServerAttachments {
 QString store(const QSqlDatabase& database, const QString& table, const QString& number, const QString& type,
               const QByteArray& bytes, qint64& records);
 
+// The same for the records whose row ids `idsJson` lists (a JSON array).
+QString storeRecords(const QSqlDatabase& database, const QString& table, const QString& idsJson, const QString& type,
+                     const QByteArray& bytes, qint64& records);
+
 // The type and bytes of the first record of `number` (no record: empty
 // type and bytes), read in slices from one snapshot. Empty when read.
 QString read(const QSqlDatabase& database, const QString& table, const QString& number, QString& type,
              QByteArray& bytes);
+
+// The type and bytes of the record with row id `id`, as read() reads them.
+QString readRecord(const QSqlDatabase& database, const QString& table, qint64 id, QString& type, QByteArray& bytes);
 
 } // namespace regdesk::ServerAttachments

@@ -149,9 +149,10 @@ SearchResult SqliteRegisterSearch::readRows(QSqlQuery& query, const SearchProgre
     while (query.next()) {
         ListRow row;
         row.reserve(static_cast<std::size_t>(columns));
-        for (int i = 0; i < columns; ++i)
+        for (int i = 1; i <= columns; ++i)
             row.push_back(listCellText(query.value(i)));
         result.rows.push_back(std::move(row));
+        result.recordIds.push_back(query.value(0).toLongLong());
         if (progress && static_cast<qint64>(result.rows.size()) % kProgressEvery == 0)
             progress(static_cast<qint64>(result.rows.size()), 0);
     }
@@ -191,14 +192,14 @@ SearchResult SqliteRegisterSearch::fuzzy(const GbkString& table, const std::vect
     QSqlQuery query(database());
     query.setForwardOnly(true);
     if (!query.prepare(sql))
-        return {{}, describe(query.lastError())};
+        return SearchResult::failure(describe(query.lastError()));
     if (!narrowing.match.isEmpty())
         query.addBindValue(narrowing.match);
     else
         for (const QString& term : wanted)
             query.addBindValue(term);
     if (!query.exec())
-        return {{}, describe(query.lastError())};
+        return SearchResult::failure(describe(query.lastError()));
 
     const std::vector<GbkString>& searched = RegisterColumns::searchColumns();
     const int searchColumns = static_cast<int>(searched.size());
@@ -229,7 +230,7 @@ SearchResult SqliteRegisterSearch::fuzzy(const GbkString& table, const std::vect
         shown.emplace(rowid, std::move(row));
     }
     if (query.lastError().isValid())
-        return {{}, describe(query.lastError())};
+        return SearchResult::failure(describe(query.lastError()));
     if (matches.empty())
         return {};
 
@@ -241,7 +242,7 @@ SearchResult SqliteRegisterSearch::fuzzy(const GbkString& table, const std::vect
                       .arg(name));
     query.addBindValue(QString::fromUtf8(QJsonDocument(numbers).toJson(QJsonDocument::Compact)));
     if (!query.exec())
-        return {{}, describe(query.lastError())};
+        return SearchResult::failure(describe(query.lastError()));
     QJsonArray others;
     while (query.next()) {
         const auto match = static_cast<std::size_t>(query.value(0).toLongLong());
@@ -256,7 +257,7 @@ SearchResult SqliteRegisterSearch::fuzzy(const GbkString& table, const std::vect
                           .arg(columnsSql(RegisterColumns::listColumns()), name));
         query.addBindValue(QString::fromUtf8(QJsonDocument(others).toJson(QJsonDocument::Compact)));
         if (!query.exec())
-            return {{}, describe(query.lastError())};
+            return SearchResult::failure(describe(query.lastError()));
         const int listColumns = static_cast<int>(RegisterColumns::listColumns().size());
         while (query.next()) {
             ListRow row;
@@ -270,8 +271,10 @@ SearchResult SqliteRegisterSearch::fuzzy(const GbkString& table, const std::vect
         if (groups[k].empty())
             groups[k].push_back(matches[k]);
         for (const qint64 rowid : groups[k]) {
-            if (const auto found = shown.find(rowid); found != shown.end())
+            if (const auto found = shown.find(rowid); found != shown.end()) {
                 result.rows.push_back(found->second);
+                result.recordIds.push_back(rowid);
+            }
         }
     }
     return result;
@@ -281,7 +284,7 @@ SearchResult SqliteRegisterSearch::exact(const GbkString& table, const GbkString
                                          const SearchProgress& progress)
 {
     if (!RegisterColumns::isListColumn(column))
-        return {{}, QStringLiteral("没有这个字段：") + toQString(column)};
+        return SearchResult::failure(QStringLiteral("没有这个字段：") + toQString(column));
     const QString name = toQString(table);
     const QString wanted = toQString(value);
     Narrowing narrowing;
@@ -290,7 +293,8 @@ SearchResult SqliteRegisterSearch::exact(const GbkString& table, const GbkString
     if (narrowing.noMatchPossible)
         return {};
 
-    QString sql = QStringLiteral("SELECT %1 FROM %2 WHERE ").arg(columnsSql(RegisterColumns::listColumns()), name);
+    QString sql =
+        QStringLiteral("SELECT rowid, %1 FROM %2 WHERE ").arg(columnsSql(RegisterColumns::listColumns()), name);
     if (!narrowing.match.isEmpty())
         sql +=
             QStringLiteral("rowid IN (SELECT rowid FROM %1 WHERE %1 MATCH ?) AND ").arg(SearchIndex::indexTable(name));
@@ -299,12 +303,12 @@ SearchResult SqliteRegisterSearch::exact(const GbkString& table, const GbkString
     QSqlQuery query(database());
     query.setForwardOnly(true);
     if (!query.prepare(sql))
-        return {{}, describe(query.lastError())};
+        return SearchResult::failure(describe(query.lastError()));
     if (!narrowing.match.isEmpty())
         query.addBindValue(narrowing.match);
     query.addBindValue(likePattern(wanted));
     if (!query.exec())
-        return {{}, describe(query.lastError())};
+        return SearchResult::failure(describe(query.lastError()));
     return readRows(query, progress);
 }
 

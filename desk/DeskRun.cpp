@@ -7,6 +7,7 @@
 #include "desk/DeskStartup.h"
 #include "desk/RegistrationDesk.h"
 #include "desk/RegistrationDialog.h"
+#include "platform/ScreenFit.h"
 
 namespace regdesk {
 
@@ -23,6 +24,7 @@ int runDesk(Prompter& prompter, const DeskSeams& seams)
         FormStart start = startup.formStart(form.documentDate().year());
         form.initialise(start);
         desk.addin().start();
+        fitFormToScreen(form);
         form.exec();
     } else {
         RegistrationDialog form;
@@ -32,6 +34,7 @@ int runDesk(Prompter& prompter, const DeskSeams& seams)
         desk.incoming().start();
         FormStart start = startup.formStart(form.documentDate().year());
         form.initialise(start);
+        fitFormToScreen(form);
         form.exec();
     }
     AdoDatabase::setActiveConnection(nullptr);

@@ -19,9 +19,10 @@ TitleCatalogue::TitleCatalogue(GbkString settingsPath, Prompter& prompter, QWidg
 
 std::string TitleCatalogue::fileText(const std::vector<GbkString>& titles)
 {
-    std::string text = "文  件  目  录"_gbk + "\n\n";
+    // CR LF, as every text file the desk hands to the clerk or another program.
+    std::string text = "文  件  目  录"_gbk + "\r\n\r\n";
     for (std::size_t i = 0; i < titles.size(); ++i)
-        text += std::to_string(i + 1) + "." + titles[i] + "\n";
+        text += std::to_string(i + 1) + "." + titles[i] + "\r\n";
     return text;
 }
 

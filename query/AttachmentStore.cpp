@@ -1,5 +1,6 @@
 #include "query/AttachmentStore.h"
 
+#include "db/RegisterRecords.h"
 #include "db/RegisterStatements.h"
 #include "db/ServerAttachments.h"
 #include "db/SqlDialect.h"
@@ -7,11 +8,11 @@
 #include "desk/RegistrationSaving.h"
 #include "platform/FileSystem.h"
 #include "platform/GbkQt.h"
-#include "platform/Text.h"
 #include "platform/UniqueFd.h"
 
 #include <QSqlError>
 #include <QSqlQuery>
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -104,26 +105,36 @@ QString AttachmentStore::attach(const GbkString& table, const GbkString& number,
     return {};
 }
 
-QString AttachmentStore::read(const GbkString& table, const GbkString& number, StoredAttachment& attachment)
+QString AttachmentStore::attachToRecord(const GbkString& table, qint64 id, const GbkString& path,
+                                        std::vector<qint64>& records)
+{
+    records.clear();
+    QByteArray bytes;
+    if (QString failure = readAttachmentFile(path, bytes); !failure.isEmpty())
+        return failure;
+    TransactionGuard transaction(m_database);
+    if (!transaction.isOpen())
+        return describe(m_database.lastError());
+    const RegisterRecords registerRows(m_database);
+    std::vector<qint64> namesakes;
+    if (QString failure = registerRows.withNamesakes(table, {id}, namesakes); !failure.isEmpty())
+        return failure;
+    if (std::find(namesakes.begin(), namesakes.end(), id) == namesakes.end())
+        return QStringLiteral("登记表中已没有所选的记录");
+    if (QString failure =
+            registerRows.storeAttachment(table, namesakes, RegistrationSaving::attachmentType(path), bytes);
+        !failure.isEmpty())
+        return failure;
+    if (!transaction.commit())
+        return describe(m_database.lastError());
+    records = std::move(namesakes);
+    return {};
+}
+
+QString AttachmentStore::read(const GbkString& table, qint64 id, StoredAttachment& attachment)
 {
     attachment = {};
-    if (SqlDialect::kindOf(m_database) == SqlDialect::Kind::Postgres) {
-        QString type;
-        const QString failure =
-            ServerAttachments::read(m_database, toQString(table), toQString(number), type, attachment.bytes);
-        attachment.type = GbkString(trimBlanks(fromQString(type)));
-        return failure;
-    }
-    QSqlQuery query(m_database);
-    query.setForwardOnly(true);
-    if (!query.exec(SqlDialect::translate(RegisterStatements::selectFileDataAndType(table, number),
-                                          SqlDialect::kindOf(m_database))))
-        return describe(query.lastError());
-    if (query.next()) {
-        attachment.bytes = query.value(0).toByteArray();
-        attachment.type = GbkString(trimBlanks(fromQString(query.value(1).toString())));
-    }
-    return query.lastError().isValid() ? describe(query.lastError()) : QString();
+    return RegisterRecords(m_database).readAttachment(table, id, attachment.type, &attachment.bytes);
 }
 
 } // namespace regdesk

@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QSqlDatabase>
 #include <QString>
+#include <vector>
 
 namespace regdesk {
 
@@ -33,9 +34,14 @@ public:
     // be read whole leaves the records as they were. Empty when stored.
     QString attach(const GbkString& table, const GbkString& number, const GbkString& path);
 
-    // The type and bytes of the first record of `number`, read together.
-    // Empty when read (a number without a record reads as no attachment).
-    QString read(const GbkString& table, const GbkString& number, StoredAttachment& attachment);
+    // The same for a record named by its row id: the file goes to that record
+    // and to every record whose stored 发文号 equals its own (`records`
+    // receives their ids once stored), never to a namesake of its trimmed text.
+    QString attachToRecord(const GbkString& table, qint64 id, const GbkString& path, std::vector<qint64>& records);
+
+    // The type and bytes of record `id`, read together. Empty when read (a
+    // record that has gone reads as no attachment).
+    QString read(const GbkString& table, qint64 id, StoredAttachment& attachment);
 
 private:
     QSqlDatabase m_database;

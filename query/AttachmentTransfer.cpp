@@ -29,8 +29,19 @@ QString AttachmentTransfer::attach(const GbkString& table, const GbkString& numb
     });
 }
 
+QString AttachmentTransfer::attachToRecord(const GbkString& table, qint64 id, const GbkString& path,
+                                           std::vector<qint64>& records) const
+{
+    return runInBackground([&]() -> QString {
+        const PrivateConnection connection(m_connectionName);
+        if (!connection.isOpen())
+            return connection.error();
+        return AttachmentStore(connection.database()).attachToRecord(table, id, path, records);
+    });
+}
+
 AttachmentTransfer::ExportOutcome AttachmentTransfer::exportTo(const GbkString& folder, const GbkString& table,
-                                                               const std::vector<GbkString>& numbers) const
+                                                               const std::vector<ExportItem>& items) const
 {
     ExportOutcome outcome;
     const QString failure = runInBackground([&]() -> QString {
@@ -41,15 +52,15 @@ AttachmentTransfer::ExportOutcome AttachmentTransfer::exportTo(const GbkString& 
         if (!connection.isOpen())
             return connection.error();
         AttachmentStore store(connection.database());
-        for (const GbkString& number : numbers) {
+        for (const ExportItem& item : items) {
             StoredAttachment attachment;
-            if (QString readFailure = store.read(table, number, attachment); !readFailure.isEmpty()) {
-                outcome.failures << toQString(number) + QStringLiteral("：") + readFailure;
+            if (QString readFailure = store.read(table, item.record, attachment); !readFailure.isEmpty()) {
+                outcome.failures << toQString(item.number) + QStringLiteral("：") + readFailure;
                 continue;
             }
             if (attachment.type.empty())
                 continue;
-            const std::string name = attachmentFileName(number, attachment.type);
+            const std::string name = attachmentFileName(item.number, attachment.type);
             const int error = writeFileInFolder(
                 nativeFolder, name,
                 std::string_view(attachment.bytes.constData(), static_cast<std::size_t>(attachment.bytes.size())));

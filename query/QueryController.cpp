@@ -4,6 +4,7 @@
 #include "db/AdoDatabase.h"
 #include "db/AdoRecordset.h"
 #include "db/RegisterColumns.h"
+#include "db/RegisterRecords.h"
 #include "db/RegisterStatements.h"
 #include "db/TransactionGuard.h"
 #include "platform/DesktopOpener.h"
@@ -13,7 +14,6 @@
 #include "platform/Text.h"
 #include "query/AttachmentTransfer.h"
 #include "query/CustomSortKey.h"
-#include "query/ListText.h"
 #include "query/QueryView.h"
 #include "query/RegisterListModel.h"
 #include "query/SearchTerms.h"
@@ -21,21 +21,7 @@
 #include <filesystem>
 
 namespace regdesk {
-namespace {
-
-bool sameNumber(const GbkString& a, const GbkString& b)
-{
-    // As the register's 发文号 column compares: without regard to ASCII case.
-    return compareGbkNoCase(a, b) == 0;
-}
-
-bool run(const GbkString& sql)
-{
-    AdoRecordset statement;
-    return statement.openQuery(sql);
-}
-
-} // namespace
+namespace {} // namespace
 
 GbkString QueryController::listHeaders()
 {
@@ -133,7 +119,7 @@ void QueryController::showResult(const SearchResult& result)
         rows.push_back(std::move(row));
     }
     RegisterListModel& list = m_view.listRows();
-    list.appendRows(std::move(rows), colours);
+    list.appendRows(std::move(rows), colours, result.recordIds);
     list.sortByColumn(kSortKeyColumn, true);
     m_view.fitColumnsToContents();
     m_view.hideProgress();
@@ -151,39 +137,48 @@ void QueryController::updateSelectionCount()
         m_view.setSelectionCount(QStringLiteral("已选择：%1个").arg(count));
 }
 
-std::vector<GbkString> QueryController::selectedNumbers() const
+std::vector<qint64> QueryController::selectedRecords() const
 {
-    std::vector<GbkString> numbers;
+    std::vector<qint64> records;
+    const RegisterListModel& list = m_view.listRows();
     for (const int row : m_view.selectedRows()) {
-        const GbkString& number = m_view.listRows().cellText(row, kNumberColumn);
-        if (std::find(numbers.begin(), numbers.end(), number) == numbers.end())
-            numbers.push_back(number);
+        const qint64 record = list.recordId(row);
+        if (record != RegisterListModel::kNoRecord &&
+            std::find(records.begin(), records.end(), record) == records.end())
+            records.push_back(record);
     }
-    return numbers;
+    return records;
 }
 
-void QueryController::markRowsOf(const GbkString& number, std::uint32_t itemValue)
+void QueryController::markRecords(const std::vector<qint64>& records, std::uint32_t itemValue)
 {
     RegisterListModel& list = m_view.listRows();
     for (int row = 0; row < list.rowCount(); ++row) {
-        if (sameNumber(list.cellText(row, kNumberColumn), number))
+        if (std::find(records.begin(), records.end(), list.recordId(row)) != records.end())
             list.setItemValue(row, itemValue);
     }
+}
+
+RegisterRecords QueryController::records() const
+{
+    return RegisterRecords(m_seams.connection ? QSqlDatabase::database(m_seams.connection->name(), false)
+                                              : QSqlDatabase());
 }
 
 void QueryController::openRow(int row)
 {
     RegisterListModel& list = m_view.listRows();
-    if (row < 0 || row >= list.rowCount())
+    const qint64 record = list.recordId(row);
+    if (row < 0 || row >= list.rowCount() || record == RegisterListModel::kNoRecord)
         return;
-    const GbkString number = list.cellText(row, kNumberColumn);
     // Only the type: the bytes are read when they are needed, off this thread.
-    AdoRecordset types;
     GbkString type;
-    if (types.openQuery(RegisterStatements::selectFileType(table(), number)) && types.recordCount() > 0)
-        type = types.fieldText("文件类型"_gbk);
+    if (const QString failure = records().readAttachment(table(), record, type); !failure.isEmpty()) {
+        report(failure);
+        return;
+    }
     if (!type.empty())
-        exportAndShow({number});
+        exportAndShow({{record, list.cellText(row, kNumberColumn)}});
     else
         attachToRow(row);
 }
@@ -193,18 +188,19 @@ void QueryController::attachToRow(int row)
     const QString path = m_seams.prompter.openFileName(m_view.boxOwner(), QStringLiteral("打开"), {}, fileFilter());
     if (path.isEmpty() || !m_seams.connection)
         return;
-    const GbkString number = m_view.listRows().cellText(row, kNumberColumn);
     m_view.showProgress(0, 0);
-    const QString failure = AttachmentTransfer(m_seams.connection->name()).attach(table(), number, fromQString(path));
+    std::vector<qint64> attached;
+    const QString failure = AttachmentTransfer(m_seams.connection->name())
+                                .attachToRecord(table(), m_view.listRows().recordId(row), fromQString(path), attached);
     m_view.hideProgress();
     if (!failure.isEmpty()) {
         report(QStringLiteral("附件没有保存：%1\n%2").arg(path, failure), QStringLiteral("添加附件"));
         return;
     }
-    markRowsOf(number, RegisterListModel::kBlue);
+    markRecords(attached, RegisterListModel::kBlue);
 }
 
-void QueryController::exportAndShow(const std::vector<GbkString>& numbers)
+void QueryController::exportAndShow(const std::vector<AttachmentTransfer::ExportItem>& items)
 {
     if (!m_seams.connection)
         return;
@@ -216,7 +212,7 @@ void QueryController::exportAndShow(const std::vector<GbkString>& numbers)
     }
     m_view.showProgress(0, 0);
     const AttachmentTransfer::ExportOutcome outcome =
-        AttachmentTransfer(m_seams.connection->name()).exportTo(folder, table(), numbers);
+        AttachmentTransfer(m_seams.connection->name()).exportTo(folder, table(), items);
     m_view.hideProgress();
     if (!outcome.failures.isEmpty())
         report(QStringLiteral("以下附件没有导出：\n") + outcome.failures.join(u'\n'), QStringLiteral("导出附件"));
@@ -229,57 +225,65 @@ void QueryController::exportSelected()
 {
     if (m_view.selectedRows().empty() || !confirm(QStringLiteral("打开所选记录附件？")))
         return;
-    exportAndShow(selectedNumbers());
+    std::vector<AttachmentTransfer::ExportItem> items;
+    const RegisterListModel& list = m_view.listRows();
+    for (const int row : m_view.selectedRows()) {
+        const qint64 record = list.recordId(row);
+        if (record != RegisterListModel::kNoRecord &&
+            std::none_of(items.begin(), items.end(), [&](const auto& item) { return item.record == record; }))
+            items.push_back({record, list.cellText(row, kNumberColumn)});
+    }
+    exportAndShow(items);
 }
 
 void QueryController::removeAttachments()
 {
-    const std::vector<int> rows = m_view.selectedRows();
-    if (rows.empty() || !confirm(QStringLiteral("删除所选记录的附件？")) || !m_seams.connection)
+    if (m_view.selectedRows().empty() || !confirm(QStringLiteral("删除所选记录的附件？")) || !m_seams.connection)
         return;
+    // The selected records and their namesakes by the stored 发文号, which
+    // share one attachment; never a record that only looks alike trimmed.
     TransactionGuard transaction(m_seams.connection);
-    for (const GbkString& number : selectedNumbers()) {
-        if (!run(RegisterStatements::clearAttachment(table(), number)))
-            return; // told by the database layer; nothing is cleared
-    }
-    if (!transaction.commit())
+    std::vector<qint64> cleared;
+    QString failure = records().withNamesakes(table(), selectedRecords(), cleared);
+    if (failure.isEmpty())
+        failure = records().clearAttachments(table(), cleared);
+    if (failure.isEmpty() && !transaction.commit())
+        failure = QStringLiteral("无法提交更改");
+    if (!failure.isEmpty()) {
+        report(QStringLiteral("附件没有删除：") + failure);
         return;
-    for (const int row : rows)
-        m_view.listRows().setItemValue(row, 0);
+    }
+    markRecords(cleared, 0);
 }
 
 void QueryController::deleteRecords()
 {
     if (m_view.selectedRows().empty() || !confirm(QStringLiteral("永久删除所选记录？")) || !m_seams.connection)
         return;
-    std::vector<GbkString> numbers;
-    for (const GbkString& number : selectedNumbers()) {
-        if (std::none_of(numbers.begin(), numbers.end(), [&](const GbkString& n) { return sameNumber(n, number); }))
-            numbers.push_back(number);
-    }
-    // Every record of a number goes, also those not shown: say how many first.
-    int records = 0;
-    for (const GbkString& number : numbers) {
-        AdoRecordset found;
-        if (found.openQuery(RegisterStatements::selectNumber(table(), number)))
-            records += found.recordCount();
-    }
-    if (records > static_cast<int>(numbers.size()) &&
-        !confirm(QStringLiteral("所选的%1个发文号共有%2条记录（有的发文号不止一条记录），将全部永久删除。是否继续？")
-                     .arg(numbers.size())
-                     .arg(records)))
-        return;
+    const std::vector<qint64> selected = selectedRecords();
     TransactionGuard transaction(m_seams.connection);
-    for (const GbkString& number : numbers) {
-        if (!run(RegisterStatements::deleteRow(table(), number)))
-            return;
-    }
-    if (!transaction.commit())
+    std::vector<qint64> doomed;
+    if (const QString failure = records().withNamesakes(table(), selected, doomed); !failure.isEmpty()) {
+        report(QStringLiteral("记录没有删除：") + failure);
         return;
+    }
+    // Every record of a selected record's 发文号 goes, also those not shown: say how many first.
+    if (doomed.size() > selected.size() &&
+        !confirm(
+            QStringLiteral("所选%1条记录的发文号共有%2条记录（有的发文号不止一条记录），将全部永久删除。是否继续？")
+                .arg(selected.size())
+                .arg(doomed.size())))
+        return;
+    QString failure = records().remove(table(), doomed);
+    if (failure.isEmpty() && !transaction.commit())
+        failure = QStringLiteral("无法提交更改");
+    if (!failure.isEmpty()) {
+        report(QStringLiteral("记录没有删除：") + failure);
+        return;
+    }
     RegisterListModel& list = m_view.listRows();
     for (int row = list.rowCount() - 1; row >= 0; --row) {
-        const GbkString& shown = list.cellText(row, kNumberColumn);
-        if (std::any_of(numbers.begin(), numbers.end(), [&](const GbkString& n) { return sameNumber(n, shown); }))
+        if (std::find(doomed.begin(), doomed.end(), list.recordId(row)) != doomed.end())
             list.removeRows(row, 1);
     }
 }

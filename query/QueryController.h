@@ -1,7 +1,9 @@
 #pragma once
 
+#include "db/RegisterRecords.h"
 #include "db/RegisterSearch.h"
 #include "platform/Gbk.h"
+#include "query/AttachmentTransfer.h"
 #include "query/RegisterListCtrl.h"
 
 #include <memory>
@@ -64,11 +66,13 @@ public:
 
 private:
     void showResult(const SearchResult& result);
-    std::vector<GbkString> selectedNumbers() const;
+    // The records of the selected rows, each once, by row id.
+    std::vector<qint64> selectedRecords() const;
+    RegisterRecords records() const;
     void attachToRow(int row);
     // Exports, tells the clerk about failures, opens the folder when it exists.
-    void exportAndShow(const std::vector<GbkString>& numbers);
-    void markRowsOf(const GbkString& number, std::uint32_t itemValue);
+    void exportAndShow(const std::vector<AttachmentTransfer::ExportItem>& items);
+    void markRecords(const std::vector<qint64>& records, std::uint32_t itemValue);
     void report(const QString& text, const QString& caption = {});
     bool confirm(const QString& text);
 

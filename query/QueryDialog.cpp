@@ -54,7 +54,8 @@ QueryDialog::QueryDialog(QuerySeams seams, QWidget* parent) : QDialog(parent), m
 QueryDialog::~QueryDialog()
 {
     // The children go after the controller: nothing of theirs may reach it.
-    m_list->removeEventFilter(this);
+    for (QWidget* child : findChildren<QWidget*>())
+        child->removeEventFilter(this);
     m_list->disconnect(this);
     if (QItemSelectionModel* selection = m_list->selectionModel())
         selection->disconnect(this);
@@ -103,20 +104,16 @@ void QueryDialog::buildControls()
     registers->addWidget(m_outgoing);
     registers->addStretch(1);
 
+    // The fields carry no captions of their own (their accessible names say
+    // what they are); the buttons and "相似于" beside them are the labels.
     auto* fuzzyRow = new QHBoxLayout;
-    auto* fuzzyLabel = new QLabel(QStringLiteral("模糊条件："), this);
-    fuzzyLabel->setBuddy(m_fuzzy);
-    fuzzyRow->addWidget(fuzzyLabel);
     fuzzyRow->addWidget(m_fuzzy, 1);
     fuzzyRow->addWidget(makeButton(QStringLiteral("模糊查询"), FuzzyButton, "fuzzyButton"));
     fuzzyRow->addWidget(fuzzyHint);
 
     auto* exactRow = new QHBoxLayout;
-    auto* fieldLabel = new QLabel(QStringLiteral("查询字段："), this);
-    fieldLabel->setBuddy(m_field);
     auto* likeLabel = new QLabel(QStringLiteral("相似于"), this);
     likeLabel->setBuddy(m_value);
-    exactRow->addWidget(fieldLabel);
     exactRow->addWidget(m_field);
     exactRow->addWidget(likeLabel);
     exactRow->addWidget(m_value, 1);
@@ -152,10 +149,16 @@ void QueryDialog::buildControls()
     layout->addLayout(hints);
     resize(960, 620);
 
-    connect(m_incoming, &QRadioButton::clicked, this,
-            [this] { m_controller.selectRegister(QueryController::Register::Incoming); });
-    connect(m_outgoing, &QRadioButton::clicked, this,
-            [this] { m_controller.selectRegister(QueryController::Register::Outgoing); });
+    // On the checked state, not on clicks: a screen reader's toggle action
+    // emits no click, and every way of choosing a radio must switch the register.
+    connect(m_incoming, &QRadioButton::toggled, this, [this](bool checked) {
+        if (checked)
+            m_controller.selectRegister(QueryController::Register::Incoming);
+    });
+    connect(m_outgoing, &QRadioButton::toggled, this, [this](bool checked) {
+        if (checked)
+            m_controller.selectRegister(QueryController::Register::Outgoing);
+    });
     connect(m_buttons[FuzzyButton], &QPushButton::clicked, this, [this] { m_controller.fuzzySearch(); });
     connect(m_buttons[ExactButton], &QPushButton::clicked, this, [this] { m_controller.exactSearch(); });
     connect(m_buttons[ExcelButton], &QPushButton::clicked, this, &QueryDialog::excelListRequested);
@@ -163,7 +166,9 @@ void QueryDialog::buildControls()
     connect(m_list, &RegisterListCtrl::rowDoubleClicked, this, [this](int row) { m_controller.openRow(row); });
     connect(m_list->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             [this] { m_controller.updateSelectionCount(); });
-    m_list->installEventFilter(this);
+    // The window's keys are looked at wherever the focus is in it.
+    for (QWidget* child : findChildren<QWidget*>())
+        child->installEventFilter(this);
 }
 
 QPushButton* QueryDialog::makeButton(const QString& caption, int id, const char* name)
@@ -278,8 +283,11 @@ void QueryDialog::keyPressEvent(QKeyEvent* event)
     QDialog::keyPressEvent(event);
 }
 
-bool QueryDialog::handleListKey(QKeyEvent* event)
+bool QueryDialog::handleWindowKey(QObject* watched, QKeyEvent* event)
 {
+    // In a text field Home and Delete keep editing its text; held down with
+    // F8 or F12, Delete acts on the list from there too.
+    const bool inTextField = qobject_cast<QLineEdit*>(watched) != nullptr;
     switch (event->key()) {
     case Qt::Key_F8:
     case Qt::Key_F12:
@@ -288,15 +296,19 @@ bool QueryDialog::handleListKey(QKeyEvent* event)
         return false;
     case Qt::Key_Delete:
         if (event->type() != QEvent::KeyPress)
-            return false;
+            return !inTextField;
         if (m_f12Held)
             m_controller.deleteRecords();
         else if (m_f8Held)
             m_controller.removeAttachments();
-        else
+        else if (!inTextField)
             m_list->deleteSelectedRows();
+        else
+            return false;
         return true;
     case Qt::Key_Home:
+        if (inTextField)
+            return false;
         if (event->type() == QEvent::KeyPress)
             m_controller.exportSelected();
         return true;
@@ -307,20 +319,22 @@ bool QueryDialog::handleListKey(QKeyEvent* event)
 
 bool QueryDialog::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == m_list) {
-        switch (event->type()) {
-        case QEvent::KeyPress:
-        case QEvent::KeyRelease:
-            return handleListKey(static_cast<QKeyEvent*>(event));
-        case QEvent::FocusOut:
-            // A key let go elsewhere is never seen here.
-            m_f8Held = m_f12Held = false;
-            break;
-        default:
-            break;
-        }
+    if (event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease) {
+        auto* widget = qobject_cast<QWidget*>(watched);
+        // Keys of this window only: not those of a combo's pop-up list.
+        if (widget && widget->window() == this && handleWindowKey(watched, static_cast<QKeyEvent*>(event)))
+            return true;
     }
     return QDialog::eventFilter(watched, event);
+}
+
+void QueryDialog::changeEvent(QEvent* event)
+{
+    // A key let go while another window (a question box) had the keyboard is
+    // never seen here: nothing counts as held once the window loses it.
+    if (event->type() == QEvent::ActivationChange && !isActiveWindow())
+        m_f8Held = m_f12Held = false;
+    QDialog::changeEvent(event);
 }
 
 } // namespace regdesk

@@ -18,10 +18,11 @@ namespace regdesk {
 
 class RegisterListCtrl;
 
-// The query window (收发文查询): a view over QueryController. Keys while the
-// list (not a text field) has the focus: Delete removes the selected rows
-// from the view, F8 + Delete their attachments, F12 + Delete the records
-// themselves, Home exports their attachments.
+// The query window (收发文查询): a view over QueryController. Keys, wherever
+// the focus is in the window: F8 + Delete removes the attachments of the
+// selected rows, F12 + Delete deletes their records; Delete alone removes the
+// selected rows from the view and Home exports their attachments, except in a
+// text field, where both keep editing the text.
 class QueryDialog final : public QDialog, public QueryView
 {
     Q_OBJECT
@@ -76,11 +77,13 @@ signals:
 protected:
     void keyPressEvent(QKeyEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     void buildControls();
     QPushButton* makeButton(const QString& caption, int id, const char* name);
-    bool handleListKey(QKeyEvent* event);
+    // True when the key was the window's: it goes no further.
+    bool handleWindowKey(QObject* watched, QKeyEvent* event);
 
     QueryController m_controller;
     QRadioButton* m_incoming = nullptr;

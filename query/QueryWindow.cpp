@@ -1,6 +1,7 @@
 #include "query/QueryWindow.h"
 
 #include "db/RegisterSearch.h"
+#include "platform/ScreenFit.h"
 #include "query/BackgroundWork.h"
 #include "query/ExcelListPrinter.h"
 #include "query/QtPrintProgress.h"
@@ -15,6 +16,7 @@ void runQueryWindow(const QueryWindowSeams& seams)
     QueryDialog window(QuerySeams{seams.connection, *search, seams.prompter, seams.opener, seams.settingsPath});
     if (seams.prepare)
         seams.prepare(window);
+    fitFormToScreen(window);
     window.exec();
 }
 

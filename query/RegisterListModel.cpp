@@ -107,7 +107,7 @@ void RegisterListModel::insertEmptyRows(int row, int count)
         return;
     beginInsertRows({}, row, row + count - 1);
     m_rows.insert(m_rows.begin() + row, static_cast<std::size_t>(count),
-                  Row{std::vector<GbkString>(m_headers.size()), 0});
+                  Row{std::vector<GbkString>(m_headers.size()), 0, kNoRecord});
     endInsertRows();
 }
 
@@ -116,7 +116,7 @@ void RegisterListModel::insertRow(int row, std::vector<GbkString> cells, std::ui
     row = std::clamp(row, 0, static_cast<int>(m_rows.size()));
     cells.resize(m_headers.size());
     beginInsertRows({}, row, row);
-    m_rows.insert(m_rows.begin() + row, Row{std::move(cells), itemValue});
+    m_rows.insert(m_rows.begin() + row, Row{std::move(cells), itemValue, kNoRecord});
     endInsertRows();
 }
 
@@ -126,7 +126,7 @@ void RegisterListModel::appendRow(std::vector<GbkString> cells, std::uint32_t it
 }
 
 void RegisterListModel::appendRows(std::vector<std::vector<GbkString>> rows,
-                                   const std::vector<std::uint32_t>& itemValues)
+                                   const std::vector<std::uint32_t>& itemValues, const std::vector<qint64>& recordIds)
 {
     if (rows.empty())
         return;
@@ -135,7 +135,8 @@ void RegisterListModel::appendRows(std::vector<std::vector<GbkString>> rows,
     m_rows.reserve(m_rows.size() + rows.size());
     for (std::size_t i = 0; i < rows.size(); ++i) {
         rows[i].resize(m_headers.size());
-        m_rows.push_back(Row{std::move(rows[i]), i < itemValues.size() ? itemValues[i] : 0});
+        m_rows.push_back(Row{std::move(rows[i]), i < itemValues.size() ? itemValues[i] : 0,
+                             i < recordIds.size() ? recordIds[i] : kNoRecord});
     }
     endInsertRows();
 }
@@ -178,6 +179,13 @@ std::uint32_t RegisterListModel::itemValue(int row) const
     return m_rows[static_cast<std::size_t>(row)].itemValue;
 }
 
+qint64 RegisterListModel::recordId(int row) const
+{
+    if (row < 0 || static_cast<std::size_t>(row) >= m_rows.size())
+        return kNoRecord;
+    return m_rows[static_cast<std::size_t>(row)].recordId;
+}
+
 void RegisterListModel::setItemValue(int row, std::uint32_t value)
 {
     if (row < 0 || static_cast<std::size_t>(row) >= m_rows.size())
@@ -210,7 +218,7 @@ void RegisterListModel::insertRecordsAtTop(AdoRecordset& recordset)
     records.reserve(static_cast<std::size_t>(count));
     for (recordset.moveFirst(); !recordset.isEof() && records.size() < static_cast<std::size_t>(count);
          recordset.moveNext()) {
-        Row row{std::vector<GbkString>(m_headers.size()), 0};
+        Row row{std::vector<GbkString>(m_headers.size()), 0, kNoRecord};
         for (std::size_t j = 0; j < sourceOf.size(); ++j)
             row.cells[j] = j == static_cast<std::size_t>(sourceOf[j])
                                ? recordset.fieldText(sourceOf[j])

@@ -41,8 +41,10 @@ public:
     // Inserts one row; cells beyond the columns are dropped.
     void insertRow(int row, std::vector<GbkString> cells, std::uint32_t itemValue = 0);
     void appendRow(std::vector<GbkString> cells, std::uint32_t itemValue = 0);
-    // Appends many rows at once; itemValues[i] (0 when missing) goes with rows[i].
-    void appendRows(std::vector<std::vector<GbkString>> rows, const std::vector<std::uint32_t>& itemValues = {});
+    // Appends many rows at once; itemValues[i] (0 when missing) and
+    // recordIds[i] (kNoRecord when missing) go with rows[i].
+    void appendRows(std::vector<std::vector<GbkString>> rows, const std::vector<std::uint32_t>& itemValues = {},
+                    const std::vector<qint64>& recordIds = {});
     void clearRows();
 
     const GbkString& cellText(int row, int column) const;
@@ -51,6 +53,11 @@ public:
     const std::vector<GbkString>& rowCells(int row) const;
     std::uint32_t itemValue(int row) const;
     void setItemValue(int row, std::uint32_t value);
+    // The register record a row shows (its row id), which the trimmed texts
+    // of the cells cannot tell apart from a namesake; kNoRecord for rows made
+    // in the view. It travels with its row through sorts and removals.
+    static constexpr qint64 kNoRecord = -1;
+    qint64 recordId(int row) const;
 
     // Inserts every record of the recordset at the top, field j into column j.
     void insertRecordsAtTop(AdoRecordset& recordset);
@@ -65,6 +72,7 @@ private:
     {
         std::vector<GbkString> cells;
         std::uint32_t itemValue = 0;
+        qint64 recordId = kNoRecord;
     };
 
     bool isCell(int row, int column) const;

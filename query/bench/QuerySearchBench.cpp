@@ -254,14 +254,16 @@ int runSize(int records)
         }
     }
     const GbkString number = rows.cellText(0, 0);
+    const qint64 record = rows.recordId(0);
     const AttachmentTransfer transfer(database.connection()->name());
     timer.restart();
-    const QString stored = transfer.attach("发文登记表"_gbk, number, fromQString(fileName));
+    std::vector<qint64> attached;
+    const QString stored = transfer.attachToRecord("发文登记表"_gbk, record, fromQString(fileName), attached);
     std::printf("  store a 50 MB attachment                      %8.1f ms %s\n", milliseconds(timer),
                 stored.toLocal8Bit().constData());
     timer.restart();
-    const auto exported =
-        transfer.exportTo(fromQString(QDir(folder.path()).filePath(QStringLiteral("out"))), "发文登记表"_gbk, {number});
+    const auto exported = transfer.exportTo(fromQString(QDir(folder.path()).filePath(QStringLiteral("out"))),
+                                            "发文登记表"_gbk, {{record, number}});
     std::printf("  export it                                     %8.1f ms (%d file)\n", milliseconds(timer),
                 exported.written);
 

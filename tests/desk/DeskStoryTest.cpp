@@ -342,7 +342,7 @@ void DeskStoryTest::titlesArePrintedFromTheList()
     click(Dialog::PrintTitlesButton);
     const GbkString catalogue = joinPath(output, "打印标题.txt"_gbk);
     QCOMPARE(db.prompter().texts(), QStringList{QStringLiteral("已输出到") + toQString(catalogue)});
-    QCOMPARE(readWholeFile(catalogue), std::optional<std::string>("文  件  目  录\n\n1.关于甲的通知\n"_gbk));
+    QCOMPARE(readWholeFile(catalogue), std::optional<std::string>("文  件  目  录\r\n\r\n1.关于甲的通知\r\n"_gbk));
     QCOMPARE(toQString(model.cellText(0, 0)), QStringLiteral("办〔2026〕3号"));
 }
 

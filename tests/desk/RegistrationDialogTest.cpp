@@ -9,6 +9,7 @@
 #include "desk/RegisterRows.h"
 #include "people/CompletionEdit.h"
 #include "platform/GbkQt.h"
+#include "platform/ScreenFit.h"
 
 #include <QAbstractItemView>
 #include <QAccessible>
@@ -19,6 +20,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -78,6 +80,7 @@ private slots:
     void compactFormShowsTheFieldsOnly();
     void compactFormConfirmsOnEnter_data();
     void compactFormConfirmsOnEnter();
+    void formsFitASmallScreen();
 
 private:
     void openForm(const std::string& settings = kSettings);
@@ -711,6 +714,57 @@ void RegistrationDialogTest::compactFormConfirmsOnEnter()
     QVERIFY(m_compact->isVisible());
     if (!confirms)
         QTRY_VERIFY(!control->hasFocus());
+}
+
+void RegistrationDialogTest::formsFitASmallScreen()
+{
+    // The usual screens change nothing.
+    for (const QRect screen : {QRect(0, 0, 1920, 1040), QRect(0, 0, 1366, 728)}) {
+        const ScreenFit fit = fitToScreen({1120, 640}, {900, 500}, screen);
+        QCOMPARE(fit.size, QSize(1120, 640));
+        QVERIFY(!fit.scrolls);
+    }
+    // 1366 × 768 at 125 %, less the task bar: no larger than the screen, and
+    // scrolling where the layout cannot shrink that far.
+    const QRect small(0, 0, 1093, 582);
+    QCOMPARE(fitToScreen({1120, 640}, {900, 500}, small).size, QSize(1077, 534));
+    QVERIFY(!fitToScreen({1120, 640}, {900, 500}, small).scrolls);
+    QVERIFY(fitToScreen({1120, 640}, {1100, 500}, small).scrolls);
+
+    // Each form keeps its size on a usual screen, and on a small one every
+    // button is within the window or inside its scrolled page.
+    const auto check = [](QWidget& form, QRect tiny) {
+        const QSize designed = form.size();
+        fitFormToScreen(form, QRect(0, 0, 1920, 1040));
+        QCOMPARE(form.size(), designed);
+        QVERIFY(!form.findChild<QScrollArea*>());
+        fitFormToScreen(form, tiny);
+        QVERIFY(form.width() <= tiny.width() && form.height() <= tiny.height());
+        auto* area = form.findChild<QScrollArea*>(QStringLiteral("formScrollArea"));
+        QVERIFY(area);
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        int buttons = 0;
+        for (QPushButton* button : form.findChildren<QPushButton*>()) {
+            if (!button->isVisible())
+                continue;
+            ++buttons;
+            QVERIFY(area->widget()->isAncestorOf(button));
+            area->ensureWidgetVisible(button);
+            const QRect shown(button->mapTo(area->viewport(), QPoint(0, 0)), button->size());
+            QVERIFY2(area->viewport()->rect().intersects(shown), qPrintable(button->text()));
+        }
+        QVERIFY(buttons > 0);
+    };
+    Dialog full;
+    check(full, QRect(0, 0, 640, 400));
+    AddinRegistrationDialog compact;
+    check(compact, QRect(0, 0, 480, 200));
+
+    // At 1366 × 768 and 125 % the full form is within the screen.
+    Dialog scaled;
+    fitFormToScreen(scaled, small);
+    QVERIFY(scaled.width() <= 1077 && scaled.height() <= 534);
 }
 
 QTEST_MAIN(RegistrationDialogTest)

@@ -75,8 +75,9 @@ TEST_F(Catalogue, ReordersEveryRowAndListsTheSelectedTitles)
               (std::vector<std::string>{"办〔2024〕3号", "办〔2024〕12号", "法〔2024〕7号", "函〔2024〕1号"}));
     EXPECT_EQ(m_rows.column(15), (std::vector<std::string>{"0100003", "0100012", "0200007", "9900001"}));
     EXPECT_EQ(m_rows.selectedRows(), (std::vector<int>{0, 2, 3})); // the selection went with its rows
-    EXPECT_EQ(readWholeFile(file()),
-              "文  件  目  录\n\n1.关于丁的请示\n2.关于甲的通知\n3.关于乙的函\n"_gbk); // the output folder was made
+    EXPECT_EQ(
+        readWholeFile(file()),
+        "文  件  目  录\r\n\r\n1.关于丁的请示\r\n2.关于甲的通知\r\n3.关于乙的函\r\n"_gbk); // the output folder was made
     ASSERT_EQ(m_prompter.shown().size(), 1u);
     EXPECT_EQ(m_prompter.texts()[0], QStringLiteral("已输出到") + QString::fromStdString(gbkToUtf8(file())));
     EXPECT_EQ(m_prompter.captions()[0], QStringLiteral("打印标题"));
@@ -120,7 +121,7 @@ TEST_F(Catalogue, ALinkPlantedAtTheFileIsReplacedNotFollowed)
     m_rows.add({"办〔2024〕3号", "标题"});
     ASSERT_TRUE(print());
     EXPECT_EQ(readWholeFile(joinPath(m_folder.gbkPath(), "victim")), "keep me");
-    EXPECT_EQ(readWholeFile(file()), "文  件  目  录\n\n1.标题\n"_gbk);
+    EXPECT_EQ(readWholeFile(file()), "文  件  目  录\r\n\r\n1.标题\r\n"_gbk);
 }
 
 } // namespace

@@ -52,7 +52,7 @@ TEST(PrintingFromTheList, TheCatalogueReordersTheControlAndTheListPrintsItsSelec
     EXPECT_EQ(list.listModel().cellText(0, 0), "办〔2024〕3号"_gbk);
     EXPECT_EQ(list.listModel().cellText(2, 15), "0200007");
     EXPECT_EQ(list.selectedRowNumbers(), (std::vector<int>{0, 2}));
-    EXPECT_EQ(readWholeFile(joinPath(output, "打印标题.txt"_gbk)), "文  件  目  录\n\n1.丙\n2.甲\n"_gbk);
+    EXPECT_EQ(readWholeFile(joinPath(output, "打印标题.txt"_gbk)), "文  件  目  录\r\n\r\n1.丙\r\n2.甲\r\n"_gbk);
 
     ExcelService service(REGDESK_TEST_DATA "/fake-soffice");
     FakeDesktopOpener opener;

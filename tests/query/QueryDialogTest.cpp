@@ -9,6 +9,7 @@
 #include "desk/ListCtrlRows.h"
 #include "platform/FileSystem.h"
 #include "platform/GbkQt.h"
+#include "platform/ScreenFit.h"
 #include "query/BackgroundWork.h"
 #include "query/FormAttachment.h"
 #include "query/RegisterListCtrl.h"
@@ -22,6 +23,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollArea>
 #include <QTest>
 #include <QTimer>
 #include <future>
@@ -47,6 +49,9 @@ private slots:
     void customKeyOrdersBothNumberShapesClassifiedFirst();
     void f12DeleteRemovesRecordsAfterAsking();
     void f8DeleteRemovesAttachmentsDeleteAloneTheRows();
+    void windowKeysActFromTheSearchFieldWhichKeepsItsEditing();
+    void theToggleActionOfAScreenReaderSwitchesTheRegister();
+    void aSmallScreenMakesTheWindowScroll();
     void attachAndExportRoundTrip();
     void homeExportsTheSelectedAttachments();
     void failedTransfersAreToldNotHidden();
@@ -379,6 +384,65 @@ void QueryDialogTest::f8DeleteRemovesAttachmentsDeleteAloneTheRows()
     QCOMPARE(listedNumbers(), QStringList{});
     QCOMPARE(m_db->value(QStringLiteral("SELECT count(*) FROM 发文登记表")), QStringLiteral("1"));
     QCOMPARE(m_db->prompter().shown().size(), std::size_t(1));
+}
+
+void QueryDialogTest::windowKeysActFromTheSearchFieldWhichKeepsItsEditing()
+{
+    addOutgoing("1号", "甲");
+    addOutgoing("2号", "甲");
+    openOutgoing();
+    fuzzy(QStringLiteral("甲"));
+    selectRows({static_cast<int>(listedNumbers().indexOf(QStringLiteral("1号")))});
+    auto* field = byId<QLineEdit>(Dialog::FuzzyEdit);
+    field->setFocus();
+    QTRY_VERIFY(field->hasFocus());
+
+    // Home and Delete alone edit the text, and leave the list alone.
+    QTest::keyClick(field, Qt::Key_Home);
+    QTest::keyClick(field, Qt::Key_Delete);
+    QCOMPARE(field->text(), QString());
+    QCOMPARE(listedNumbers().size(), 2);
+    QVERIFY(m_db->prompter().shown().empty());
+
+    m_db->prompter().willAnswer(Prompter::Answer::Yes);
+    QTest::keyPress(field, Qt::Key_F12);
+    QTest::keyClick(field, Qt::Key_Delete);
+    QTest::keyRelease(field, Qt::Key_F12);
+    QCOMPARE(m_db->prompter().texts(), QStringList{QStringLiteral("永久删除所选记录？")});
+    QCOMPARE(listedNumbers(), QStringList{QStringLiteral("2号")});
+    QCOMPARE(m_db->value(QStringLiteral("SELECT group_concat(发文号) FROM 发文登记表")), QStringLiteral("2号"));
+}
+
+void QueryDialogTest::theToggleActionOfAScreenReaderSwitchesTheRegister()
+{
+    openWindow();
+    for (const int id : {Dialog::OutgoingRadio, Dialog::IncomingRadio}) {
+        QAccessibleInterface* radio = QAccessible::queryAccessibleInterface(byId(id));
+        QVERIFY(radio && radio->actionInterface());
+        QVERIFY(radio->actionInterface()->actionNames().contains(QAccessibleActionInterface::toggleAction()));
+        radio->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
+        const bool outgoing = id == Dialog::OutgoingRadio;
+        QCOMPARE(m_window->windowTitle(), outgoing ? QStringLiteral("发文查询") : QStringLiteral("收文查询"));
+        QCOMPARE(m_window->controller().currentRegister(),
+                 outgoing ? QueryController::Register::Outgoing : QueryController::Register::Incoming);
+    }
+}
+
+void QueryDialogTest::aSmallScreenMakesTheWindowScroll()
+{
+    openWindow();
+    m_window->hide();
+    const QSize designed = m_window->size();
+    fitFormToScreen(*m_window, QRect(0, 0, 1920, 1040));
+    QCOMPARE(m_window->size(), designed);
+    QVERIFY(!m_window->findChild<QScrollArea*>(QStringLiteral("formScrollArea")));
+
+    fitFormToScreen(*m_window, QRect(0, 0, 500, 300));
+    auto* area = m_window->findChild<QScrollArea*>(QStringLiteral("formScrollArea"));
+    QVERIFY(area);
+    QVERIFY(m_window->width() <= 500 && m_window->height() <= 300);
+    for (const int id : {Dialog::FuzzyEdit, Dialog::ExactButton, Dialog::ExcelButton, Dialog::ResultList})
+        QVERIFY(area->widget()->isAncestorOf(byId(id)));
 }
 
 void QueryDialogTest::attachAndExportRoundTrip()
