@@ -74,8 +74,11 @@ int runSize(const QString& folderPath, qint64 mebibytes)
     AdoDatabase database(prompter);
     if (!database.openConnection(AdoDatabase::connectionStringFor(fromQString(folderPath))))
         return 1;
-    QSqlQuery(QSqlDatabase::database(database.connection()->name(), false))
-        .exec(QStringLiteral("INSERT INTO 发文登记表 (发文号) VALUES ('法〔2026〕1号')"));
+    QSqlQuery insert(QSqlDatabase::database(database.connection()->name(), false));
+    insert.exec(QStringLiteral("INSERT INTO 发文登记表 (发文号) VALUES ('法〔2026〕1号')"));
+    QSqlQuery idQuery(QSqlDatabase::database(database.connection()->name(), false));
+    idQuery.exec(QStringLiteral("SELECT max(rowid) FROM 发文登记表"));
+    const qint64 record = idQuery.next() ? idQuery.value(0).toLongLong() : 0;
     const AttachmentTransfer transfer(database.connection()->name());
     QString failure;
     const auto [storeTime, storeMemory] =
@@ -85,7 +88,7 @@ int runSize(const QString& folderPath, qint64 mebibytes)
     AttachmentTransfer::ExportOutcome exported;
     const auto [exportTime, exportMemory] = measure([&] {
         exported = transfer.exportTo(fromQString(QDir(folderPath).filePath(QStringLiteral("out"))), "发文登记表"_gbk,
-                                     {"法〔2026〕1号"_gbk});
+                                     {{record, "法〔2026〕1号"_gbk}});
     });
     std::printf("  export it                    %9.1f ms, peak +%6.0f MB (%d file) %s\n", exportTime, exportMemory,
                 exported.written, exported.failures.join(u' ').toUtf8().constData());
