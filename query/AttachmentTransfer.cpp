@@ -8,6 +8,8 @@
 #include "query/BackgroundWork.h"
 
 #include <cstring>
+#include <set>
+#include <string>
 
 namespace regdesk {
 namespace {
@@ -52,6 +54,10 @@ AttachmentTransfer::ExportOutcome AttachmentTransfer::exportTo(const GbkString& 
         if (!connection.isOpen())
             return connection.error();
         AttachmentStore store(connection.database());
+        // Look-alike numbers ("7号" and "7号 " both show as 7号) share a file
+        // name: the later files of one export get "(2)", "(3)"... instead of
+        // overwriting the earlier.
+        std::set<std::string> written;
         for (const ExportItem& item : items) {
             StoredAttachment attachment;
             if (QString readFailure = store.read(table, item.record, attachment); !readFailure.isEmpty()) {
@@ -60,7 +66,10 @@ AttachmentTransfer::ExportOutcome AttachmentTransfer::exportTo(const GbkString& 
             }
             if (attachment.type.empty())
                 continue;
-            const std::string name = attachmentFileName(item.number, attachment.type);
+            std::string name = attachmentFileName(item.number, attachment.type);
+            for (int copy = 2; written.count(name) != 0; ++copy)
+                name = attachmentFileName(item.number + "(" + std::to_string(copy) + ")", attachment.type);
+            written.insert(name);
             const int error = writeFileInFolder(
                 nativeFolder, name,
                 std::string_view(attachment.bytes.constData(), static_cast<std::size_t>(attachment.bytes.size())));

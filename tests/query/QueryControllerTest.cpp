@@ -147,6 +147,27 @@ TEST_P(LookAlikeRecords, ExportWritesTheSelectedRecordsFile)
     EXPECT_EQ(QDir(outputFolder()).entryList(QDir::Files), QStringList{QStringLiteral("某中法〔2024〕7号.wps")});
 }
 
+TEST_P(LookAlikeRecords, ExportingBothKeepsBothFiles)
+{
+    ASSERT_TRUE(m_db.execute(QStringLiteral("UPDATE 发文登记表 SET 文件类型 = 'doc'")));
+    m_view.selected = {0, 1};
+    m_db.prompter().willAnswer(Prompter::Answer::Yes);
+    m_controller.exportSelected(); // Home
+    const QDir out(outputFolder());
+    EXPECT_EQ(out.entryList(QDir::Files, QDir::Name),
+              (QStringList{QStringLiteral("某中法〔2024〕7号(2).doc"), QStringLiteral("某中法〔2024〕7号.doc")}));
+    QStringList contents;
+    for (const QString& name : out.entryList(QDir::Files, QDir::Name)) {
+        QFile file(out.filePath(name));
+        EXPECT_TRUE(file.open(QIODevice::ReadOnly));
+        contents << QString::fromUtf8(file.readAll());
+    }
+    QStringList expected{QStringLiteral("甲%1").arg(m_plain), QStringLiteral("甲%1").arg(m_padded)};
+    contents.sort();
+    expected.sort();
+    EXPECT_EQ(contents, expected);
+}
+
 TEST_P(LookAlikeRecords, AttachGoesToTheSelectedRecordOnly)
 {
     ASSERT_TRUE(m_db.execute(QStringLiteral("UPDATE 发文登记表 SET 文件数据 = NULL, 文件类型 = ''")));
