@@ -6,11 +6,14 @@
 #include "db/RegisterStatements.h"
 #include "desk/DocumentNumbering.h"
 #include "desk/SqlOutgoingRegister.h"
+#include "desk/SqlRegisterStore.h"
 #include "platform/GbkQt.h"
 
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <gtest/gtest.h>
+#include <string>
+#include <tuple>
 
 namespace regdesk::test {
 namespace {
@@ -175,7 +178,7 @@ TEST(Proposal, PassesOverNumbersThatOtherDesksHold)
     EXPECT_EQ(nextNumber(proposal.lastNumber), "法〔2026〕8号"_gbk);
     EXPECT_EQ(proposal.codeNumber, "FY260005");
     EXPECT_EQ(register_.reserved, (std::vector<GbkString>{"法〔2026〕8号"_gbk, "FY260005"}));
-    EXPECT_EQ(register_.counted, (std::vector<std::pair<GbkString, int>>{{"FY26", 3}}));
+    EXPECT_EQ(register_.counted, (std::vector<std::pair<std::optional<int>, int>>{{2026, 3}}));
     EXPECT_EQ(register_.units, 1);
 }
 
@@ -267,6 +270,122 @@ TEST(NumberingOnSqlite, ReadsAPrefixsNumbersThroughTheIndex)
     EXPECT_TRUE(text.contains(QStringLiteral("SEARCH 发文登记表 USING COVERING INDEX"))) << text.toStdString();
     EXPECT_FALSE(text.contains(QStringLiteral("SCAN"))) << text.toStdString();
 }
+
+// One desk numbering and saving on a real register as the clerk does (a
+// proposal, then 保存 of its row, or a deletion from the query window): the
+// code number proposed is always the count of barcodes + 1, whatever was
+// saved, deleted or dated before.
+struct DeskStep
+{
+    enum Action
+    {
+        Save,           // a barcoded row of this year
+        SaveUnbarcoded, // OK at "条码未生成,仍要发文登记吗？"
+        SaveOtherYear,  // a barcode whose 制码时间 is of 2025
+        ProposeOnly,    // the clerk chooses the prefix again, saves nothing
+        DeleteFirst,    // the first row saved, deleted
+        DeleteLast,     // the last row saved, deleted
+    };
+    Action action;
+    const char* proposed; // the code number proposed before the action (none for a deletion)
+};
+
+struct DeskSequence
+{
+    const char* name;
+    const char* yearDigits;
+    std::vector<DeskStep> steps;
+    const char* finallyProposed;
+};
+
+class OneDesk : public ::testing::TestWithParam<std::tuple<DeskSequence, Backend>>
+{
+protected:
+    void SetUp() override { ASSERT_TRUE(m_db.isOpen()); }
+
+    // What the counting statement itself gives, as the code number.
+    static GbkString countedProposal(const CodeNumberLayout& layout)
+    {
+        const GbkString sql = layout.yearDigits == "0" ? RegisterStatements::selectCodeTimes()
+                                                       : RegisterStatements::selectCodeTimesOfYear(2026);
+        AdoRecordset count;
+        EXPECT_TRUE(count.openQuery(RegisterStatements::countRowsOf(sql)));
+        count.moveFirst();
+        std::vector<DeskNotice> notices;
+        return codeNumber(layout, 2026, std::stoi("0" + count.fieldText(0)), notices);
+    }
+
+    TestDatabase m_db{std::get<1>(GetParam())};
+};
+
+TEST_P(OneDesk, ProposesTheCountOfBarcodesPlusOne)
+{
+    const DeskSequence& sequence = std::get<0>(GetParam());
+    const CodeNumberLayout layout{"FY", 2, sequence.yearDigits, "3"};
+    const GbkString table = RegisterStatements::outgoingTable();
+    SqlOutgoingRegister register_;
+    SqlRegisterStore store;
+    std::vector<GbkString> saved;
+    int step = 0;
+    for (const DeskStep& s : sequence.steps) {
+        SCOPED_TRACE("step " + std::to_string(++step));
+        if (s.action == DeskStep::DeleteFirst || s.action == DeskStep::DeleteLast) {
+            ASSERT_FALSE(saved.empty());
+            const auto row = s.action == DeskStep::DeleteFirst ? saved.begin() : saved.end() - 1;
+            ASSERT_TRUE(TestDatabase::run(RegisterStatements::deleteNumber(table, *row)));
+            saved.erase(row);
+            continue;
+        }
+        const NumberingProposal proposal = propose(kPrefix, kPrefixes, 2026, layout, register_);
+        EXPECT_EQ(gbkToUtf8(proposal.codeNumber), s.proposed);
+        EXPECT_EQ(proposal.codeNumber, countedProposal(layout));
+        if (s.action == DeskStep::ProposeOnly)
+            continue;
+        DocumentRecord row = registerRow(*nextNumber(proposal.lastNumber), "题"_gbk,
+                                         s.action == DeskStep::SaveOtherYear ? "20251231" : "20260105",
+                                         s.action == DeskStep::SaveUnbarcoded ? GbkString{} : "是"_gbk);
+        row[DocumentRecord::CodeNumber] = proposal.codeNumber;
+        ASSERT_TRUE(store.insert(table, row, true, store.isRegistered(table, row[DocumentRecord::Number])));
+        saved.push_back(row[DocumentRecord::Number]);
+    }
+    const NumberingProposal last = propose(kPrefix, kPrefixes, 2026, layout, register_);
+    EXPECT_EQ(gbkToUtf8(last.codeNumber), sequence.finallyProposed);
+    EXPECT_EQ(last.codeNumber, countedProposal(layout));
+    EXPECT_TRUE(m_db.prompter().shown().empty());
+}
+
+using Step = DeskStep;
+INSTANTIATE_TEST_SUITE_P(
+    Sequences, OneDesk,
+    ::testing::Combine(
+        ::testing::Values(
+            DeskSequence{"BarcodedSaves", "2", {{Step::Save, "FY26001"}, {Step::Save, "FY26002"}}, "FY26003"},
+            DeskSequence{"UnbarcodedSaveThenThreeBarcoded",
+                         "2",
+                         {{Step::SaveUnbarcoded, "FY26001"},
+                          {Step::Save, "FY26001"},
+                          {Step::Save, "FY26002"},
+                          {Step::Save, "FY26003"}},
+                         "FY26004"},
+            DeskSequence{"ProposedAgainUntilSaved",
+                         "2",
+                         {{Step::ProposeOnly, "FY26001"}, {Step::ProposeOnly, "FY26001"}, {Step::Save, "FY26001"}},
+                         "FY26002"},
+            DeskSequence{"DeletedBarcodedRow", "2", {{Step::Save, "FY26001"}, {Step::DeleteLast, nullptr}}, "FY26001"},
+            DeskSequence{"DeletedEarlierRowRightAfterASave",
+                         "2",
+                         {{Step::Save, "FY26001"}, {Step::Save, "FY26002"}, {Step::DeleteFirst, nullptr}},
+                         "FY26002"},
+            DeskSequence{
+                "BarcodeOfAnotherYear", "2", {{Step::SaveOtherYear, "FY26001"}, {Step::Save, "FY26001"}}, "FY26002"},
+            DeskSequence{"YearDigitsZeroCountsEveryYear",
+                         "0",
+                         {{Step::SaveOtherYear, "FY001"}, {Step::SaveUnbarcoded, "FY002"}, {Step::Save, "FY002"}},
+                         "FY003"}),
+        ::testing::Values(Backend::Sqlite, Backend::Postgres)),
+    [](const auto& paramInfo) {
+        return std::string(std::get<0>(paramInfo.param).name) + "_" + backendName(std::get<1>(paramInfo.param));
+    });
 
 TEST_P(NumberingOnDatabase, EmptyRegister)
 {
