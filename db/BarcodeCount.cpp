@@ -114,9 +114,12 @@ QStringList sqliteStatements()
 // The server: the same keys from a function, and the triggers work per
 // statement, so that a copy of many rows updates each key once. Keys are
 // changed in ascending order: every change of a barcoded row takes key 0
-// first, so that writers never wait for each other in a circle.
-QStringList serverStatements()
+// first, so that writers never wait for each other in a circle. The trigger
+// and the count run with their owner's rights (in `schema` only), so that a
+// desk user who may write the registers needs no right on 制码计数.
+QStringList serverStatements(const QString& schema)
 {
+    const QString definer = QStringLiteral("SECURITY DEFINER SET search_path = %1, pg_temp").arg(schema);
     const QString keys =
         QStringLiteral("CREATE OR REPLACE FUNCTION regdesk_code_keys(text, text) RETURNS SETOF integer LANGUAGE sql "
                        "IMMUTABLE PARALLEL SAFE AS $$ SELECT 0 WHERE $2 = '是' UNION SELECT substr($1, p, 4)::integer "
@@ -124,31 +127,41 @@ QStringList serverStatements()
                        "AND substr($1, p, 4) ~ '%2' $$")
             .arg(kCountedLength)
             .arg(QLatin1String(kServerYearPattern));
-    const QString apply = QStringLiteral(
-        "CREATE OR REPLACE FUNCTION regdesk_code_count() RETURNS trigger LANGUAGE plpgsql AS $$ "
-        "DECLARE k record; "
-        "BEGIN "
-        "IF TG_OP = 'TRUNCATE' THEN DELETE FROM 制码计数; RETURN NULL; END IF; "
-        "IF TG_OP = 'UPDATE' THEN "
-        "  FOR k IN SELECT y FROM regdesk_code_keys(OLD.制码时间, OLD.条码已打) AS y ORDER BY y LOOP "
-        "    UPDATE 制码计数 SET 数 = 数 - 1 WHERE 年 = k.y; END LOOP; "
-        "  FOR k IN SELECT y FROM regdesk_code_keys(NEW.制码时间, NEW.条码已打) AS y ORDER BY y LOOP "
-        "    INSERT INTO 制码计数 (年, 数) VALUES (k.y, 1) ON CONFLICT (年) DO UPDATE SET 数 = 制码计数.数 + 1; "
-        "  END LOOP; "
-        "  RETURN NULL; "
-        "END IF; "
-        "IF TG_OP = 'INSERT' THEN "
-        "  FOR k IN SELECT y, count(*) AS n FROM 新行, regdesk_code_keys(新行.制码时间, 新行.条码已打) AS y "
-        "           GROUP BY y ORDER BY y LOOP "
-        "    INSERT INTO 制码计数 (年, 数) VALUES (k.y, k.n) ON CONFLICT (年) DO UPDATE SET 数 = 制码计数.数 + k.n; "
-        "  END LOOP; "
-        "ELSE "
-        "  FOR k IN SELECT y, count(*) AS n FROM 旧行, regdesk_code_keys(旧行.制码时间, 旧行.条码已打) AS y "
-        "           GROUP BY y ORDER BY y LOOP "
-        "    UPDATE 制码计数 SET 数 = 数 - k.n WHERE 年 = k.y; END LOOP; "
-        "END IF; "
-        "RETURN NULL; "
-        "END $$");
+    const QString apply =
+        QStringLiteral(
+            "CREATE OR REPLACE FUNCTION regdesk_code_count() RETURNS trigger LANGUAGE plpgsql %1 AS $$ "
+            "DECLARE k record; "
+            "BEGIN "
+            "IF TG_OP = 'TRUNCATE' THEN DELETE FROM 制码计数; RETURN NULL; END IF; "
+            "IF TG_OP = 'UPDATE' THEN "
+            "  FOR k IN SELECT y FROM regdesk_code_keys(OLD.制码时间, OLD.条码已打) AS y ORDER BY y LOOP "
+            "    UPDATE 制码计数 SET 数 = 数 - 1 WHERE 年 = k.y; END LOOP; "
+            "  FOR k IN SELECT y FROM regdesk_code_keys(NEW.制码时间, NEW.条码已打) AS y ORDER BY y LOOP "
+            "    INSERT INTO 制码计数 (年, 数) VALUES (k.y, 1) ON CONFLICT (年) DO UPDATE SET 数 = 制码计数.数 + 1; "
+            "  END LOOP; "
+            "  RETURN NULL; "
+            "END IF; "
+            "IF TG_OP = 'INSERT' THEN "
+            "  FOR k IN SELECT y, count(*) AS n FROM 新行, regdesk_code_keys(新行.制码时间, 新行.条码已打) AS y "
+            "           GROUP BY y ORDER BY y LOOP "
+            "    INSERT INTO 制码计数 (年, 数) VALUES (k.y, k.n) ON CONFLICT (年) DO UPDATE SET 数 = 制码计数.数 + "
+            "k.n; "
+            "  END LOOP; "
+            "ELSE "
+            "  FOR k IN SELECT y, count(*) AS n FROM 旧行, regdesk_code_keys(旧行.制码时间, 旧行.条码已打) AS y "
+            "           GROUP BY y ORDER BY y LOOP "
+            "    UPDATE 制码计数 SET 数 = 数 - k.n WHERE 年 = k.y; END LOOP; "
+            "END IF; "
+            "RETURN NULL; "
+            "END $$")
+            .arg(definer);
+    // The count of a year, or of all years (NULL); long texts are in the counter only under 0.
+    const QString barcodes =
+        QStringLiteral("CREATE OR REPLACE FUNCTION regdesk_code_barcodes(integer) RETURNS bigint LANGUAGE sql STABLE "
+                       "%1 AS $$ SELECT coalesce((SELECT 数 FROM 制码计数 WHERE 年 = coalesce($1, 0)), 0) + "
+                       "CASE WHEN $1 IS NULL THEN 0 ELSE (SELECT count(*) FROM 发文登记表 WHERE 条码已打 = '是' AND "
+                       "%2 AND 制码时间 LIKE '%' || $1 || '%') END $$")
+            .arg(definer, longCondition(true));
     QStringList statements = {keys, apply};
     for (const QString& trigger : triggers(true))
         statements << QStringLiteral("DROP TRIGGER IF EXISTS %1 ON 发文登记表").arg(trigger);
@@ -156,6 +169,7 @@ QStringList serverStatements()
                << QStringLiteral("DROP INDEX IF EXISTS %1").arg(QString::fromUtf8(kLongIndexName))
                << QStringLiteral("CREATE TABLE %1 (年 integer PRIMARY KEY, 数 bigint NOT NULL)")
                       .arg(QString::fromUtf8(kTableName))
+               << barcodes // its body is checked against the table when made
                // On the row id, not the text: a long text would not fit a B-tree entry.
                << QStringLiteral("CREATE INDEX %1 ON 发文登记表 (rowid) WHERE 条码已打 = '是' AND %2")
                       .arg(QString::fromUtf8(kLongIndexName), longCondition(true))
@@ -204,6 +218,7 @@ bool isInstalled(const QSqlDatabase& database)
     QSqlQuery query(database);
     // Disabled triggers (ALTER TABLE ... DISABLE TRIGGER) leave the counter behind.
     query.prepare(server ? QStringLiteral("SELECT to_regclass(?) IS NOT NULL AND to_regclass(?) IS NOT NULL AND "
+                                          "to_regprocedure('regdesk_code_barcodes(integer)') IS NOT NULL AND "
                                           "(SELECT count(*) FROM pg_trigger WHERE tgrelid = to_regclass('发文登记表') "
                                           "AND tgenabled <> 'D' AND tgname IN (%1)) = %2")
                                .arg(marks)
@@ -223,7 +238,13 @@ bool isInstalled(const QSqlDatabase& database)
 QString installInTransaction(const QSqlDatabase& database)
 {
     QSqlQuery query(database);
-    for (const QString& statement : isServer(database) ? serverStatements() : sqliteStatements()) {
+    QString schema;
+    if (isServer(database)) {
+        if (!query.exec(QStringLiteral("SELECT quote_ident(current_schema())")) || !query.next())
+            return describe(query.lastError());
+        schema = query.value(0).toString();
+    }
+    for (const QString& statement : isServer(database) ? serverStatements(schema) : sqliteStatements()) {
         if (!query.exec(statement))
             return describe(query.lastError());
     }
@@ -254,13 +275,16 @@ Result count(const QSqlDatabase& database, std::optional<int> year)
 {
     Result result;
     QSqlQuery query(database);
-    if ((!year || (*year >= 1000 && *year <= 9999)) && isInstalled(database)) {
+    if ((!year || (*year >= 1000 && *year <= 9999)) && isInstalled(database) && isServer(database)) {
+        query.prepare(QStringLiteral("SELECT regdesk_code_barcodes(%1)")
+                          .arg(year ? QString::number(*year) : QStringLiteral("NULL")));
+    } else if ((!year || (*year >= 1000 && *year <= 9999)) && isInstalled(database)) {
         const QString counted =
             QStringLiteral("coalesce((SELECT 数 FROM %1 WHERE 年 = %2), 0)").arg(counterTable()).arg(year.value_or(0));
         // Long texts are in the counter only under 0 (all barcoded rows).
         query.prepare(year ? QStringLiteral("SELECT %1 + (SELECT count(*) FROM 发文登记表 WHERE 条码已打 = '是' AND "
                                             "%2 AND 制码时间 LIKE '%%3%')")
-                                 .arg(counted, longCondition(isServer(database)))
+                                 .arg(counted, longCondition(false))
                                  .arg(*year)
                            : QStringLiteral("SELECT %1").arg(counted));
     } else {

@@ -1,4 +1,5 @@
 #include "FakeRegisters.h"
+#include "PostgresServer.h"
 #include "TestDatabase.h"
 #include "TestRecords.h"
 #include "app/SettingsFile.h"
@@ -386,6 +387,39 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& paramInfo) {
         return std::string(std::get<0>(paramInfo.param).name) + "_" + backendName(std::get<1>(paramInfo.param));
     });
+
+// On the server the count and its triggers run with their owner's rights: a
+// desk user granted only the registers and the claims numbers and saves.
+TEST(NumberingOnServer, ADeskUserWithoutRightsOnTheCounterNumbersAndSaves)
+{
+    TestDatabase db(Backend::Postgres);
+    ASSERT_TRUE(db.isOpen());
+    for (const char* statement : {"DROP ROLE IF EXISTS 登记员", "CREATE ROLE 登记员 LOGIN",
+                                  "GRANT SELECT, INSERT, UPDATE, DELETE ON 发文登记表, 收文登记表, 人员信息表, "
+                                  "号码占用表 TO 登记员",
+                                  "GRANT USAGE ON SEQUENCE 号码占用表_会话 TO 登记员"})
+        ASSERT_TRUE(TestDatabase::run(utf8ToGbk(statement))) << statement;
+    db.folder().writeSettings(
+        PostgresServer::instance().settingsSection(db.database().connection()->databasePath(), "登记员"));
+    FakePrompter prompter;
+    {
+        AdoDatabase desk(prompter);
+        ASSERT_TRUE(desk.openConnection(AdoDatabase::connectionStringFor(db.folder().gbkPath())));
+        AdoDatabase::setActiveConnection(desk.connection());
+        const CodeNumberLayout layout{"FY", 2, "2", "3"};
+        SqlOutgoingRegister register_;
+        SqlRegisterStore store;
+        const NumberingProposal first = propose(kPrefix, kPrefixes, 2026, layout, register_);
+        EXPECT_EQ(first.codeNumber, "FY26001");
+        DocumentRecord row = registerRow(*nextNumber(first.lastNumber), "题"_gbk);
+        row[DocumentRecord::CodeNumber] = first.codeNumber;
+        EXPECT_TRUE(store.insert(RegisterStatements::outgoingTable(), row, true, false));
+        EXPECT_EQ(propose(kPrefix, kPrefixes, 2026, layout, register_).codeNumber, "FY26002");
+    }
+    AdoDatabase::setActiveConnection(db.database().connection());
+    EXPECT_TRUE(prompter.texts().empty()) << prompter.texts().value(0).toStdString();
+    EXPECT_EQ(db.value(QStringLiteral("SELECT 数 FROM 制码计数 WHERE 年 = 2026")), QStringLiteral("1"));
+}
 
 TEST_P(NumberingOnDatabase, EmptyRegister)
 {
