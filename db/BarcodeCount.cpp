@@ -91,14 +91,16 @@ QStringList sqliteStatements()
         << QStringLiteral("CREATE TRIGGER %1 AFTER DELETE ON 发文登记表 BEGIN %2 END").arg(triggers(false)[1], remove)
         << QStringLiteral("CREATE TRIGGER %1 AFTER UPDATE OF 制码时间, 条码已打 ON 发文登记表 BEGIN %2 %3 END")
                .arg(triggers(false)[2], remove, add)
-        // Filled from the register: each row's keys once, then counted.
+        // Filled from the register: the keys of each distinct text once (a
+        // register holds few: dates), weighed by its rows.
         << QStringLiteral("INSERT INTO %1 (年, 数) SELECT 0, count(*) FROM 发文登记表 WHERE 条码已打 = '是'")
                .arg(QString::fromUtf8(kTableName))
-        << QStringLiteral("INSERT INTO %1 (年, 数) SELECT 年, count(*) FROM (SELECT DISTINCT a.rowid, "
-                          "CAST(substr(a.制码时间, p.column1, 4) AS INTEGER) AS 年 FROM 发文登记表 AS a, "
-                          "(VALUES %2) AS p WHERE a.条码已打 = '是' AND typeof(a.制码时间) = 'text' "
-                          "AND length(a.制码时间) <= %3 AND p.column1 <= length(a.制码时间) - 3 "
-                          "AND substr(a.制码时间, p.column1, 4) GLOB '%4') GROUP BY 年")
+        << QStringLiteral(
+               "INSERT INTO %1 (年, 数) SELECT 年, sum(n) FROM (SELECT DISTINCT t.v, t.n, "
+               "CAST(substr(t.v, p.column1, 4) AS INTEGER) AS 年 FROM (SELECT 制码时间 AS v, count(*) AS n "
+               "FROM 发文登记表 WHERE 条码已打 = '是' AND typeof(制码时间) = 'text' AND length(制码时间) <= %3 "
+               "GROUP BY 制码时间 COLLATE BINARY) AS t, (VALUES %2) AS p WHERE p.column1 <= length(t.v) - 3 "
+               "AND substr(t.v, p.column1, 4) GLOB '%4') GROUP BY 年")
                .arg(QString::fromUtf8(kTableName),
                     [] {
                         QStringList positions;
@@ -188,8 +190,10 @@ QStringList serverStatements(const QString& schema)
                << QStringLiteral("CREATE TRIGGER %1 AFTER TRUNCATE ON 发文登记表 "
                                  "FOR EACH STATEMENT EXECUTE FUNCTION regdesk_code_count()")
                       .arg(triggers(true)[3])
-               << QStringLiteral("INSERT INTO %1 (年, 数) SELECT y, count(*) FROM 发文登记表 AS a, "
-                                 "regdesk_code_keys(a.制码时间, a.条码已打) AS y GROUP BY y")
+               << QStringLiteral(
+                      "INSERT INTO %1 (年, 数) SELECT y, sum(g.n) FROM (SELECT 制码时间 AS v, 条码已打 AS b, "
+                      "count(*) AS n FROM 发文登记表 GROUP BY 1, 2) AS g, regdesk_code_keys(g.v, g.b) AS y "
+                      "GROUP BY y")
                       .arg(QString::fromUtf8(kTableName));
     return statements;
 }

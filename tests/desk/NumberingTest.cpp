@@ -421,6 +421,17 @@ TEST(NumberingOnServer, ADeskUserWithoutRightsOnTheCounterNumbersAndSaves)
     EXPECT_EQ(db.value(QStringLiteral("SELECT 数 FROM 制码计数 WHERE 年 = 2026")), QStringLiteral("1"));
 }
 
+// The count comes from the register's counter, not from reading the register.
+TEST_P(NumberingOnDatabase, CountsBarcodesFromTheCounter)
+{
+    ASSERT_TRUE(m_db.insertOutgoing(outgoingRow("法〔2026〕1号"_gbk, "甲"_gbk)));
+    SqlOutgoingRegister register_;
+    EXPECT_EQ(register_.countBarcoded(2026), 1);
+    ASSERT_TRUE(m_db.execute(QStringLiteral("UPDATE 制码计数 SET 数 = 41 WHERE 年 = 2026")));
+    EXPECT_EQ(register_.countBarcoded(2026), 41);
+    EXPECT_EQ(register_.countBarcoded(999), 0); // no four-digit year: the statement
+}
+
 TEST_P(NumberingOnDatabase, EmptyRegister)
 {
     SqlOutgoingRegister register_;
