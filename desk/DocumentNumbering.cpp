@@ -134,8 +134,9 @@ NumberingProposal propose(const GbkString& prefix, const std::vector<GbkString>&
         // Numbers after the last registered one may be held by other desks:
         // this desk gets the first free one, shown as following the one before.
         int next = last + 1;
-        for (int tries = 1; tries < kMaxReservations && !register_.reserve({NumberReservation::Kind::Document, prefix,
-                                                                            next, documentNumber(prefix, next)});
+        for (int tries = 1;
+             tries < kMaxReservations &&
+             !register_.reserve({NumberReservation::Kind::Document, prefix, next, documentNumber(prefix, next), {}});
              ++tries)
             ++next;
         proposal.lastNumber = documentNumber(prefix, next - 1);
@@ -148,11 +149,11 @@ NumberingProposal propose(const GbkString& prefix, const std::vector<GbkString>&
             proposal.codeNumber = parts.head;
             return;
         }
-        register_.codesCounted(parts.head, barcodes);
+        register_.codesCounted(countedYear, barcodes);
         int serial = barcodes + 1;
         const auto code = [&] { return parts.head + formatInt(parts.serialFormat, serial); };
-        for (int tries = 1; tries < kMaxReservations &&
-                            !register_.reserve({NumberReservation::Kind::Code, parts.head, serial, code()});
+        for (int tries = 1; tries < kMaxReservations && !register_.reserve({NumberReservation::Kind::Code, parts.head,
+                                                                            serial, code(), countedYear});
              ++tries)
             ++serial;
         proposal.codeNumber = code();

@@ -23,6 +23,9 @@ struct NumberReservation
     GbkString series; // the prefix, or the code number's head
     int serial = 0;
     GbkString number; // the whole number proposed
+    // A code number: the year whose count of barcodes its serial follows
+    // (nullopt: all years).
+    std::optional<int> countedYear;
 };
 
 // What numbering needs to know of the outgoing register.
@@ -39,8 +42,8 @@ public:
     // Holds `reservation` for this desk; false when another desk holds the
     // number, which is then not to be proposed.
     virtual bool reserve(const NumberReservation&) { return true; }
-    // The register now counts the barcodes of code-number `series` up to `serial`.
-    virtual void codesCounted(const GbkString& /*series*/, int /*serial*/) {}
+    // The register counts `barcodes` barcodes of `year` (all years when nullopt).
+    virtual void codesCounted(std::optional<int> /*year*/, int /*barcodes*/) {}
 
     // 发文号 of every row whose number mentions the year, trimmed. A view may
     // leave out numbers that do not begin with `prefix` once trimmed, since

@@ -2,10 +2,16 @@
 
 #include "db/AdoDatabase.h"
 #include "db/AdoRecordset.h"
+#include "db/BarcodeCount.h"
 #include "db/NumberClaims.h"
 #include "db/RegisterStatements.h"
 #include "platform/GbkQt.h"
+#include "platform/Prompter.h"
 #include "platform/Text.h"
+
+#include <QSqlDatabase>
+#include <algorithm>
+#include <limits>
 
 namespace regdesk {
 namespace {
@@ -72,13 +78,16 @@ std::optional<GbkString> SqlOutgoingRegister::titleOf(const GbkString& number)
 
 int SqlOutgoingRegister::countBarcoded(std::optional<int> year)
 {
-    const GbkString sql =
-        year ? RegisterStatements::selectCodeTimesOfYear(*year) : RegisterStatements::selectCodeTimes();
-    AdoRecordset count;
-    if (!count.openQuery(RegisterStatements::countRowsOf(sql)) || count.recordCount() <= 0)
+    // The register's counter when it has one, the statement otherwise.
+    const std::shared_ptr<DbConnection>& connection = AdoDatabase::activeConnection();
+    if (!connection)
         return 0;
-    count.moveFirst();
-    return parseLeadingInteger(count.fieldText(0));
+    const BarcodeCount::Result count = BarcodeCount::count(QSqlDatabase::database(connection->name(), false), year);
+    if (!count.failure.isEmpty()) {
+        connection->prompter().ask(nullptr, Prompter::Message{count.failure, QString()});
+        return 0;
+    }
+    return static_cast<int>(std::min<qint64>(count.rows, std::numeric_limits<int>::max() - 1));
 }
 
 SqlOutgoingRegister::~SqlOutgoingRegister()
@@ -105,15 +114,17 @@ void SqlOutgoingRegister::asOneProposal(const std::function<void()>& proposal)
 
 bool SqlOutgoingRegister::reserve(const NumberReservation& reservation)
 {
-    const char* kind = reservation.kind == NumberReservation::Kind::Document ? NumberClaims::kDocumentNumber
-                                                                             : NumberClaims::kCodeNumber;
-    return NumberClaims(m_proposing).claim(kind, reservation.number, reservation.series, reservation.serial) !=
-           NumberClaims::Outcome::HeldByOtherDesk;
+    const bool document = reservation.kind == NumberReservation::Kind::Document;
+    // Code numbers are claimed in the series of the count they follow.
+    return NumberClaims(m_proposing)
+               .claim(document ? NumberClaims::kDocumentNumber : NumberClaims::kCodeNumber, reservation.number,
+                      document ? reservation.series : NumberClaims::codeSeries(reservation.countedYear),
+                      reservation.serial) != NumberClaims::Outcome::HeldByOtherDesk;
 }
 
-void SqlOutgoingRegister::codesCounted(const GbkString& series, int serial)
+void SqlOutgoingRegister::codesCounted(std::optional<int> year, int barcodes)
 {
-    NumberClaims(m_proposing).forgetCountedCodes(series, serial);
+    NumberClaims(m_proposing).forgetNeedlessCodes(NumberClaims::codeSeries(year), barcodes);
 }
 
 } // namespace regdesk

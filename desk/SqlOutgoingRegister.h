@@ -28,7 +28,7 @@ public:
 
     void asOneProposal(const std::function<void()>& proposal) override;
     bool reserve(const NumberReservation& reservation) override;
-    void codesCounted(const GbkString& series, int serial) override;
+    void codesCounted(std::optional<int> year, int barcodes) override;
 
 private:
     // The connection of the proposal under way.
