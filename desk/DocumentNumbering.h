@@ -49,6 +49,19 @@ public:
     // leave out numbers that do not begin with `prefix` once trimmed, since
     // they cannot count for it.
     virtual std::vector<GbkString> numbersOfYear(int year, const GbkString& prefix) = 0;
+    // The same numbers, each with a bound its serial cannot exceed where the
+    // register can tell one, handed to `visit` highest bound first (numbers
+    // without a bound before all others) until `visit` returns false. On a
+    // large register the last serial is then found from the first few rows.
+    virtual void
+    visitNumbersOfYear(int year, const GbkString& prefix,
+                       const std::function<bool(const GbkString& number, std::optional<long long> serialBound)>& visit)
+    {
+        for (const GbkString& number : numbersOfYear(year, prefix)) {
+            if (!visit(number, std::nullopt))
+                return;
+        }
+    }
     // 标题 of the row with this 发文号; nullopt when there is none.
     virtual std::optional<GbkString> titleOf(const GbkString& number) = 0;
     // Rows whose barcode was made, of the year (or of all years); 0 when the count fails.

@@ -5,11 +5,13 @@
 #include "db/BarcodeCount.h"
 #include "db/NumberClaims.h"
 #include "db/RegisterStatements.h"
+#include "db/SqlDialect.h"
 #include "platform/GbkQt.h"
 #include "platform/Prompter.h"
 #include "platform/Text.h"
 
 #include <QSqlDatabase>
+#include <QSqlQuery>
 #include <algorithm>
 #include <limits>
 
@@ -65,6 +67,51 @@ std::vector<GbkString> SqlOutgoingRegister::numbersOfYear(int year, const GbkStr
             numbers.push_back(GbkString(trimBlanks(converter.toGbk(number))));
     });
     return numbers;
+}
+
+void SqlOutgoingRegister::visitNumbersOfYear(
+    int year, const GbkString& prefix,
+    const std::function<bool(const GbkString& number, std::optional<long long> serialBound)>& visit)
+{
+    const std::shared_ptr<DbConnection>& connection = AdoDatabase::activeConnection();
+    if (!connection)
+        return;
+    const QSqlDatabase database = QSqlDatabase::database(connection->name(), false);
+    const NumberConverter converter(prefix);
+    const GbkString sql = RegisterStatements::selectNumbersOfYearHeadedBy(year, prefix);
+    const QString select = SqlDialect::translate(sql, SqlDialect::kindOf(database));
+    // The leading digits after the prefix, read from the stored text: never less
+    // than the serial the desk reads from the trimmed number (whose serial is a
+    // part of them). A number with leading blanks has none.
+    const bool server = SqlDialect::kindOf(database) == SqlDialect::Kind::Postgres;
+    const QString digits =
+        server ? QStringLiteral("COALESCE(CAST(substring(substr(发文号, %1) FROM '^[0-9]+') AS numeric), 0)")
+               : QStringLiteral("CAST(substr(发文号, %1) AS INTEGER)");
+    QSqlQuery query(database);
+    query.setForwardOnly(true);
+    const QString bounded =
+        QStringLiteral("SELECT 发文号, 上限 FROM (SELECT 发文号, CASE WHEN 发文号 < '!' THEN NULL ELSE %1 END AS 上限 "
+                       "FROM (%2) DERIVEDTBL) BOUNDED ORDER BY 上限 IS NOT NULL, 上限 DESC")
+            .arg(digits.arg(converter.prefix().size() + 1), select);
+    if (!query.exec(bounded)) {
+        // The plain reading gives the same answer, only slower.
+        OutgoingRegisterView::visitNumbersOfYear(year, prefix, visit);
+        return;
+    }
+    while (query.next()) {
+        const QString number = query.value(0).toString();
+        if (!number.contains(converter.prefix()))
+            continue; // cannot be headed by the prefix once trimmed
+        std::optional<long long> serialBound;
+        if (const QVariant bound = query.value(1); !bound.isNull()) {
+            bool fits = false;
+            serialBound = bound.toLongLong(&fits);
+            if (!fits) // more digits than any serial holds
+                serialBound = std::numeric_limits<long long>::max();
+        }
+        if (!visit(GbkString(trimBlanks(converter.toGbk(number))), serialBound))
+            return;
+    }
 }
 
 std::optional<GbkString> SqlOutgoingRegister::titleOf(const GbkString& number)

@@ -23,6 +23,9 @@ public:
     SqlOutgoingRegister& operator=(const SqlOutgoingRegister&) = delete;
 
     std::vector<GbkString> numbersOfYear(int year, const GbkString& prefix) override;
+    void visitNumbersOfYear(
+        int year, const GbkString& prefix,
+        const std::function<bool(const GbkString& number, std::optional<long long> serialBound)>& visit) override;
     std::optional<GbkString> titleOf(const GbkString& number) override;
     int countBarcoded(std::optional<int> year) override;
 

@@ -258,6 +258,34 @@ TEST_P(NumberingOnDatabase, NumbersReadAsTheRecordsetReadsThem)
     EXPECT_EQ(lastSerial(kPrefix, kPrefixes, numbers), 5);
 }
 
+// The last serial is found from the highest bound down; on every kind of
+// number it must be the serial the whole reading gives. Each set is added to
+// the register in turn, so the highest serial moves between shapes.
+TEST_P(NumberingOnDatabase, TheBoundedReadingFindsTheSameLastSerial)
+{
+    const GbkString table = RegisterStatements::outgoingTable();
+    const std::vector<std::vector<GbkString>> sets = {
+        {"法〔2026〕3号"_gbk, "法〔2026〕12号"_gbk},
+        {"法〔2026〕1234"_gbk},                            // no 号: the last two bytes are cut, serial 12
+        {"法〔2026〕 99号"_gbk, "法〔2026〕+98号"_gbk},    // no digit right after the head: serial 0
+        {"  法〔2026〕40号"_gbk, "\t法〔2026〕41号 "_gbk}, // leading blanks, read trimmed
+        {"法〔2026〕15-2号"_gbk, "法〔2026〕５０号"_gbk},  // full-width digits are no digits
+        {"法〔2026〕99999999999999999999999号"_gbk},       // more digits than an int holds
+        {"FA〔2026〕77号"_gbk, "法〔2026〕88"_gbk},        // another prefix; digits into the end
+    };
+    SqlOutgoingRegister register_;
+    for (const std::vector<GbkString>& set : sets) {
+        for (const GbkString& number : set)
+            ASSERT_TRUE(run(RegisterStatements::insertOutgoing(table, outgoingRow(number, "题"_gbk))));
+        const int expected = lastSerial(kPrefix, kPrefixes, register_.numbersOfYear(2026, kPrefix));
+        const NumberingProposal proposal =
+            propose(kPrefix, kPrefixes, 2026, CodeNumberLayout{"FY", 2, "2", "3"}, register_);
+        EXPECT_EQ(proposal.lastNumber, kPrefix + std::to_string(expected) + "号"_gbk) << gbkToUtf8(set.front());
+    }
+    EXPECT_EQ(lastSerial(kPrefix, kPrefixes, register_.numbersOfYear(2026, kPrefix)), 2147483647);
+    EXPECT_TRUE(m_db.prompter().shown().empty());
+}
+
 TEST(NumberingOnSqlite, ReadsAPrefixsNumbersThroughTheIndex)
 {
     TestDatabase db;
