@@ -36,8 +36,10 @@ echo "== lintian"
 lintian --fail-on error --info "$build"/deb/*.deb | tee "$work/lintian.log" || fail "lintian reports errors"
 
 echo "== contents"
-dpkg-deb -c "$regdesk_deb" "$build/deb/liblattix1_${version}_amd64.deb" "$build/deb/liblattix-dev_${version}_amd64.deb" \
-    | awk '{print $6 ($7 ? " " $7 " " $8 : "")}' | tee "$work/contents"
+for deb in "$build"/deb/*.deb; do
+    echo "-- $(basename "$deb")"
+    dpkg-deb -c "$deb" | awk '{print $6 ($7 ? " " $7 " " $8 : "")}'
+done | tee "$work/contents"
 for path in ./usr/bin/regdesk ./usr/bin/regdesk-admin ./usr/lib/regdesk/regdesk ./usr/lib/regdesk/regdesk-admin \
     ./usr/lib/regdesk/regdesk-open ./usr/lib/regdesk/pdf417 ./usr/lib/regdesk/liblattix.so.1 \
     ./usr/share/regdesk/document.sample.ini ./usr/share/regdesk/收文清单.xlt ./usr/share/applications/regdesk.desktop \
