@@ -3,6 +3,7 @@
 #include "app/SettingsFile.h"
 #include "barcode/BarcodePayload.h"
 #include "barcode/EmfPicture.h"
+#include "platform/DiagnosticsLog.h"
 #include "platform/FileSystem.h"
 #include "platform/ProcessLauncher.h"
 #include "platform/ProcessList.h"
@@ -86,9 +87,13 @@ GbkString EncoderHandoff::encoderName()
 }
 
 EncoderHandoff::EncoderHandoff(GbkString programDirectory, ProcessLauncher& launcher, const ProcessList& processes,
-                               const Clock& clock)
-    : m_programDirectory(std::move(programDirectory)), m_launcher(launcher), m_processes(processes), m_clock(clock)
-{}
+                               const Clock& clock, GbkString encoderFolder)
+    : m_programDirectory(std::move(programDirectory)), m_encoderFolder(std::move(encoderFolder)), m_launcher(launcher),
+      m_processes(processes), m_clock(clock)
+{
+    if (m_encoderFolder.empty())
+        m_encoderFolder = m_programDirectory;
+}
 
 EncoderHandoff::~EncoderHandoff() = default;
 
@@ -112,7 +117,10 @@ std::optional<DeskNotice> EncoderHandoff::start(const GbkString& payload, const 
 {
     m_endSeen.reset();
     m_process.reset();
-    const auto failure = [](const GbkString& name, int error) {
+    const auto failure = [this](const GbkString& name, int error) {
+        DiagnosticsLog::forDesk(m_programDirectory, "regdesk")
+            .write(LogPriority::Error,
+                   "barcode hand-off not started: " + gbkToUtf8(name) + ": " + std::strerror(error));
         return DeskNotice{"条码生成失败"_gbk + "\r\n" + name + ": " + utf8ToGbk(std::strerror(error)), {}};
     };
     // Pictures of an earlier run must not be taken for this one's.
@@ -128,7 +136,7 @@ std::optional<DeskNotice> EncoderHandoff::start(const GbkString& payload, const 
         if (const int error = replaceFile(joinPath(m_programDirectory, name), text); error != 0)
             return failure(name, error);
     }
-    m_process = m_launcher.start(joinPath(m_programDirectory, encoderName()), {m_programDirectory}, m_programDirectory);
+    m_process = m_launcher.start(joinPath(m_encoderFolder, encoderName()), {m_programDirectory}, m_programDirectory);
     return std::nullopt;
 }
 
@@ -164,6 +172,9 @@ EncoderHandoff::Poll EncoderHandoff::poll()
         if (!reason.empty())
             text += "\r\n" + utf8ToGbk(reason);
         result.state = State::Failed;
+        DiagnosticsLog::forDesk(m_programDirectory, "regdesk")
+            .write(LogPriority::Error, "barcode hand-off failed: the encoder ended without its files: " +
+                                           (reason.empty() ? std::string("no reason given") : reason));
         result.notice = DeskNotice{text, {}};
         m_process.reset();
     }

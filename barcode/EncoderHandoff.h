@@ -35,8 +35,10 @@ public:
     static const std::vector<GbkString>& exchangeFiles();
     static GbkString encoderName(); // "pdf417"
 
+    // The encoder is started from `encoderFolder` (empty: the program
+    // directory); its exchange files are always in the program directory.
     EncoderHandoff(GbkString programDirectory, ProcessLauncher& launcher, const ProcessList& processes,
-                   const Clock& clock);
+                   const Clock& clock, GbkString encoderFolder = {});
     ~EncoderHandoff();
     EncoderHandoff(const EncoderHandoff&) = delete;
     EncoderHandoff& operator=(const EncoderHandoff&) = delete;
@@ -90,6 +92,7 @@ public:
 
 private:
     GbkString m_programDirectory;
+    GbkString m_encoderFolder;
     ProcessLauncher& m_launcher;
     const ProcessList& m_processes;
     const Clock& m_clock;

@@ -220,6 +220,7 @@ bool AdoDatabase::openConnection(const GbkString& connectionString)
     else
         failure =
             QStringLiteral("document.ini 的 [数据库] 中的类型“%1”不是 PostgreSQL 或 SQLite。").arg(toQString(provider));
+    m_lastFailure = failure;
     if (!failure.isEmpty()) {
         QSqlDatabase::removeDatabase(name);
         m_prompter.ask(nullptr,

@@ -27,7 +27,7 @@ OutgoingRegistration::OutgoingRegistration(RegistrationView& view, Prompter& pro
                                            RegistrationSaver& saver, ProcessLauncher& launcher,
                                            const ProcessList& processes, const Clock& clock, DesktopOpener& opener)
     : m_view(view), m_prompter(prompter), m_register(register_), m_saver(saver), m_opener(opener),
-      m_handoff(AppPaths::programDirectory(), launcher, processes, clock)
+      m_handoff(AppPaths::programDirectory(), launcher, processes, clock, AppPaths::programsFolder())
 {
     const RegistrationEvents& events = view.events();
     connect(&events, &RegistrationEvents::numberDropDownClosed, this, &OutgoingRegistration::chooseNumberPrefix);

@@ -75,6 +75,17 @@ TEST_F(EncoderHandoffTest, StartWritesTheExchangeFilesAndStartsTheEncoder)
     EXPECT_TRUE(m_handoff.isWaiting());
 }
 
+TEST_F(EncoderHandoffTest, InstalledEncoderIsStartedFromItsFolderOnTheDeskFolderFiles)
+{
+    EncoderHandoff installed(m_dir, m_launcher, m_processes, m_clock, "/usr/lib/regdesk");
+    installed.start("GB0626-2005^^|", settings());
+    ASSERT_EQ(m_launcher.starts().size(), 1u);
+    EXPECT_EQ(m_launcher.starts()[0].program, "/usr/lib/regdesk/pdf417");
+    EXPECT_EQ(m_launcher.starts()[0].arguments, std::vector<GbkString>{m_dir});
+    EXPECT_EQ(m_launcher.starts()[0].workingDirectory, m_dir);
+    EXPECT_EQ(readWholeFile(file("TxtTemp.txt")), "GB0626-2005^^|\r\n");
+}
+
 TEST_F(EncoderHandoffTest, WithoutPdfListTheSettingsCopyIsTheHeaderAlone)
 {
     m_folder.writeSettings("[发文设置]\n");
