@@ -3,6 +3,7 @@
 #include "FakeClock.h"
 #include "FakeProcessLauncher.h"
 #include "FakeProcessList.h"
+#include "SymbolPictures.h"
 #include "TempDeskFolder.h"
 #include "app/SettingsFile.h"
 #include "platform/FileSystem.h"
@@ -15,16 +16,6 @@ namespace regdesk::test {
 namespace {
 
 using namespace std::chrono_literals;
-
-// A bitmap as small as the encoder could write: 1 x 1 pixel, 1 bit.
-std::string tinyBitmap()
-{
-    std::string bmp(66, '\0');
-    const unsigned char header[] = {'B', 'M', 66, 0, 0, 0, 0, 0, 0, 0, 62, 0, 0, 0, 40, 0, 0, 0, 1,
-                                    0,   0,   0,  1, 0, 0, 0, 1, 0, 1, 0,  0, 0, 0, 0,  4, 0, 0, 0};
-    std::copy(std::begin(header), std::end(header), bmp.begin());
-    return bmp;
-}
 
 class EncoderHandoffTest : public ::testing::Test
 {
@@ -46,7 +37,8 @@ protected:
 
     void writeEncoderOutputs()
     {
-        writeWholeFile(file("TempPdf.bmp"), tinyBitmap());
+        // A symbol of what was handed over, as the encoder draws it.
+        writeWholeFile(file("TempPdf.bmp"), symbolBitmap(readWholeFile(file("TxtTemp.txt")).value_or("")));
         writeWholeFile(file("TempPdf.emf"), "emf");
         writeWholeFile(file("TempPdf.wmf"), "wmf");
         writeWholeFile(file("TempCode.txt"), "codes");
