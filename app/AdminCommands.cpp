@@ -1,5 +1,6 @@
 #include "app/AdminCommands.h"
 
+#include "app/PictureVerify.h"
 #include "app/SettingsFile.h"
 #include "db/AdoDatabase.h"
 #include "db/DatabaseSettings.h"
@@ -32,7 +33,8 @@ namespace {
 constexpr const char* kUsage =
     "usage: regdesk-admin init DIR | regdesk-admin settings DIR | regdesk-admin initials TEXT "
     "| regdesk-admin import-people DIR FILE | regdesk-admin compact DIR "
-    "| regdesk-admin backup DIR | regdesk-admin copy [--append] DIR | regdesk-admin index DIR\n";
+    "| regdesk-admin backup DIR | regdesk-admin copy [--append] DIR | regdesk-admin index DIR "
+    "| regdesk-admin verify FILE... [--payload TEXTFILE]\n";
 
 // The keys the desk reads by name, section by section.
 const std::vector<std::pair<const char*, const char*>>& knownKeys()
@@ -46,6 +48,7 @@ const std::vector<std::pair<const char*, const char*>>& knownKeys()
         {"发文设置", "制码号固定位数"},
         {"发文设置", "制码号年度位数"},
         {"发文设置", "制码号流水位数"},
+        {"发文设置", "条码自检"},
         {"PDF", "Width"},
         {"PDF", "Height"},
         {"自定义排序", "密级优先"},
@@ -550,6 +553,8 @@ AdminResult runAdminCommand(const std::vector<std::string>& arguments)
         return backupCommand(arguments[1]);
     if (arguments.size() == 2 && arguments[0] == "index")
         return indexCommand(arguments[1]);
+    if (!arguments.empty() && arguments[0] == "verify")
+        return verifyCommand({arguments.begin() + 1, arguments.end()});
     if (arguments.size() == 2 && arguments[0] == "copy")
         return copyCommand(arguments[1], false);
     if (arguments.size() == 3 && arguments[0] == "copy" && arguments[1] == "--append")
