@@ -20,8 +20,10 @@ packages=(
     libfreexl-dev libreoffice-calc-nogui
     # fonts for the Chinese forms, and a virtual display for machines without one
     fonts-noto-cjk fontconfig xvfb xauth
-    # tests: GoogleTest, Google Benchmark, an independent PDF417 decoder and reference encoder
-    libgtest-dev libgmock-dev libbenchmark-dev libzxing-dev libpng-dev zint libzint-dev
+    # the barcode self-check: the PDF417 decoder (zxing-cpp) that reads every picture back
+    libzxing-dev
+    # tests: GoogleTest, Google Benchmark, a reference encoder
+    libgtest-dev libgmock-dev libbenchmark-dev libpng-dev zint libzint-dev
     # tests: rendering the barcode metafiles, pseudo-terminals, database inspection
     libreoffice-draw-nogui emf2svg librsvg2-bin socat sqlite3
     # tests: regenerating the pinyin table from Unicode's Unihan readings
