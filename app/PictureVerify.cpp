@@ -30,6 +30,8 @@ struct Decoded
 Decoded decodeFile(const std::string& bytes)
 {
     using MetafileReader::Format;
+    if (bytes.empty())
+        return {std::nullopt, "文件为空"};
     const std::optional<Format> format = MetafileReader::formatOf(bytes);
     MetafileReader::Picture picture;
     if (format == Format::EnhancedMetafile) {
@@ -61,7 +63,11 @@ Decoded decodeFile(const std::string& bytes)
 
 std::string describe(const std::string& decoded)
 {
-    std::string text = "  text: " + gbkToUtf8(decoded) + "\n";
+    // CR and LF shown as \r and \n: the payload ends in them, and the text stays one line.
+    std::string shown;
+    for (const char c : gbkToUtf8(decoded))
+        shown += c == '\r' ? std::string("\\r") : c == '\n' ? std::string("\\n") : std::string(1, c);
+    std::string text = "  text: " + shown + "\n";
     const ScanFields fields = splitScan(decoded);
     for (std::size_t i = 0; i < kFieldNames.size(); ++i)
         text += "  " + std::to_string(i + 1) + " " + kFieldNames[i] + ": " + gbkToUtf8(fields[i]) + "\n";

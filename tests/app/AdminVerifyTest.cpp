@@ -60,6 +60,8 @@ TEST_F(AdminVerify, EveryKindOfPictureDecodesToItsTextAndFields)
     EXPECT_EQ(result.exitCode, 0) << result.output << result.errors;
     for (const std::string& path : files)
         EXPECT_NE(result.output.find(path + ": matches the payload\n"), std::string::npos) << path << result.output;
+    EXPECT_NE(result.output.find("  text: GB0626-2005^FY260001^某某人民法院^"), std::string::npos) << result.output;
+    EXPECT_NE(result.output.find("^20260312^^|\\r\\n\n"), std::string::npos) << result.output;
     EXPECT_NE(result.output.find("  5 发文号: 法〔2026〕7号\n"), std::string::npos) << result.output;
     EXPECT_NE(result.output.find("  7 标题: 关于區的通知\n"), std::string::npos) << result.output;
     EXPECT_NE(result.output.find("  13 制码时间: 20260312\n"), std::string::npos) << result.output;
