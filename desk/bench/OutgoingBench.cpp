@@ -278,10 +278,10 @@ int main(int argc, char** argv)
     AdoDatabase::setActiveConnection(database.connection());
 
     benchmarkBarcode(folder, encoder, 100, "生成条码 to picture, polled every 100 ms (timer 1)");
-    benchmarkBarcode(folder, encoder, 1, "生成条码 to picture, 1 ms (work alone), with the self-check");
+    benchmarkBarcode(folder, encoder, 1, "生成条码 to picture, 1 ms (work alone), checked");
     benchmarkSelfCheck(folder);
     writeSettings("否");
-    benchmarkBarcode(folder, encoder, 1, "生成条码 to picture, 1 ms, without the self-check");
+    benchmarkBarcode(folder, encoder, 1, "生成条码 to picture, 1 ms (work alone), unchecked");
     writeSettings("是");
     benchmarkNumbering(folder);
     AdoDatabase::setActiveConnection(nullptr);
