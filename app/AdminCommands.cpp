@@ -1,6 +1,7 @@
 #include "app/AdminCommands.h"
 
 #include "RegdeskVersion.h"
+#include "app/PictureVerify.h"
 #include "app/SettingsFile.h"
 #include "db/AdoDatabase.h"
 #include "db/DatabaseSettings.h"
@@ -35,6 +36,7 @@ constexpr const char* kUsage =
     "usage: regdesk-admin init DIR | regdesk-admin settings DIR | regdesk-admin initials TEXT "
     "| regdesk-admin import-people DIR FILE | regdesk-admin compact DIR "
     "| regdesk-admin backup DIR | regdesk-admin copy [--append] DIR | regdesk-admin index DIR\n"
+    "| regdesk-admin verify FILE... [--payload TEXTFILE]\n"
     "Try 'regdesk-admin --help' for more.\n";
 
 // One command of the help: the synopsis, then what it does (lines indented by the printer).
@@ -68,6 +70,10 @@ const std::vector<CommandHelp>& commandHelp()
          "Copy DIR/data.db into the PostgreSQL register that DIR/document.ini names, in one\n"
          "transaction, and print the counts of both sides. --append adds to a register that\n"
          "already holds registrations."},
+        {"verify", "verify FILE... [--payload TEXTFILE]",
+         "Decode the PDF417 barcode of each picture (EMF, WMF, BMP, PNG, JPEG) and print its\n"
+         "text (UTF-8) and its 13 fields; with --payload, compare each with the bytes of\n"
+         "TEXTFILE. Exit status 0 when every picture decodes (and matches)."},
         {"help", "help [COMMAND]", "Show this help, or the help of one command."},
     };
     return commands;
@@ -132,6 +138,7 @@ const std::vector<std::pair<const char*, const char*>>& knownKeys()
         {"发文设置", "制码号固定位数"},
         {"发文设置", "制码号年度位数"},
         {"发文设置", "制码号流水位数"},
+        {"发文设置", "条码自检"},
         {"PDF", "Width"},
         {"PDF", "Height"},
         {"自定义排序", "密级优先"},
@@ -649,6 +656,8 @@ AdminResult runAdminCommand(const std::vector<std::string>& arguments)
         return backupCommand(arguments[1]);
     if (arguments.size() == 2 && arguments[0] == "index")
         return indexCommand(arguments[1]);
+    if (!arguments.empty() && arguments[0] == "verify")
+        return verifyCommand({arguments.begin() + 1, arguments.end()});
     if (arguments.size() == 2 && arguments[0] == "copy")
         return copyCommand(arguments[1], false);
     if (arguments.size() == 3 && arguments[0] == "copy" && arguments[1] == "--append")

@@ -18,6 +18,8 @@ namespace regdesk {
 //                 first search, in slices that leave the desks working
 //   copy [--append] DIR  copy DIR/data.db into the PostgreSQL register that
 //                 DIR/document.ini names, in one transaction; counts printed
+//   verify FILE... [--payload TEXTFILE]  decode barcode pictures and print
+//                 their text and fields, or compare them with a payload
 //   help [COMMAND], --help, --version
 struct AdminResult
 {

@@ -2,6 +2,7 @@
 
 #include "app/SettingsFile.h"
 #include "barcode/BarcodePayload.h"
+#include "barcode/BarcodeSelfCheck.h"
 #include "barcode/EmfPicture.h"
 #include "platform/DiagnosticsLog.h"
 #include "platform/FileSystem.h"
@@ -117,6 +118,7 @@ std::optional<DeskNotice> EncoderHandoff::start(const GbkString& payload, const 
 {
     m_endSeen.reset();
     m_process.reset();
+    m_handedOver = BarcodePayload::exchangeFileText(payload);
     const auto failure = [this](const GbkString& name, int error) {
         DiagnosticsLog::forDesk(m_programDirectory, "regdesk")
             .write(LogPriority::Error,
@@ -129,7 +131,7 @@ std::optional<DeskNotice> EncoderHandoff::start(const GbkString& payload, const 
             return failure(name, errno);
     }
     const std::pair<GbkString, std::string> inputs[] = {
-        {"TxtTemp.txt", BarcodePayload::exchangeFileText(payload)},
+        {"TxtTemp.txt", m_handedOver},
         {"MakeBarCode.ini", barcodeSettingsText(settings)},
     };
     for (const auto& [name, text] : inputs) {
@@ -196,29 +198,50 @@ EncoderHandoff::PickUp EncoderHandoff::pickUp(const SettingsFile& settings, cons
         result.outputPath = folderWithSeparator + safePictureName(firstRowNumber) + ".emf";
     }
 
-    const bool registered = !save || save();
-
     const int width = scaledSize(settings.getInteger("PDF", "Width"));
     const int height = scaledSize(settings.getInteger("PDF", "Height"));
     const std::optional<std::string> bitmap =
         readRegularFile(joinPath(m_programDirectory, "TempPdf.bmp"), kMaxBitmapBytes);
     std::optional<std::string> picture = bitmap ? EmfPicture::stretchedBitmap(*bitmap, width, height) : std::nullopt;
+    const auto removeExchangeFiles = [this] {
+        for (const GbkString& name : exchangeFiles())
+            removeFile(joinPath(m_programDirectory, name));
+    };
+
+    // The picture waits beside its name until it has passed and its
+    // registration is saved; what is checked is the file that is then renamed.
+    GbkString staged;
+    if (picture && !result.outputPath.empty() && writeWholeFile(result.outputPath + ".check", *picture))
+        staged = result.outputPath + ".check";
+    if (!staged.empty() && BarcodeSelfCheck::isEnabled(settings)) {
+        if (std::optional<GbkString> failure = BarcodeSelfCheck::checkPictureFile(staged, m_handedOver)) {
+            removeFile(staged);
+            result.notices.push_back(BarcodeSelfCheck::failureNotice(*failure));
+            result.selfCheckFailure = std::move(failure);
+            removeExchangeFiles();
+            return result;
+        }
+    }
+
+    const bool registered = !save || save();
+
     if (picture && !registered && !result.outputPath.empty() && fileExists(result.outputPath)) {
         // A declined overwrite keeps the registered document, so its picture stays too.
+        if (!staged.empty())
+            removeFile(staged);
         result.heldPicture = std::move(picture);
     } else {
         if (!result.outputPath.empty())
             removeFile(result.outputPath);
-        result.pictureWritten = picture && !result.outputPath.empty() && writeWholeFile(result.outputPath, *picture);
+        result.pictureWritten = !staged.empty() && moveFile(staged, result.outputPath);
         if (!result.pictureWritten) {
-            if (!result.outputPath.empty())
-                removeFile(result.outputPath); // no half-written picture
+            if (!staged.empty())
+                removeFile(staged);
             result.notices.push_back({"图像转化出错"_gbk, {}});
         }
     }
 
-    for (const GbkString& name : exchangeFiles())
-        removeFile(joinPath(m_programDirectory, name));
+    removeExchangeFiles();
     return result;
 }
 

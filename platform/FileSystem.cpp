@@ -91,10 +91,11 @@ std::optional<std::string> readWholeFile(const GbkString& path)
     return bytes;
 }
 
-std::optional<std::string> readRegularFile(const GbkString& path, std::size_t maxBytes)
+std::optional<std::string> readRegularFile(const GbkString& path, std::size_t maxBytes, LinkPolicy links)
 {
     // O_NONBLOCK: opening a FIFO must not wait for a writer.
-    const UniqueFd file(::open(toNativePath(path).c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    const int noFollow = links == LinkPolicy::Refuse ? O_NOFOLLOW : 0;
+    const UniqueFd file(::open(toNativePath(path).c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | noFollow));
     struct stat info
     {
     };
@@ -145,6 +146,11 @@ int replaceFile(const GbkString& path, std::string_view bytes)
 bool writeWholeFile(const GbkString& path, std::string_view bytes)
 {
     return replaceFile(path, bytes) == 0;
+}
+
+bool moveFile(const GbkString& from, const GbkString& to)
+{
+    return ::rename(toNativePath(from).c_str(), toNativePath(to).c_str()) == 0;
 }
 
 bool fileExists(const GbkString& path)

@@ -36,10 +36,19 @@ FilePtr openFile(const GbkString& path, const char* mode);
 // Whole-file read; nullopt when the file cannot be opened or read.
 std::optional<std::string> readWholeFile(const GbkString& path);
 
+// Whether a symbolic link standing at the name itself is followed.
+enum class LinkPolicy
+{
+    Follow,
+    Refuse,
+};
+
 // The whole file when it is a regular file of at most `maxBytes` bytes;
 // nullopt for anything else (missing, unreadable, a folder, a FIFO, a device,
-// too large). Opening never blocks, whatever stands at the name.
-std::optional<std::string> readRegularFile(const GbkString& path, std::size_t maxBytes);
+// too large, a link when links are refused). Opening never blocks, whatever
+// stands at the name.
+std::optional<std::string> readRegularFile(const GbkString& path, std::size_t maxBytes,
+                                           LinkPolicy links = LinkPolicy::Follow);
 
 // Replaces the file at `path` with exactly these bytes without writing
 // through whatever stands at that name: the bytes go into a new file beside
@@ -51,6 +60,10 @@ int replaceFile(const GbkString& path, std::string_view bytes);
 
 // replaceFile() as a yes or no.
 bool writeWholeFile(const GbkString& path, std::string_view bytes);
+
+// Renames `from` over `to` in one step (what stands at `to` is replaced, a
+// link there is not followed); false when it cannot be done.
+bool moveFile(const GbkString& from, const GbkString& to);
 
 bool fileExists(const GbkString& path);
 bool removeFile(const GbkString& path);

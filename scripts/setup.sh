@@ -24,9 +24,11 @@ packages=(
     libfreexl-dev libreoffice-calc-nogui
     # fonts for the Chinese forms, and a virtual display for --start on machines without one
     fonts-noto-cjk fontconfig xvfb xauth
-    # tests: GoogleTest, an independent PDF417 decoder, PNG for the rendered metafiles;
-    # libzint for the peer figures of the encoding benchmark
-    libgtest-dev libzxing-dev libpng-dev libzint-dev
+    # the barcode self-check: the PDF417 decoder (zxing-cpp) that reads every picture back
+    libzxing-dev
+    # tests: GoogleTest, PNG for the rendered metafiles; libzint for the peer figures
+    # of the encoding benchmark
+    libgtest-dev libpng-dev libzint-dev
     # tests: rendering the barcode metafiles
     libreoffice-draw-nogui emf2svg librsvg2-bin
     # tests: regenerating the pinyin table from Unicode's Unihan readings

@@ -1,12 +1,14 @@
 // Times the outgoing registration's two slow roads: 生成条码 up to the picture
-// in the output folder (with the real pdf417 program and a real data.db), and
-// numbering and saving on a register of 100,000 rows (or as many as the
-// second argument says). Prints medians; asserts nothing.
+// in the output folder (with the real pdf417 program and a real data.db; with
+// and without the self-check, and the check's own cost), and numbering and
+// saving on a register of 100,000 rows (or as many as the second argument
+// says). Prints medians; asserts nothing.
 //
 //     regdesk_outgoing_bench [pdf417 program [registrations]]
 #include "app/AppPaths.h"
 #include "app/SettingsFile.h"
 #include "barcode/BarcodePayload.h"
+#include "barcode/BarcodeSelfCheck.h"
 #include "barcode/EncoderHandoff.h"
 #include "bench/BenchSupport.h"
 #include "db/AdoDatabase.h"
@@ -120,6 +122,30 @@ void benchmarkBarcode(const GbkString& folder, const std::string& encoder, int t
         samples.push_back(milliseconds(end - start));
     }
     printFigures(label, samples, 250);
+}
+
+// The self-check alone: the desk's picture of a registration read back from
+// disk, decoded and compared.
+void benchmarkSelfCheck(const GbkString& folder)
+{
+    const GbkString output = joinPath(folder, "输出"_gbk);
+    const GbkString picture = joinPath(output, outgoingRow(900000)[DocumentRecord::Number] + ".emf");
+    const std::string expected = BarcodePayload::exchangeFileText(BarcodePayload::buildPayload(outgoingRow(900000)));
+    if (!fileExists(picture)) {
+        std::fprintf(stderr, "no picture to check\n");
+        return;
+    }
+    std::vector<double> samples;
+    for (int run = 0; run < 20; ++run) {
+        const auto start = BenchClock::now();
+        const std::optional<GbkString> failure = BarcodeSelfCheck::checkPictureFile(picture, expected);
+        samples.push_back(milliseconds(BenchClock::now() - start));
+        if (failure) {
+            std::fprintf(stderr, "the check failed: %s\n", gbkToUtf8(*failure).c_str());
+            return;
+        }
+    }
+    printFigures("the self-check alone (read back, decode, compare)", samples, 15);
 }
 
 // The desk shows no folder during the run.
@@ -252,9 +278,13 @@ int main(int argc, char** argv)
     QTemporaryDir work;
     const GbkString folder = fromNativePath(work.path().toStdString());
     std::filesystem::copy_file(encoder, gbkToUtf8(joinPath(folder, "pdf417")));
-    const std::string settings = "[发文设置]\r\n二维码输出位置=" + gbkToUtf8(joinPath(folder, "输出"_gbk)) +
-                                 "\r\n[PDF]\r\nECCPercent=40\r\nAspect=1:2\r\nWidth=100\r\nHeight=40\r\n";
-    writeWholeFile(joinPath(folder, "document.ini"), utf8ToGbk(settings));
+    const auto writeSettings = [&folder](const char* selfCheck) {
+        const std::string settings = "[发文设置]\r\n二维码输出位置=" + gbkToUtf8(joinPath(folder, "输出"_gbk)) +
+                                     "\r\n条码自检=" + selfCheck +
+                                     "\r\n[PDF]\r\nECCPercent=40\r\nAspect=1:2\r\nWidth=100\r\nHeight=40\r\n";
+        writeWholeFile(joinPath(folder, "document.ini"), utf8ToGbk(settings));
+    };
+    writeSettings("是");
     if (!createRegisterDatabase(QDir(work.path()).filePath(QStringLiteral("data.db"))).isEmpty())
         return 1;
 
@@ -269,7 +299,11 @@ int main(int argc, char** argv)
     AdoDatabase::setActiveConnection(database.connection());
 
     benchmarkBarcode(folder, encoder, 100, "生成条码 to picture, polled every 100 ms (timer 1)");
-    benchmarkBarcode(folder, encoder, 1, "生成条码 to picture, polled every 1 ms (work alone)");
+    benchmarkBarcode(folder, encoder, 1, "生成条码 to picture, 1 ms (work alone), checked");
+    benchmarkSelfCheck(folder);
+    writeSettings("否");
+    benchmarkBarcode(folder, encoder, 1, "生成条码 to picture, 1 ms (work alone), unchecked");
+    writeSettings("是");
     benchmarkNumbering(argc > 2 ? std::max(1, std::atoi(argv[2])) : 100000);
     AdoDatabase::setActiveConnection(nullptr);
     return 0;
