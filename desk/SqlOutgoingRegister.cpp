@@ -85,8 +85,10 @@ void SqlOutgoingRegister::visitNumbersOfYear(
     // part of them). A number with leading blanks has none.
     const bool server = SqlDialect::kindOf(database) == SqlDialect::Kind::Postgres;
     const QString digits =
-        server ? QStringLiteral("COALESCE(CAST(substring(substr(发文号, %1) FROM '^[0-9]+') AS numeric), 0)")
-               : QStringLiteral("CAST(substr(发文号, %1) AS INTEGER)");
+        server
+            ? QStringLiteral("CAST(LEAST(COALESCE(CAST(substring(substr(发文号, %1) FROM '^[0-9]+') AS numeric), 0), "
+                             "9223372036854775807) AS bigint)")
+            : QStringLiteral("CAST(substr(发文号, %1) AS INTEGER)");
     QSqlQuery query(database);
     query.setForwardOnly(true);
     const QString bounded =
