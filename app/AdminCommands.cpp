@@ -1,6 +1,5 @@
 #include "app/AdminCommands.h"
 
-#include "app/SettingsFile.h"
 #include "db/AdoDatabase.h"
 #include "db/DatabaseSettings.h"
 #include "db/RegisterCopy.h"
@@ -15,6 +14,7 @@
 #include "platform/GbkQt.h"
 #include "platform/OfficeConverter.h"
 #include "platform/Prompter.h"
+#include "settings/SettingsFile.h"
 
 #include <QDateTime>
 #include <QDir>

@@ -8,12 +8,12 @@
 // registration; 2 the document was registered but its picture could not be
 // written (nothing printed); 64 wrong usage; 66 no such document; 69 the desk
 // could not be started.
-#include "app/LaunchMode.h"
 #include "desk/DocumentTextIntake.h"
 #include "platform/FileSystem.h"
 #include "platform/OfficeConverter.h"
 #include "platform/ProgramLocation.h"
 #include "platform/UniqueFd.h"
+#include "settings/LaunchMode.h"
 
 #include <cerrno>
 #include <cstdio>

@@ -1,7 +1,6 @@
 // Regdesk: the registration desk. Start-up fixes the program directory, the
 // document path and the settings path, then runs exactly one form modally;
 // the program ends when that form closes.
-#include "app/AppPaths.h"
 #include "desk/DeskControllers.h"
 #include "desk/DeskRun.h"
 #include "platform/Clock.h"
@@ -12,7 +11,8 @@
 #include "platform/ProgramLocation.h"
 #include "platform/QtPrompter.h"
 #include "platform/XdgDesktopOpener.h"
-#include "query/ExcelService.h"
+#include "printing/ExcelService.h"
+#include "settings/AppPaths.h"
 
 #include <QApplication>
 #include <csignal>

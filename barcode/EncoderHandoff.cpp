@@ -1,11 +1,11 @@
 #include "barcode/EncoderHandoff.h"
 
-#include "app/SettingsFile.h"
 #include "barcode/BarcodePayload.h"
 #include "barcode/EmfPicture.h"
 #include "platform/FileSystem.h"
 #include "platform/ProcessLauncher.h"
 #include "platform/ProcessList.h"
+#include "settings/SettingsFile.h"
 
 #include <algorithm>
 #include <cctype>

@@ -1,6 +1,6 @@
 #include "desk/DocumentNumbering.h"
 
-#include "app/SettingsFile.h"
+#include "settings/SettingsFile.h"
 
 #include <algorithm>
 #include <cstdio>

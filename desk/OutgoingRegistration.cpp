@@ -1,7 +1,5 @@
 #include "desk/OutgoingRegistration.h"
 
-#include "app/AppPaths.h"
-#include "app/SettingsFile.h"
 #include "barcode/BarcodePayload.h"
 #include "desk/DocumentNumbering.h"
 #include "desk/FormValidation.h"
@@ -12,6 +10,8 @@
 #include "desk/RegistrationView.h"
 #include "platform/DesktopOpener.h"
 #include "platform/FileSystem.h"
+#include "settings/AppPaths.h"
+#include "settings/SettingsFile.h"
 
 namespace regdesk {
 namespace {

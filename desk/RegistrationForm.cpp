@@ -1,14 +1,14 @@
 #include "desk/RegistrationForm.h"
 
-#include "desk/ControlLookup.h"
 #include "desk/DeskStartup.h"
 #include "desk/FieldEdit.h"
 #include "desk/FormValidation.h"
 #include "desk/ListCtrlRows.h"
 #include "desk/RegistrationFormLogic.h"
+#include "list/RegisterListCells.h"
 #include "people/CompletionEdit.h"
+#include "platform/ControlLookup.h"
 #include "platform/GbkQt.h"
-#include "query/RegisterListCells.h"
 
 #include <QApplication>
 #include <QComboBox>

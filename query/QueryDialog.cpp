@@ -1,9 +1,9 @@
 #include "query/QueryDialog.h"
 
-#include "desk/ControlLookup.h"
+#include "list/ListText.h"
+#include "list/RegisterListCtrl.h"
+#include "platform/ControlLookup.h"
 #include "platform/GbkQt.h"
-#include "query/ListText.h"
-#include "query/RegisterListCtrl.h"
 
 #include <QApplication>
 #include <QComboBox>

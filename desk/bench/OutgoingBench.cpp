@@ -1,8 +1,6 @@
 // Times the outgoing registration's two slow roads: 生成条码 up to the picture
 // in the output folder (with the real pdf417 program and a real data.db), and
 // numbering on a register of 100,000 rows. Prints medians; asserts nothing.
-#include "app/AppPaths.h"
-#include "app/SettingsFile.h"
 #include "barcode/BarcodePayload.h"
 #include "barcode/EncoderHandoff.h"
 #include "bench/BenchSupport.h"
@@ -25,6 +23,8 @@
 #include "platform/ProcessLauncher.h"
 #include "platform/ProcessList.h"
 #include "platform/Prompter.h"
+#include "settings/AppPaths.h"
+#include "settings/SettingsFile.h"
 
 #include <QApplication>
 #include <QDir>

@@ -4,8 +4,8 @@
 #include "FakeProcessLauncher.h"
 #include "FakeProcessList.h"
 #include "TempDeskFolder.h"
-#include "app/SettingsFile.h"
 #include "platform/FileSystem.h"
+#include "settings/SettingsFile.h"
 
 #include <QDir>
 #include <filesystem>

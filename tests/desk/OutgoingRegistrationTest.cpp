@@ -5,10 +5,10 @@
 #include "OutgoingDesk.h"
 #include "TestDatabase.h"
 #include "TestRecords.h"
-#include "app/AppPaths.h"
 #include "desk/DeskStartup.h"
 #include "platform/FileSystem.h"
 #include "platform/GbkQt.h"
+#include "settings/AppPaths.h"
 
 #include <QDir>
 #include <QSignalSpy>

@@ -6,13 +6,13 @@
 #include "TestDatabase.h"
 #include "db/RegisterStatements.h"
 #include "db/SqliteRegisterSearch.h"
+#include "desk/FormAttachment.h"
 #include "desk/ListCtrlRows.h"
+#include "list/RegisterListCtrl.h"
+#include "platform/BackgroundWork.h"
 #include "platform/FileSystem.h"
 #include "platform/GbkQt.h"
 #include "platform/ScreenFit.h"
-#include "query/BackgroundWork.h"
-#include "query/FormAttachment.h"
-#include "query/RegisterListCtrl.h"
 
 #include <QAccessible>
 #include <QComboBox>

@@ -1,9 +1,9 @@
-#include "app/SettingsFile.h"
 #include "platform/FileSystem.h"
 #include "platform/Gbk.h"
 #include "query/AttachmentFile.h"
 #include "query/CustomSortKey.h"
 #include "query/SearchTerms.h"
+#include "settings/SettingsFile.h"
 
 #include <QTemporaryDir>
 #include <filesystem>

@@ -8,11 +8,11 @@
 #include "FakeRegisters.h"
 #include "FakeRegistrationView.h"
 #include "TestRecords.h"
-#include "app/AppPaths.h"
 #include "desk/ModeSwitch.h"
 #include "desk/OutgoingRegistration.h"
 #include "desk/RegistrationSaver.h"
 #include "platform/FileSystem.h"
+#include "settings/AppPaths.h"
 
 namespace regdesk::test {
 
