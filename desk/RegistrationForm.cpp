@@ -72,16 +72,6 @@ QDateEdit* makeDatePicker(QWidget* parent)
     return picker;
 }
 
-void describe(QWidget* control, int id, const char* objectName, const QString& accessibleName)
-{
-    setControlId(control, id);
-    control->setObjectName(QString::fromLatin1(objectName));
-    control->setAccessibleName(accessibleName);
-    // On Linux a combo box is read out by its current text: name its edit too.
-    if (auto* combo = qobject_cast<QComboBox*>(control); combo && combo->lineEdit())
-        combo->lineEdit()->setAccessibleName(accessibleName);
-}
-
 QString visibleCaption(QString caption)
 {
     return caption.remove(QLatin1Char('&'));

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QComboBox>
+#include <QLineEdit>
 #include <QVariant>
 #include <QWidget>
 
@@ -12,6 +14,18 @@ inline constexpr const char* kControlIdProperty = "controlId";
 inline void setControlId(QWidget* control, int id)
 {
     control->setProperty(kControlIdProperty, id);
+}
+
+// Gives a control its documented id, an object name for tests and the name a
+// screen reader reads.
+inline void describe(QWidget* control, int id, const char* objectName, const QString& accessibleName)
+{
+    setControlId(control, id);
+    control->setObjectName(QString::fromLatin1(objectName));
+    control->setAccessibleName(accessibleName);
+    // On Linux a combo box is read out by its current text: name its edit too.
+    if (auto* combo = qobject_cast<QComboBox*>(control); combo && combo->lineEdit())
+        combo->lineEdit()->setAccessibleName(accessibleName);
 }
 
 // The first descendant of `root` with that id (or `root` itself), else null.

@@ -25,18 +25,6 @@ static void registerQueryResources()
 }
 
 namespace regdesk {
-namespace {
-
-void describe(QWidget* control, int id, const char* objectName, const QString& accessibleName)
-{
-    setControlId(control, id);
-    control->setObjectName(QString::fromLatin1(objectName));
-    control->setAccessibleName(accessibleName);
-    if (auto* combo = qobject_cast<QComboBox*>(control); combo && combo->lineEdit())
-        combo->lineEdit()->setAccessibleName(accessibleName);
-}
-
-} // namespace
 
 QueryDialog::QueryDialog(QuerySeams seams, QWidget* parent) : QDialog(parent), m_controller(*this, std::move(seams))
 {

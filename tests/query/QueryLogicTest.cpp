@@ -124,6 +124,13 @@ class AttachmentFileNames : public ::testing::TestWithParam<NameCase>
 {
 };
 
+TEST(AttachmentType, IsTheTextAfterTheLastDot)
+{
+    EXPECT_EQ(attachmentType("/home/clerk/通知.final.docx"_gbk), "docx");
+    EXPECT_EQ(attachmentType("/home/clerk/readme"), "/home/clerk/readme");
+    EXPECT_EQ(attachmentType("a."), "");
+}
+
 TEST_P(AttachmentFileNames, StayInsideTheFolder)
 {
     EXPECT_EQ(attachmentFileName(gbk(GetParam().number), gbk(GetParam().type)), GetParam().fileName);
