@@ -259,7 +259,7 @@ AdminResult importPeopleCommand(const std::string& directory, const std::string&
         return result;
     }
     AdoDatabase::setActiveConnection(database.connection());
-    AdoPeopleTable table;
+    SqlPeopleTable table;
     OfficeConverter converter;
     PeopleImport import(prompter, nullptr, table, &PinyinIndex::initials, converter);
     const PeopleImport::Outcome outcome = import.importFile(fromNativePath(file));

@@ -23,7 +23,7 @@ SettingsFile currentSettings()
 
 } // namespace
 
-OutgoingRegistration::OutgoingRegistration(RegistrationView& view, Prompter& prompter, OutgoingRegisterView& register_,
+OutgoingRegistration::OutgoingRegistration(RegistrationView& view, Prompter& prompter, OutgoingRegister& register_,
                                            RegistrationSaver& saver, ProcessLauncher& launcher,
                                            const ProcessList& processes, const Clock& clock, DesktopOpener& opener)
     : m_view(view), m_prompter(prompter), m_register(register_), m_saver(saver), m_opener(opener),
