@@ -155,10 +155,7 @@ PostgresRegisterSearch::fuzzyCandidates(const QString& table, const std::vector<
     QStringList conditions;
     for (const QString& term : terms)
         conditions << narrowing(term, false) << QStringLiteral("strpos(%1, %2) > 0").arg(joinedTextSql(), quoted(term));
-    QString sql = QStringLiteral("SELECT rowid, %1 FROM %2").arg(columnsSql(RegisterColumns::searchColumns()), table);
-    if (!conditions.isEmpty())
-        sql += QStringLiteral(" WHERE ") + conditions.join(QStringLiteral(" AND "));
-    sql += QStringLiteral(" ORDER BY rowid DESC");
+    const QString sql = candidatesSql(table, conditions);
     Candidates candidates;
     QSqlQuery& query = candidates.query.emplace(database());
     query.setForwardOnly(true);

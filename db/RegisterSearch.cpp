@@ -97,6 +97,14 @@ QString RegisterSearch::columnsSql(const std::vector<GbkString>& names)
     return columns.join(QStringLiteral(", "));
 }
 
+QString RegisterSearch::candidatesSql(const QString& table, const QStringList& conditions)
+{
+    QString sql = QStringLiteral("SELECT rowid, %1 FROM %2").arg(columnsSql(RegisterColumns::searchColumns()), table);
+    if (!conditions.isEmpty())
+        sql += QStringLiteral(" WHERE ") + conditions.join(QStringLiteral(" AND "));
+    return sql + QStringLiteral(" ORDER BY rowid DESC");
+}
+
 SearchResult RegisterSearch::readListRows(QSqlQuery& query, const SearchProgress& progress)
 {
     SearchResult result;

@@ -4,6 +4,7 @@
 
 #include <QSqlQuery>
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 #include <QtGlobal>
 #include <functional>
@@ -82,6 +83,9 @@ protected:
 
     // Column names for a statement's select list.
     static QString columnsSql(const std::vector<GbkString>& names);
+    // The statement of fuzzyCandidates(): the records of `table` that meet
+    // every condition, latest first, as fuzzy() reads them.
+    static QString candidatesSql(const QString& table, const QStringList& conditions);
     // The rows of an executed query of the row id and the list columns.
     static SearchResult readListRows(QSqlQuery& query, const SearchProgress& progress);
 };

@@ -152,10 +152,7 @@ RegisterSearch::Candidates SqliteRegisterSearch::fuzzyCandidates(const QString& 
         for (std::size_t i = 0; i < terms.size(); ++i)
             conditions << QStringLiteral("instr(%1, ?) > 0").arg(SearchIndex::joinedTextSql(QString()));
     }
-    QString sql = QStringLiteral("SELECT rowid, %1 FROM %2").arg(columnsSql(RegisterColumns::searchColumns()), table);
-    if (!conditions.isEmpty())
-        sql += QStringLiteral(" WHERE ") + conditions.join(QStringLiteral(" AND "));
-    sql += QStringLiteral(" ORDER BY rowid DESC");
+    const QString sql = candidatesSql(table, conditions);
     Candidates candidates;
     QSqlQuery& query = candidates.query.emplace(database());
     query.setForwardOnly(true);

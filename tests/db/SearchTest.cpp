@@ -3,7 +3,6 @@
 #include "TestDatabase.h"
 #include "db/AdoDatabase.h"
 #include "db/PostgresRegisterSearch.h"
-#include "db/RegisterColumns.h"
 #include "db/RegisterDatabaseFile.h"
 #include "db/RegisterStatements.h"
 #include "db/SearchIndex.h"
@@ -151,8 +150,7 @@ private:
     {
         Candidates candidates;
         QSqlQuery& query = candidates.query.emplace(m_database);
-        if (!query.exec(QStringLiteral("SELECT rowid, %1 FROM %2 ORDER BY rowid DESC")
-                            .arg(columnsSql(RegisterColumns::searchColumns()), table)))
+        if (!query.exec(candidatesSql(table, {})))
             return {std::nullopt, query.lastError().text()};
         return candidates;
     }
