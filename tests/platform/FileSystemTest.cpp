@@ -90,7 +90,7 @@ INSTANTIATE_TEST_SUITE_P(Policies, RegularFileReads,
                                            ReadCase{"FifoNeverWaited", AtTheName::Fifo, Follow, Cut, std::nullopt},
                                            ReadCase{"FolderRefused", AtTheName::Folder, Follow, Refuse, std::nullopt},
                                            ReadCase{"NothingThere", AtTheName::Nothing, NoLinks, Refuse, std::nullopt}),
-                         [](const ::testing::TestParamInfo<ReadCase>& info) { return std::string(info.param.name); });
+                         [](const auto& test) { return std::string(test.param.name); });
 
 TEST(RegularFileRead, KeepsTheDescriptorOfTheFileItRead)
 {
