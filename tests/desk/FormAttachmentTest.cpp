@@ -56,7 +56,8 @@ void FormAttachmentTest::registrationRowKeepsThePathUntilSaved()
     QCOMPARE(m_db->value(QStringLiteral("SELECT count(*) FROM 发文登记表")), QStringLiteral("0"));
 
     // Saving inserts the row, then stores the file named in its 文件位置.
-    QVERIFY(m_db->insert(RegisterStatements::outgoingTable(), {{"发文号", "中法发〔2024〕5号"_gbk}, {"标题", "甲"_gbk}}) >= 0);
+    QVERIFY(m_db->insert(RegisterStatements::outgoingTable(),
+                         {{"发文号", "中法发〔2024〕5号"_gbk}, {"标题", "甲"_gbk}}) >= 0);
     QCOMPARE(FormAttachment::storeAfterInsert(m_db->connection()->name(), RegisterStatements::outgoingTable(),
                                               rows.cellText(0, 0), rows.cellText(0, FormAttachment::kPathColumn)),
              QString());
