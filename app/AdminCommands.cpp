@@ -1,5 +1,7 @@
 #include "app/AdminCommands.h"
 
+#include "RegdeskVersion.h"
+#include "app/PictureVerify.h"
 #include "db/AdoDatabase.h"
 #include "db/DatabaseSettings.h"
 #include "db/PrivateConnection.h"
@@ -11,6 +13,7 @@
 #include "db/ServerAddress.h"
 #include "people/PeopleImport.h"
 #include "people/PinyinIndex.h"
+#include "platform/DiagnosticsLog.h"
 #include "platform/FileSystem.h"
 #include "platform/GbkQt.h"
 #include "platform/OfficeConverter.h"
@@ -32,7 +35,96 @@ namespace {
 constexpr const char* kUsage =
     "usage: regdesk-admin init DIR | regdesk-admin settings DIR | regdesk-admin initials TEXT "
     "| regdesk-admin import-people DIR FILE | regdesk-admin compact DIR "
-    "| regdesk-admin backup DIR | regdesk-admin copy [--append] DIR | regdesk-admin index DIR\n";
+    "| regdesk-admin backup DIR | regdesk-admin copy [--append] DIR | regdesk-admin index DIR\n"
+    "| regdesk-admin verify FILE... [--payload TEXTFILE]\n"
+    "Try 'regdesk-admin --help' for more.\n";
+
+// One command of the help: the synopsis, then what it does (lines indented by the printer).
+struct CommandHelp
+{
+    const char* name;
+    const char* synopsis;
+    const char* text;
+};
+
+const std::vector<CommandHelp>& commandHelp()
+{
+    static const std::vector<CommandHelp> commands = {
+        {"init", "init DIR",
+         "Create an empty register in the desk folder DIR: data.db, or the registers in the\n"
+         "PostgreSQL database that DIR/document.ini names. An existing register is never\n"
+         "overwritten."},
+        {"settings", "settings DIR",
+         "Show how the desk reads DIR/document.ini (printed in UTF-8), which database it\n"
+         "would use, and warnings for keys and sections it would not read as meant."},
+        {"initials", "initials TEXT", "Print the pinyin initials of a UTF-8 text."},
+        {"import-people", "import-people DIR FILE",
+         "Replace the personnel table of DIR's register by the names of the sheet FILE\n"
+         "(.xls; .xlsx and .ods through LibreOffice Calc)."},
+        {"compact", "compact DIR", "Compact DIR/data.db in place."},
+        {"backup", "backup DIR", "Write a dated backup of DIR/data.db, then delete the older backups."},
+        {"index", "index DIR",
+         "Build the fuzzy search's index of DIR/data.db ahead of the first search, in\n"
+         "slices that leave the desks working."},
+        {"copy", "copy [--append] DIR",
+         "Copy DIR/data.db into the PostgreSQL register that DIR/document.ini names, in one\n"
+         "transaction, and print the counts of both sides. --append adds to a register that\n"
+         "already holds registrations."},
+        {"verify", "verify FILE... [--payload TEXTFILE]",
+         "Decode the PDF417 barcode of each picture (EMF, WMF, BMP, PNG, JPEG) and print its\n"
+         "text (UTF-8) and its 13 fields; with --payload, compare each with the bytes of\n"
+         "TEXTFILE. Exit status 0 when every picture decodes (and matches)."},
+        {"help", "help [COMMAND]", "Show this help, or the help of one command."},
+    };
+    return commands;
+}
+
+std::string indented(const char* text)
+{
+    std::string out = "      ";
+    for (const char* c = text; *c; ++c) {
+        out += *c;
+        if (*c == '\n')
+            out += "      ";
+    }
+    return out + "\n";
+}
+
+std::string fullHelp()
+{
+    std::string out = "Usage: regdesk-admin COMMAND [ARGUMENT...]\n"
+                      "The command-line companion of the Regdesk registration desk: prepares a desk\n"
+                      "folder's register and explains its settings. DIR is a desk folder (the folder\n"
+                      "that holds document.ini and data.db).\n\n"
+                      "Commands:\n";
+    for (const CommandHelp& command : commandHelp())
+        out += "  " + std::string(command.synopsis) + "\n" + indented(command.text);
+    out += "\nOptions:\n"
+           "  --help     show this help and exit\n"
+           "  --version  show the version and exit\n\n"
+           "Exit status: 0 done, 1 the command failed (the reason is on standard error),\n"
+           "64 wrong usage.\n";
+    return out;
+}
+
+AdminResult helpCommand(const std::vector<std::string>& arguments)
+{
+    AdminResult result;
+    if (arguments.size() == 1) {
+        result.output = fullHelp();
+        return result;
+    }
+    for (const CommandHelp& command : commandHelp()) {
+        if (arguments.size() == 2 && arguments[1] == command.name) {
+            result.output = "Usage: regdesk-admin " + std::string(command.synopsis) + "\n" + indented(command.text);
+            return result;
+        }
+    }
+    result.exitCode = 64;
+    result.errors =
+        "regdesk-admin: no such command: " + (arguments.size() > 1 ? arguments[1] : std::string()) + "\n" + kUsage;
+    return result;
+}
 
 // The keys the desk reads by name, section by section.
 const std::vector<std::pair<const char*, const char*>>& knownKeys()
@@ -46,6 +138,7 @@ const std::vector<std::pair<const char*, const char*>>& knownKeys()
         {"发文设置", "制码号固定位数"},
         {"发文设置", "制码号年度位数"},
         {"发文设置", "制码号流水位数"},
+        {"发文设置", "条码自检"},
         {"PDF", "Width"},
         {"PDF", "Height"},
         {"自定义排序", "密级优先"},
@@ -511,6 +604,12 @@ std::string describeSettings(const std::string& settingsPath)
 
 AdminResult runAdminCommand(const std::vector<std::string>& arguments)
 {
+    if (arguments.size() == 1 && arguments[0] == "--version")
+        return {0, "regdesk-admin " REGDESK_VERSION "\n", {}};
+    if (arguments.size() == 1 && (arguments[0] == "--help" || arguments[0] == "-h"))
+        return helpCommand({"help"});
+    if (!arguments.empty() && arguments.size() <= 2 && arguments[0] == "help")
+        return helpCommand(arguments);
     if (arguments.size() == 2 && arguments[0] == "init")
         return initCommand(arguments[1]);
     if (arguments.size() == 2 && arguments[0] == "settings")
@@ -525,6 +624,8 @@ AdminResult runAdminCommand(const std::vector<std::string>& arguments)
         return backupCommand(arguments[1]);
     if (arguments.size() == 2 && arguments[0] == "index")
         return indexCommand(arguments[1]);
+    if (!arguments.empty() && arguments[0] == "verify")
+        return verifyCommand({arguments.begin() + 1, arguments.end()});
     if (arguments.size() == 2 && arguments[0] == "copy")
         return copyCommand(arguments[1], false);
     if (arguments.size() == 3 && arguments[0] == "copy" && arguments[1] == "--append")
@@ -533,6 +634,19 @@ AdminResult runAdminCommand(const std::vector<std::string>& arguments)
     result.exitCode = 64;
     result.errors = kUsage;
     return result;
+}
+
+bool logAdminFailure(const std::vector<std::string>& arguments, const AdminResult& result)
+{
+    // Usage errors are the caller's to read, and only commands on a desk folder have a log.
+    static const std::set<std::string> onFolder = {"init",   "settings", "import-people", "compact",
+                                                   "backup", "index",    "copy"};
+    if (result.exitCode == 0 || result.exitCode == 64 || arguments.size() < 2 || !onFolder.contains(arguments[0]))
+        return false;
+    const std::string& folder = arguments[0] == "copy" ? arguments.back() : arguments[1];
+    const DiagnosticsLog log = DiagnosticsLog::forDesk(fromNativePath(folder), "regdesk-admin");
+    log.write(LogPriority::Error, "regdesk-admin " + arguments[0] + " failed: " + result.errors);
+    return log.toJournal();
 }
 
 } // namespace regdesk

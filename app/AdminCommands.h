@@ -18,6 +18,9 @@ namespace regdesk {
 //                 first search, in slices that leave the desks working
 //   copy [--append] DIR  copy DIR/data.db into the PostgreSQL register that
 //                 DIR/document.ini names, in one transaction; counts printed
+//   verify FILE... [--payload TEXTFILE]  decode barcode pictures and print
+//                 their text and fields, or compare them with a payload
+//   help [COMMAND], --help, --version
 struct AdminResult
 {
     int exitCode = 0;
@@ -30,5 +33,9 @@ AdminResult runAdminCommand(const std::vector<std::string>& arguments);
 // The report of `settings`: sections with their entries by position, the
 // known keys as the desk finds them, and warnings for the known traps.
 std::string describeSettings(const std::string& settingsPath);
+
+// Writes a failed command's errors to the diagnostics log of its desk folder;
+// true when that entry went to the journal on standard error already.
+bool logAdminFailure(const std::vector<std::string>& arguments, const AdminResult& result);
 
 } // namespace regdesk

@@ -14,6 +14,7 @@ int main(int argc, char* argv[])
     std::vector<std::string> arguments(argv + 1, argv + argc);
     const regdesk::AdminResult result = regdesk::runAdminCommand(arguments);
     std::fputs(result.output.c_str(), stdout);
-    std::fputs(result.errors.c_str(), stderr);
+    if (!regdesk::logAdminFailure(arguments, result))
+        std::fputs(result.errors.c_str(), stderr);
     return result.exitCode;
 }

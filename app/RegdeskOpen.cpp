@@ -8,11 +8,13 @@
 // registration; 2 the document was registered but its picture could not be
 // written (nothing printed); 64 wrong usage; 66 no such document; 69 the desk
 // could not be started.
+#include "RegdeskVersion.h"
 #include "desk/DocumentTextIntake.h"
 #include "platform/FileSystem.h"
 #include "platform/OfficeConverter.h"
 #include "platform/ProgramLocation.h"
 #include "platform/UniqueFd.h"
+#include "settings/DeskFolder.h"
 #include "settings/LaunchMode.h"
 
 #include <cerrno>
@@ -250,6 +252,21 @@ std::string firstLine(const std::string& text)
 
 int main(int argc, char* argv[])
 {
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::puts("regdesk-open " REGDESK_VERSION);
+        return 0;
+    }
+    if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
+        std::puts("Usage: regdesk-open DOCUMENT\n"
+                  "Registers DOCUMENT in the desk as a word-processor add-in does: writes its text into\n"
+                  "doctotxt.txt in the desk folder, starts the desk in add-in mode and prints the path of\n"
+                  "the barcode picture when the document was registered. The desk folder is the one\n"
+                  "REGDESK_FOLDER names, else this program's folder.\n\n"
+                  "Exit status: 0 the picture's path was printed; 1 the desk ended without a\n"
+                  "registration; 2 registered, but the picture could not be written; 64 wrong usage;\n"
+                  "66 no such document; 69 the desk could not be started.");
+        return 0;
+    }
     if (argc != 2) {
         std::fputs("usage: regdesk-open DOCUMENT\n", stderr);
         return 64;
@@ -263,7 +280,10 @@ int main(int argc, char* argv[])
         warn(std::string("no such document: ") + argv[1]);
         return 66;
     }
-    const std::string deskFolder = std::filesystem::path(runningExecutablePath()).parent_path().string();
+    const std::string programsFolder = std::filesystem::path(runningExecutablePath()).parent_path().string();
+    const std::string deskFolder =
+        namedDeskFolder(std::getenv(kDeskFolderVariable), std::filesystem::current_path(error).string())
+            .value_or(programsFolder);
     TemporaryFolder work;
     if (work.path().empty()) {
         warn(std::string("cannot create a temporary folder: ") + std::strerror(errno));
@@ -274,7 +294,8 @@ int main(int argc, char* argv[])
 
     const std::string pictureList = deskFolder + "/" + kPictureListFile;
     const FileState before = FileState::of(pictureList);
-    const std::optional<int> status = runDesk(deskFolder + "/" + kDeskProgram, pathForTheDesk(document, work.path()));
+    const std::optional<int> status =
+        runDesk(programsFolder + "/" + kDeskProgram, pathForTheDesk(document, work.path()));
     if (!status)
         return 69;
     if (!WIFEXITED(*status) || WEXITSTATUS(*status) != 0)

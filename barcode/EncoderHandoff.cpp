@@ -1,7 +1,9 @@
 #include "barcode/EncoderHandoff.h"
 
 #include "barcode/BarcodePayload.h"
+#include "barcode/BarcodeSelfCheck.h"
 #include "barcode/EmfPicture.h"
+#include "platform/DiagnosticsLog.h"
 #include "platform/FileSystem.h"
 #include "platform/ProcessLauncher.h"
 #include "platform/ProcessList.h"
@@ -86,9 +88,13 @@ GbkString EncoderHandoff::encoderName()
 }
 
 EncoderHandoff::EncoderHandoff(GbkString programDirectory, ProcessLauncher& launcher, const ProcessList& processes,
-                               const Clock& clock)
-    : m_programDirectory(std::move(programDirectory)), m_launcher(launcher), m_processes(processes), m_clock(clock)
-{}
+                               const Clock& clock, GbkString encoderFolder)
+    : m_programDirectory(std::move(programDirectory)), m_encoderFolder(std::move(encoderFolder)), m_launcher(launcher),
+      m_processes(processes), m_clock(clock)
+{
+    if (m_encoderFolder.empty())
+        m_encoderFolder = m_programDirectory;
+}
 
 EncoderHandoff::~EncoderHandoff() = default;
 
@@ -112,7 +118,11 @@ std::optional<DeskNotice> EncoderHandoff::start(const GbkString& payload, const 
 {
     m_endSeen.reset();
     m_process.reset();
-    const auto failure = [](const GbkString& name, int error) {
+    m_handedOver = BarcodePayload::exchangeFileText(payload);
+    const auto failure = [this](const GbkString& name, int error) {
+        DiagnosticsLog::forDesk(m_programDirectory, "regdesk")
+            .write(LogPriority::Error,
+                   "barcode hand-off not started: " + gbkToUtf8(name) + ": " + std::strerror(error));
         return DeskNotice{"条码生成失败"_gbk + "\r\n" + name + ": " + utf8ToGbk(std::strerror(error)), {}};
     };
     // Pictures of an earlier run must not be taken for this one's.
@@ -121,14 +131,14 @@ std::optional<DeskNotice> EncoderHandoff::start(const GbkString& payload, const 
             return failure(name, errno);
     }
     const std::pair<GbkString, std::string> inputs[] = {
-        {"TxtTemp.txt", BarcodePayload::exchangeFileText(payload)},
+        {"TxtTemp.txt", m_handedOver},
         {"MakeBarCode.ini", barcodeSettingsText(settings)},
     };
     for (const auto& [name, text] : inputs) {
         if (const int error = replaceFile(joinPath(m_programDirectory, name), text); error != 0)
             return failure(name, error);
     }
-    m_process = m_launcher.start(joinPath(m_programDirectory, encoderName()), {m_programDirectory}, m_programDirectory);
+    m_process = m_launcher.start(joinPath(m_encoderFolder, encoderName()), {m_programDirectory}, m_programDirectory);
     return std::nullopt;
 }
 
@@ -164,6 +174,9 @@ EncoderHandoff::Poll EncoderHandoff::poll()
         if (!reason.empty())
             text += "\r\n" + utf8ToGbk(reason);
         result.state = State::Failed;
+        DiagnosticsLog::forDesk(m_programDirectory, "regdesk")
+            .write(LogPriority::Error, "barcode hand-off failed: the encoder ended without its files: " +
+                                           (reason.empty() ? std::string("no reason given") : reason));
         result.notice = DeskNotice{text, {}};
         m_process.reset();
     }
@@ -185,29 +198,50 @@ EncoderHandoff::PickUp EncoderHandoff::pickUp(const SettingsFile& settings, cons
         result.outputPath = folderWithSeparator + safePictureName(firstRowNumber) + ".emf";
     }
 
-    const bool registered = !save || save();
-
     const int width = scaledSize(settings.getInteger("PDF", "Width"));
     const int height = scaledSize(settings.getInteger("PDF", "Height"));
     const std::optional<std::string> bitmap =
         readRegularFile(joinPath(m_programDirectory, "TempPdf.bmp"), kMaxBitmapBytes);
     std::optional<std::string> picture = bitmap ? EmfPicture::stretchedBitmap(*bitmap, width, height) : std::nullopt;
+    const auto removeExchangeFiles = [this] {
+        for (const GbkString& name : exchangeFiles())
+            removeFile(joinPath(m_programDirectory, name));
+    };
+
+    // The picture waits beside its name until it has passed and its
+    // registration is saved; what is checked is the file that is then renamed.
+    GbkString staged;
+    if (picture && !result.outputPath.empty() && writeWholeFile(result.outputPath + ".check", *picture))
+        staged = result.outputPath + ".check";
+    if (!staged.empty() && BarcodeSelfCheck::isEnabled(settings)) {
+        if (std::optional<GbkString> failure = BarcodeSelfCheck::checkPictureFile(staged, m_handedOver)) {
+            removeFile(staged);
+            result.notices.push_back(BarcodeSelfCheck::failureNotice(*failure));
+            result.selfCheckFailure = std::move(failure);
+            removeExchangeFiles();
+            return result;
+        }
+    }
+
+    const bool registered = !save || save();
+
     if (picture && !registered && !result.outputPath.empty() && fileExists(result.outputPath)) {
         // A declined overwrite keeps the registered document, so its picture stays too.
+        if (!staged.empty())
+            removeFile(staged);
         result.heldPicture = std::move(picture);
     } else {
         if (!result.outputPath.empty())
             removeFile(result.outputPath);
-        result.pictureWritten = picture && !result.outputPath.empty() && writeWholeFile(result.outputPath, *picture);
+        result.pictureWritten = !staged.empty() && moveFile(staged, result.outputPath);
         if (!result.pictureWritten) {
-            if (!result.outputPath.empty())
-                removeFile(result.outputPath); // no half-written picture
+            if (!staged.empty())
+                removeFile(staged);
             result.notices.push_back({"图像转化出错"_gbk, {}});
         }
     }
 
-    for (const GbkString& name : exchangeFiles())
-        removeFile(joinPath(m_programDirectory, name));
+    removeExchangeFiles();
     return result;
 }
 

@@ -35,8 +35,10 @@ public:
     static const std::vector<GbkString>& exchangeFiles();
     static GbkString encoderName(); // "pdf417"
 
+    // The encoder is started from `encoderFolder` (empty: the program
+    // directory); its exchange files are always in the program directory.
     EncoderHandoff(GbkString programDirectory, ProcessLauncher& launcher, const ProcessList& processes,
-                   const Clock& clock);
+                   const Clock& clock, GbkString encoderFolder = {});
     ~EncoderHandoff();
     EncoderHandoff(const EncoderHandoff&) = delete;
     EncoderHandoff& operator=(const EncoderHandoff&) = delete;
@@ -75,11 +77,18 @@ public:
         // The picture, when its registration was not saved and a picture of
         // that name exists: the earlier one is kept, this one waits for the save.
         std::optional<std::string> heldPicture;
+        // Why the picture failed the self-check: then nothing was saved, no
+        // picture is left and the notices say "条码自检失败".
+        std::optional<GbkString> selfCheckFailure;
         std::vector<DeskNotice> notices;
     };
-    // After Ready: prepares the output folder and path, runs `save` (true when
-    // the handed-off registration is in the register now), writes the picture
-    // stretched to (Width x 3.7, Height x 3.7) and removes the exchange files.
+    // After Ready: prepares the output folder and path, writes the picture
+    // stretched to (Width x 3.7, Height x 3.7) beside its final name and,
+    // unless 条码自检 is "否", reads it back and checks that its symbol holds
+    // exactly the bytes handed to the encoder. A picture that fails is deleted
+    // and nothing is saved. Otherwise runs `save` (true when the handed-off
+    // registration is in the register now), puts the picture under its name
+    // and removes the exchange files.
     PickUp pickUp(const SettingsFile& settings, const GbkString& firstRowNumber, const std::function<bool()>& save);
 
     // The text of MakeBarCode.ini: "[PDF]" and every entry of that list, CR LF lines.
@@ -90,10 +99,12 @@ public:
 
 private:
     GbkString m_programDirectory;
+    GbkString m_encoderFolder;
     ProcessLauncher& m_launcher;
     const ProcessList& m_processes;
     const Clock& m_clock;
     std::unique_ptr<LaunchedProcess> m_process;
+    std::string m_handedOver;                  // TxtTemp.txt as written: what the symbol must hold
     std::optional<Clock::TimePoint> m_endSeen; // when the encoder was first seen ended
 };
 

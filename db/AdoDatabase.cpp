@@ -1,5 +1,6 @@
 #include "db/AdoDatabase.h"
 
+#include "db/BarcodeCount.h"
 #include "db/DatabaseSettings.h"
 #include "db/NumberClaims.h"
 #include "db/PostgresRegisterSearch.h"
@@ -48,6 +49,16 @@ QString dataFileSession()
            QString::number(++counter);
 }
 
+// A register from before numbering kept its count of barcodes gets the
+// counter on first use (one reading of the register). Without it numbering
+// counts by reading the register each time, so a register that cannot take
+// it (a user without the right to create on the server) still works.
+void installBarcodeCount(const QSqlDatabase& database)
+{
+    if (!BarcodeCount::isInstalled(database))
+        BarcodeCount::install(database);
+}
+
 // Why an opened file cannot serve as the register database, or an empty
 // text: SQLite opens a text file, an empty file or a read-only one without
 // complaint, and every later query would then fail on its own.
@@ -77,13 +88,14 @@ QString registerProblem(const QSqlDatabase& database, const QString& path)
     else if (!query.exec(QStringLiteral("PRAGMA user_version = %1").arg(query.value(0).toInt())))
         failure = QStringLiteral("%1 不可写：%2").arg(path, sqlErrorText(query.lastError()));
     query.exec(QStringLiteral("ROLLBACK"));
-    if (!failure.isEmpty() || hasClaims)
+    if (!failure.isEmpty())
         return failure;
     // A register from before several desks shared one gets the table of their number claims.
-    if (!query.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS 号码占用表 (种类 TEXT NOT NULL, 号码 TEXT NOT NULL, "
-                                   "序列 TEXT NOT NULL, 序号 INTEGER NOT NULL, 会话 TEXT, 时间 TEXT, "
-                                   "PRIMARY KEY (种类, 号码))")))
+    if (!hasClaims && !query.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS 号码占用表 (种类 TEXT NOT NULL, 号码 TEXT "
+                                                 "NOT NULL, 序列 TEXT NOT NULL, 序号 INTEGER NOT NULL, 会话 TEXT, "
+                                                 "时间 TEXT, PRIMARY KEY (种类, 号码))")))
         return sqlErrorText(query.lastError());
+    installBarcodeCount(database);
     return {};
 }
 
@@ -185,6 +197,7 @@ QString AdoDatabase::openServer(const GbkString& connectionString, const QString
     // A search index written by an earlier version is rebuilt once; a desk
     // that may not (not the owner) searches on and leaves it to the owner's.
     PostgresRegisterSearch::renewStaleIndexes(database);
+    installBarcodeCount(database);
     return NumberClaims::holdServerSession(database, m_session);
 }
 
@@ -202,6 +215,7 @@ bool AdoDatabase::openConnection(const GbkString& connectionString)
     else
         failure =
             QStringLiteral("document.ini 的 [数据库] 中的类型“%1”不是 PostgreSQL 或 SQLite。").arg(toQString(provider));
+    m_lastFailure = failure;
     if (!failure.isEmpty()) {
         QSqlDatabase::removeDatabase(name);
         m_prompter.ask(nullptr,

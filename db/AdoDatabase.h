@@ -59,6 +59,8 @@ public:
     // that cannot be reached, a database that is no register) shows
     // "发生错误:\n\n" + the reason (caption "系统提示") and returns false.
     bool openConnection(const GbkString& connectionString);
+    // Why the last openConnection() failed (empty after a success), for the diagnostics log.
+    const QString& lastFailure() const { return m_lastFailure; }
 
     // Closes the connection, which also stops being the active connection
     // (maintenance works on the closed file and then opens it again).
@@ -86,6 +88,7 @@ private:
     Prompter& m_prompter;
     std::shared_ptr<DbConnection> m_connection;
     QString m_session; // this desk, once known
+    QString m_lastFailure;
 };
 
 } // namespace regdesk

@@ -1,6 +1,7 @@
 #include "db/NumberClaims.h"
 
 #include "db/AdoDatabase.h"
+#include "db/BarcodeCount.h"
 #include "db/ServerAddress.h"
 #include "platform/GbkQt.h"
 #include "platform/ProcessList.h"
@@ -173,21 +174,75 @@ std::optional<QString> NumberClaims::holder(const char* kind, const GbkString& n
     return query.value(0).toString();
 }
 
-bool NumberClaims::settle(const GbkString& documentNumber, const GbkString& codeNumber)
+bool NumberClaims::settle(const GbkString& documentNumber, const GbkString& codeNumber, bool barcoded)
 {
     if (!m_connection)
         return false;
     const QString me = m_connection->session();
-    return run(QStringLiteral("DELETE FROM 号码占用表 WHERE 种类 = ? AND 号码 = ? AND 会话 = ?"),
-               {QString::fromUtf8(kDocumentNumber), toQString(documentNumber), me}) &&
-           run(QStringLiteral("UPDATE 号码占用表 SET 会话 = NULL WHERE 种类 = ? AND 号码 = ? AND 会话 = ?"),
-               {QString::fromUtf8(kCodeNumber), toQString(codeNumber), me});
+    const QString code = toQString(codeNumber);
+    if (!run(QStringLiteral("DELETE FROM 号码占用表 WHERE 种类 = ? AND 号码 = ? AND 会话 = ?"),
+             {QString::fromUtf8(kDocumentNumber), toQString(documentNumber), me}))
+        return false;
+    // A row without a barcode is not counted: its number may be proposed again.
+    if (!barcoded)
+        return run(QStringLiteral("DELETE FROM 号码占用表 WHERE 种类 = ? AND 号码 = ? AND 会话 = ?"),
+                   {QString::fromUtf8(kCodeNumber), code, me});
+    QSqlQuery query(databaseOf(m_connection));
+    query.prepare(QStringLiteral("SELECT 序列 FROM 号码占用表 WHERE 种类 = ? AND 号码 = ? AND 会话 = ?"));
+    query.addBindValue(QString::fromUtf8(kCodeNumber));
+    query.addBindValue(code);
+    query.addBindValue(me);
+    if (!query.exec()) {
+        report(m_connection, query.lastError());
+        return false;
+    }
+    if (!query.next())
+        return true; // a code number typed by hand: this desk holds no claim of it
+    const GbkString series = fromQString(query.value(0).toString());
+    query.finish();
+    if (!run(QStringLiteral("UPDATE 号码占用表 SET 会话 = NULL WHERE 种类 = ? AND 号码 = ? AND 会话 = ?"),
+             {QString::fromUtf8(kCodeNumber), code, me}))
+        return false;
+    // On a desk alone the count has reached the number as soon as its row is
+    // saved, and the claim goes at once.
+    const std::optional<std::optional<int>> year = yearOfCodeSeries(series);
+    if (!year)
+        return true;
+    const BarcodeCount::Result counted = BarcodeCount::count(databaseOf(m_connection), *year);
+    if (!counted.failure.isEmpty()) {
+        m_connection->prompter().ask(nullptr, Prompter::Message{counted.failure, QString()});
+        return false;
+    }
+    return forgetNeedlessCodes(series, counted.rows);
 }
 
-bool NumberClaims::forgetCountedCodes(const GbkString& series, int serial)
+bool NumberClaims::forgetNeedlessCodes(const GbkString& series, qint64 counted)
 {
-    return run(QStringLiteral("DELETE FROM 号码占用表 WHERE 种类 = ? AND 序列 = ? AND 会话 IS NULL AND 序号 <= ?"),
-               {QString::fromUtf8(kCodeNumber), toQString(series), serial});
+    const std::optional<std::optional<int>> year = yearOfCodeSeries(series);
+    if (!year)
+        return true;
+    // A saved code number needs protecting only while a desk could be
+    // proposed it: while its row is counted and the count is still below it.
+    return run(QStringLiteral("DELETE FROM 号码占用表 WHERE 种类 = ? AND 序列 = ? AND 会话 IS NULL AND (序号 <= ? OR "
+                              "NOT EXISTS (SELECT 1 FROM 发文登记表 WHERE 制码号 = 号码占用表.号码 AND %1))")
+                   .arg(BarcodeCount::countedRowCondition(*year)),
+               {QString::fromUtf8(kCodeNumber), toQString(series), counted});
+}
+
+GbkString NumberClaims::codeSeries(std::optional<int> year)
+{
+    return year ? std::to_string(*year) : GbkString{};
+}
+
+std::optional<std::optional<int>> NumberClaims::yearOfCodeSeries(const GbkString& series)
+{
+    if (series.empty())
+        return std::optional<int>{};
+    bool number = false;
+    const int year = QString::fromLatin1(series.data(), static_cast<qsizetype>(series.size())).toInt(&number);
+    if (!number || codeSeries(year) != series)
+        return std::nullopt;
+    return std::optional<int>(year);
 }
 
 QString NumberClaims::holdServerSession(const QSqlDatabase& database, QString& session)

@@ -38,7 +38,8 @@ private:
 // that two desks never propose the same 发文号 or 制码号. A desk claims a
 // number when it proposes it and gives it back when it proposes anew or
 // ends; a saved 发文号 needs no claim (the register holds it), a saved 制码号
-// keeps its row without a desk until the count of barcodes covers it. The
+// keeps its row without a desk while its row is counted and the count of
+// barcodes has not reached it (another desk still holds a lower one). The
 // claims of a desk that ended without giving them back (killed, crashed, cut
 // off) are forgotten at the next proposal of any desk: a desk is alive while
 // its process runs (data.db) or its session holds its advisory lock (server).
@@ -66,17 +67,26 @@ public:
     // is going and nobody is there to read a box.
     bool releaseOwn(bool report = true);
     // `kind`: kDocumentNumber or kCodeNumber (UTF-8); `series`: the prefix or
-    // the code number's head; `serial`: the number within it.
+    // the code number's codeSeries; `serial`: the number within it.
     Outcome claim(const char* kind, const GbkString& number, const GbkString& series, int serial);
     // The desk that holds `number` (empty text: a saved 制码号); nullopt when
     // nobody does.
     std::optional<QString> holder(const char* kind, const GbkString& number);
-    // A registration of these numbers was saved: the 发文号's claim goes, the
-    // 制码号's stays without a desk until counted.
-    bool settle(const GbkString& documentNumber, const GbkString& codeNumber);
-    // The register counts the barcodes of `series` up to `serial`: the saved
-    // code numbers among them need no claim any more.
-    bool forgetCountedCodes(const GbkString& series, int serial);
+    // A registration of these numbers was saved: the 发文号's claim goes; the
+    // 制码号's stays without a desk while it protects a number another desk
+    // could still be proposed (see forgetNeedlessCodes), and goes at once
+    // when the row has no barcode.
+    bool settle(const GbkString& documentNumber, const GbkString& codeNumber, bool barcoded);
+    // The register counts `counted` barcodes for the code numbers of
+    // `series`: the saved ones among them that no desk could be proposed
+    // any more (at or below the count), or whose row the count does not
+    // include (deleted, without barcode, of another year), need no claim.
+    bool forgetNeedlessCodes(const GbkString& series, qint64 counted);
+
+    // The series of a code-number claim: the year whose barcodes count its
+    // serial, empty when all years count. nullopt for a series that is none.
+    static GbkString codeSeries(std::optional<int> year);
+    static std::optional<std::optional<int>> yearOfCodeSeries(const GbkString& series);
 
     // On the server: takes the advisory lock that shows the desk `session`
     // alive, making up a new session number when it is empty.

@@ -1,5 +1,6 @@
 #include "db/RegisterDatabaseFile.h"
 
+#include "db/BarcodeCount.h"
 #include "db/PrivateConnection.h"
 #include "db/RegisterSchema.h"
 #include "db/RegisterStatements.h"
@@ -83,6 +84,9 @@ QString createRegisterDatabase(const QString& path)
                 if (failure.isEmpty())
                     failure = SearchIndex::install(database, toQString(table));
             }
+            // The count of barcodes that numbering reads.
+            if (failure.isEmpty())
+                failure = BarcodeCount::install(database);
         }
     }
     struct stat now
@@ -107,6 +111,8 @@ QString createServerRegister(const QSqlDatabase& database)
     if (!transaction.isOpen())
         return sqlErrorText(database.lastError());
     if (QString failure = runSchema(database, kPostgresRegisterSchema); !failure.isEmpty())
+        return failure;
+    if (QString failure = BarcodeCount::installInTransaction(database); !failure.isEmpty())
         return failure;
     if (!transaction.commit())
         return sqlErrorText(database.lastError());

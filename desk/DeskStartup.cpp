@@ -3,6 +3,7 @@
 #include "db/AdoDatabase.h"
 #include "db/RegisterStatements.h"
 #include "desk/RegistrationFormLogic.h"
+#include "platform/DiagnosticsLog.h"
 #include "platform/Prompter.h"
 #include "settings/AppPaths.h"
 #include "settings/SettingsFile.h"
@@ -12,6 +13,8 @@ namespace regdesk {
 bool DeskStartup::connect(QWidget* owner)
 {
     if (!m_database.openConnection(AdoDatabase::connectionStringFor(AppPaths::programDirectory()))) {
+        DiagnosticsLog::forDesk(AppPaths::programDirectory(), "regdesk")
+            .write(LogPriority::Error, "cannot open the register: " + m_database.lastFailure().toStdString());
         m_prompter.ask(owner,
                        Prompter::Message{QStringLiteral("连接服务器失败，请重新配置！"), QStringLiteral("系统提示")});
         return false;

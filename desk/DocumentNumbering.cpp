@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <limits>
 #include <string>
 
 namespace regdesk {
@@ -130,15 +131,33 @@ NumberingProposal propose(const GbkString& prefix, const std::vector<GbkString>&
 {
     NumberingProposal proposal;
     register_.asOneProposal([&] {
-        const int last = lastSerial(prefix, prefixes, register_.numbersOfYear(year, prefix));
+        int last = 0;
+        if (std::find(prefixes.begin(), prefixes.end(), prefix) != prefixes.end()) {
+            register_.visitNumbersOfYear(year, prefix, [&](const GbkString& number, std::optional<long long> bound) {
+                if (bound && *bound <= last)
+                    return false; // no number from here on has a higher serial
+                const std::optional<GbkString> head = headOf(number);
+                if (head && *head == prefix)
+                    last = std::max(last, serialAfterHead(number, head->size()));
+                return true;
+            });
+        }
         // Numbers after the last registered one may be held by other desks:
         // this desk gets the first free one, shown as following the one before.
-        int next = last + 1;
-        for (int tries = 1; tries < kMaxReservations && !register_.reserve({NumberReservation::Kind::Document, prefix,
-                                                                            next, documentNumber(prefix, next)});
-             ++tries)
-            ++next;
-        proposal.lastNumber = documentNumber(prefix, next - 1);
+        // A serial near the largest int (a number typed with a dozen digits)
+        // has no room for claims after it: it is shown as it is, unclaimed.
+        if (last > std::numeric_limits<int>::max() - kMaxReservations) {
+            proposal.lastNumber = documentNumber(prefix, last);
+        } else {
+            int next = last + 1;
+            for (int tries = 1;
+                 tries < kMaxReservations &&
+                 !register_.reserve(
+                     {NumberReservation::Kind::Document, prefix, next, documentNumber(prefix, next), {}});
+                 ++tries)
+                ++next;
+            proposal.lastNumber = documentNumber(prefix, next - 1);
+        }
         proposal.lastTitle = register_.titleOf(proposal.lastNumber).value_or(GbkString{});
 
         const std::optional<int> countedYear = layout.yearDigits == "0" ? std::nullopt : std::optional<int>(year);
@@ -148,11 +167,11 @@ NumberingProposal propose(const GbkString& prefix, const std::vector<GbkString>&
             proposal.codeNumber = parts.head;
             return;
         }
-        register_.codesCounted(parts.head, barcodes);
+        register_.codesCounted(countedYear, barcodes);
         int serial = barcodes + 1;
         const auto code = [&] { return parts.head + formatInt(parts.serialFormat, serial); };
-        for (int tries = 1; tries < kMaxReservations &&
-                            !register_.reserve({NumberReservation::Kind::Code, parts.head, serial, code()});
+        for (int tries = 1; tries < kMaxReservations && !register_.reserve({NumberReservation::Kind::Code, parts.head,
+                                                                            serial, code(), countedYear});
              ++tries)
             ++serial;
         proposal.codeNumber = code();

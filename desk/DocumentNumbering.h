@@ -23,6 +23,9 @@ struct NumberReservation
     GbkString series; // the prefix, or the code number's head
     int serial = 0;
     GbkString number; // the whole number proposed
+    // A code number: the year whose count of barcodes its serial follows
+    // (nullopt: all years).
+    std::optional<int> countedYear;
 };
 
 // What numbering needs to know of the outgoing register.
@@ -39,13 +42,26 @@ public:
     // Holds `reservation` for this desk; false when another desk holds the
     // number, which is then not to be proposed.
     virtual bool reserve(const NumberReservation&) { return true; }
-    // The register now counts the barcodes of code-number `series` up to `serial`.
-    virtual void codesCounted(const GbkString& /*series*/, int /*serial*/) {}
+    // The register counts `barcodes` barcodes of `year` (all years when nullopt).
+    virtual void codesCounted(std::optional<int> /*year*/, int /*barcodes*/) {}
 
     // 发文号 of every row whose number mentions the year, trimmed. A view may
     // leave out numbers that do not begin with `prefix` once trimmed, since
     // they cannot count for it.
     virtual std::vector<GbkString> numbersOfYear(int year, const GbkString& prefix) = 0;
+    // The same numbers, each with a bound its serial cannot exceed where the
+    // register can tell one, handed to `visit` highest bound first (numbers
+    // without a bound before all others) until `visit` returns false. On a
+    // large register the last serial is then found from the first few rows.
+    virtual void
+    visitNumbersOfYear(int year, const GbkString& prefix,
+                       const std::function<bool(const GbkString& number, std::optional<long long> serialBound)>& visit)
+    {
+        for (const GbkString& number : numbersOfYear(year, prefix)) {
+            if (!visit(number, std::nullopt))
+                return;
+        }
+    }
     // 标题 of the row with this 发文号; nullopt when there is none.
     virtual std::optional<GbkString> titleOf(const GbkString& number) = 0;
     // Rows whose barcode was made, of the year (or of all years); 0 when the count fails.

@@ -60,6 +60,11 @@ void ListCtrlRows::markBarcodeMade(int row)
     m_list.listModel().setCellText(row, RegistrationFormLogic::kBarcodeMadeColumn, "是"_gbk);
 }
 
+void ListCtrlRows::restoreBarcodeMade(int row, const GbkString& text)
+{
+    m_list.listModel().setCellText(row, RegistrationFormLogic::kBarcodeMadeColumn, text);
+}
+
 void ListCtrlRows::setAttachmentPath(int row, const GbkString& path)
 {
     RegisterListModel& model = m_list.listModel();

@@ -23,6 +23,7 @@ public:
     void append(const DocumentRecord& record) override;
     void selectOnly(int row) override;
     void markBarcodeMade(int row) override;
+    void restoreBarcodeMade(int row, const GbkString& text) override;
     void setAttachmentPath(int row, const GbkString& path) override;
     void clear() override;
 

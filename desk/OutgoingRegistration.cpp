@@ -9,9 +9,12 @@
 #include "desk/RegistrationSaver.h"
 #include "desk/RegistrationView.h"
 #include "platform/DesktopOpener.h"
+#include "platform/DiagnosticsLog.h"
 #include "platform/FileSystem.h"
 #include "settings/AppPaths.h"
 #include "settings/SettingsFile.h"
+
+#include <QDebug>
 
 namespace regdesk {
 namespace {
@@ -27,7 +30,7 @@ OutgoingRegistration::OutgoingRegistration(RegistrationView& view, Prompter& pro
                                            RegistrationSaver& saver, ProcessLauncher& launcher,
                                            const ProcessList& processes, const Clock& clock, DesktopOpener& opener)
     : m_view(view), m_prompter(prompter), m_register(register_), m_saver(saver), m_opener(opener),
-      m_handoff(AppPaths::programDirectory(), launcher, processes, clock)
+      m_handoff(AppPaths::programDirectory(), launcher, processes, clock, AppPaths::programsFolder())
 {
     const RegistrationEvents& events = view.events();
     connect(&events, &RegistrationEvents::numberDropDownClosed, this, &OutgoingRegistration::chooseNumberPrefix);
@@ -117,6 +120,7 @@ void OutgoingRegistration::startBarcode()
         return;
     }
     m_handedOffNumber = rows.record(row)[DocumentRecord::Number];
+    m_handedOffMark = rows.record(row).barcodeMade;
     m_encoderTimer.start();
     rows.markBarcodeMade(row);
 }
@@ -143,6 +147,10 @@ void OutgoingRegistration::pickUpBarcodeImage()
         return m_saver.lastSaveRegistered(m_handedOffNumber);
     });
     showAll(pickUp.notices, m_view.boxOwner());
+    if (pickUp.selfCheckFailure) {
+        rejectPicture(*pickUp.selfCheckFailure);
+        return;
+    }
     if (pickUp.heldPicture) {
         m_heldPicture = HeldPicture{m_handedOffNumber, pickUp.outputPath, *pickUp.heldPicture};
         showAll({{"发文号"_gbk + m_handedOffNumber + "未登记，原有的条码图片未替换：\r\n"_gbk + pickUp.outputPath +
@@ -153,6 +161,26 @@ void OutgoingRegistration::pickUpBarcodeImage()
     if (m_opensOutputFolder && !pickUp.folder.empty())
         m_opener.openFolder(pickUp.folder);
     emit barcodePickedUp(pickUp, saved);
+}
+
+// The picture did not hold what the desk handed over: it was deleted and
+// nothing was saved. The row is as before 生成条码, and nothing goes to an
+// add-in, whose form stays open.
+void OutgoingRegistration::rejectPicture(const GbkString& reason)
+{
+    qWarning().noquote() << QStringLiteral("条码自检失败，发文号 %1：%2")
+                                .arg(QString::fromUtf8(gbkToUtf8(m_handedOffNumber)),
+                                     QString::fromUtf8(gbkToUtf8(reason)));
+    DiagnosticsLog::forDesk(AppPaths::programDirectory(), "regdesk")
+        .write(LogPriority::Error,
+               "barcode self-check failed for " + gbkToUtf8(m_handedOffNumber) + ": " + gbkToUtf8(reason));
+    RegisterRows& rows = m_view.rows();
+    for (int row = 0; row < rows.rowCount(); ++row) {
+        if (rows.record(row)[DocumentRecord::Number] == m_handedOffNumber) {
+            rows.restoreBarcodeMade(row, m_handedOffMark);
+            break;
+        }
+    }
 }
 
 void OutgoingRegistration::writeHeldPicture()

@@ -63,6 +63,7 @@ signals:
 private:
     void showAll(const std::vector<DeskNotice>& notices, QWidget* owner);
     void writeHeldPicture();
+    void rejectPicture(const GbkString& reason);
 
     // A picture whose registration was not saved at its pick-up, while a
     // picture of that name belongs to the registered document.
@@ -82,6 +83,7 @@ private:
     QTimer m_encoderTimer;
     bool m_opensOutputFolder = true;
     GbkString m_handedOffNumber;
+    GbkString m_handedOffMark; // its 条码已打 before the hand-off
     std::optional<HeldPicture> m_heldPicture;
 };
 

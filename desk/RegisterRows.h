@@ -27,6 +27,9 @@ public:
     virtual void selectOnly(int row) = 0;
     // 条码已打 of a row becomes "是".
     virtual void markBarcodeMade(int row) = 0;
+    // 条码已打 of a row goes back to `text`, what it held before a hand-off
+    // whose picture failed its check.
+    virtual void restoreBarcodeMade(int row, const GbkString& text) = 0;
     // 文件位置 of a row becomes `path`, and the row shows blue: a file waits
     // to be attached when the row is saved.
     virtual void setAttachmentPath(int row, const GbkString& path) = 0;

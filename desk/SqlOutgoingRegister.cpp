@@ -2,10 +2,18 @@
 
 #include "db/AdoDatabase.h"
 #include "db/AdoRecordset.h"
+#include "db/BarcodeCount.h"
 #include "db/NumberClaims.h"
 #include "db/RegisterStatements.h"
+#include "db/SqlDialect.h"
 #include "platform/GbkQt.h"
+#include "platform/Prompter.h"
 #include "platform/Text.h"
+
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <algorithm>
+#include <limits>
 
 namespace regdesk {
 namespace {
@@ -61,6 +69,51 @@ std::vector<GbkString> SqlOutgoingRegister::numbersOfYear(int year, const GbkStr
     return numbers;
 }
 
+void SqlOutgoingRegister::visitNumbersOfYear(
+    int year, const GbkString& prefix,
+    const std::function<bool(const GbkString& number, std::optional<long long> serialBound)>& visit)
+{
+    const std::shared_ptr<DbConnection>& connection = AdoDatabase::activeConnection();
+    if (!connection)
+        return;
+    const QSqlDatabase database = QSqlDatabase::database(connection->name(), false);
+    const NumberConverter converter(prefix);
+    const GbkString sql = RegisterStatements::selectNumbersOfYearHeadedBy(year, prefix);
+    const QString select = SqlDialect::translate(sql, SqlDialect::kindOf(database));
+    // The leading digits after the prefix, read from the stored text: never less
+    // than the serial the desk reads from the trimmed number (whose serial is a
+    // part of them). A number with leading blanks has none.
+    const bool server = SqlDialect::kindOf(database) == SqlDialect::Kind::Postgres;
+    const QString digits =
+        server ? QStringLiteral("COALESCE(CAST(substring(substr(发文号, %1) FROM '^[0-9]+') AS numeric), 0)")
+               : QStringLiteral("CAST(substr(发文号, %1) AS INTEGER)");
+    QSqlQuery query(database);
+    query.setForwardOnly(true);
+    const QString bounded =
+        QStringLiteral("SELECT 发文号, 上限 FROM (SELECT 发文号, CASE WHEN 发文号 < '!' THEN NULL ELSE %1 END AS 上限 "
+                       "FROM (%2) DERIVEDTBL) BOUNDED ORDER BY 上限 IS NOT NULL, 上限 DESC")
+            .arg(digits.arg(converter.prefix().size() + 1), select);
+    if (!query.exec(bounded)) {
+        // The plain reading gives the same answer, only slower.
+        OutgoingRegister::visitNumbersOfYear(year, prefix, visit);
+        return;
+    }
+    while (query.next()) {
+        const QString number = query.value(0).toString();
+        if (!number.contains(converter.prefix()))
+            continue; // cannot be headed by the prefix once trimmed
+        std::optional<long long> serialBound;
+        if (const QVariant bound = query.value(1); !bound.isNull()) {
+            bool fits = false;
+            serialBound = bound.toLongLong(&fits);
+            if (!fits) // more digits than any serial holds
+                serialBound = std::numeric_limits<long long>::max();
+        }
+        if (!visit(GbkString(trimBlanks(converter.toGbk(number))), serialBound))
+            return;
+    }
+}
+
 std::optional<GbkString> SqlOutgoingRegister::titleOf(const GbkString& number)
 {
     AdoRecordset records;
@@ -72,13 +125,16 @@ std::optional<GbkString> SqlOutgoingRegister::titleOf(const GbkString& number)
 
 int SqlOutgoingRegister::countBarcoded(std::optional<int> year)
 {
-    const GbkString sql =
-        year ? RegisterStatements::selectCodeTimesOfYear(*year) : RegisterStatements::selectCodeTimes();
-    AdoRecordset count;
-    if (!count.openQuery(RegisterStatements::countRowsOf(sql)) || count.recordCount() <= 0)
+    // The register's counter when it has one, the statement otherwise.
+    const std::shared_ptr<DbConnection>& connection = AdoDatabase::activeConnection();
+    if (!connection)
         return 0;
-    count.moveFirst();
-    return parseLeadingInteger(count.fieldText(0));
+    const BarcodeCount::Result count = BarcodeCount::count(QSqlDatabase::database(connection->name(), false), year);
+    if (!count.failure.isEmpty()) {
+        connection->prompter().ask(nullptr, Prompter::Message{count.failure, QString()});
+        return 0;
+    }
+    return static_cast<int>(std::min<qint64>(count.rows, std::numeric_limits<int>::max() - 1));
 }
 
 SqlOutgoingRegister::~SqlOutgoingRegister()
@@ -105,15 +161,17 @@ void SqlOutgoingRegister::asOneProposal(const std::function<void()>& proposal)
 
 bool SqlOutgoingRegister::reserve(const NumberReservation& reservation)
 {
-    const char* kind = reservation.kind == NumberReservation::Kind::Document ? NumberClaims::kDocumentNumber
-                                                                             : NumberClaims::kCodeNumber;
-    return NumberClaims(m_proposing).claim(kind, reservation.number, reservation.series, reservation.serial) !=
-           NumberClaims::Outcome::HeldByOtherDesk;
+    const bool document = reservation.kind == NumberReservation::Kind::Document;
+    // Code numbers are claimed in the series of the count they follow.
+    return NumberClaims(m_proposing)
+               .claim(document ? NumberClaims::kDocumentNumber : NumberClaims::kCodeNumber, reservation.number,
+                      document ? reservation.series : NumberClaims::codeSeries(reservation.countedYear),
+                      reservation.serial) != NumberClaims::Outcome::HeldByOtherDesk;
 }
 
-void SqlOutgoingRegister::codesCounted(const GbkString& series, int serial)
+void SqlOutgoingRegister::codesCounted(std::optional<int> year, int barcodes)
 {
-    NumberClaims(m_proposing).forgetCountedCodes(series, serial);
+    NumberClaims(m_proposing).forgetNeedlessCodes(NumberClaims::codeSeries(year), barcodes);
 }
 
 } // namespace regdesk

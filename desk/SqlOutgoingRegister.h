@@ -23,12 +23,15 @@ public:
     SqlOutgoingRegister& operator=(const SqlOutgoingRegister&) = delete;
 
     std::vector<GbkString> numbersOfYear(int year, const GbkString& prefix) override;
+    void visitNumbersOfYear(
+        int year, const GbkString& prefix,
+        const std::function<bool(const GbkString& number, std::optional<long long> serialBound)>& visit) override;
     std::optional<GbkString> titleOf(const GbkString& number) override;
     int countBarcoded(std::optional<int> year) override;
 
     void asOneProposal(const std::function<void()>& proposal) override;
     bool reserve(const NumberReservation& reservation) override;
-    void codesCounted(const GbkString& series, int serial) override;
+    void codesCounted(std::optional<int> year, int barcodes) override;
 
 private:
     // The connection of the proposal under way.

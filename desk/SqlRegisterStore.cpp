@@ -87,7 +87,8 @@ bool SqlRegisterStore::insert(const GbkString& table, const DocumentRecord& reco
         return false;
     if (!run(insertion))
         return false;
-    if ((outgoing && !claims.settle(number, record[DocumentRecord::CodeNumber])) || !unit.commit())
+    if ((outgoing && !claims.settle(number, record[DocumentRecord::CodeNumber], record.barcodeMade == "是"_gbk)) ||
+        !unit.commit())
         return false;
     m_seen.erase({table, number});
     return true;

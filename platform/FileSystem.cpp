@@ -164,6 +164,11 @@ bool writeWholeFile(const GbkString& path, std::string_view bytes)
     return replaceFile(path, bytes) == 0;
 }
 
+bool moveFile(const GbkString& from, const GbkString& to)
+{
+    return ::rename(toNativePath(from).c_str(), toNativePath(to).c_str()) == 0;
+}
+
 bool fileExists(const GbkString& path)
 {
     struct stat info

@@ -79,6 +79,10 @@ int replaceFile(const GbkString& path, std::string_view bytes);
 // replaceFile() as a yes or no.
 bool writeWholeFile(const GbkString& path, std::string_view bytes);
 
+// Renames `from` over `to` in one step (what stands at `to` is replaced, a
+// link there is not followed); false when it cannot be done.
+bool moveFile(const GbkString& from, const GbkString& to);
+
 bool fileExists(const GbkString& path);
 bool removeFile(const GbkString& path);
 

@@ -218,6 +218,7 @@ OfficeConverter::Result OfficeConverter::convert(const GbkString& input, const s
     }
     if (run.timedOut) {
         ::unlink(nativeOutput.c_str()); // possibly half written
+        result.timedOut = true;
         result.reason = "LibreOffice did not finish within " +
                         std::to_string(std::chrono::duration_cast<std::chrono::seconds>(timeout).count()) +
                         " s and was stopped";

@@ -21,8 +21,9 @@ public:
     struct Result
     {
         bool converted = false;
-        GbkString outputPath; // the file written, when converted
-        std::string reason;   // why not, when not converted (UTF-8, one line)
+        GbkString outputPath;  // the file written, when converted
+        std::string reason;    // why not, when not converted (UTF-8, one line)
+        bool timedOut = false; // LibreOffice was stopped for taking too long
     };
 
     // `program` is the LibreOffice command; empty: "soffice" found on PATH.

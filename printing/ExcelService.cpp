@@ -1,6 +1,8 @@
 #include "printing/ExcelService.h"
 
+#include "platform/DiagnosticsLog.h"
 #include "platform/FileSystem.h"
+#include "settings/AppPaths.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -51,6 +53,11 @@ std::optional<std::string> ExcelService::convert(const GbkString& input, const s
     const OfficeConverter::Result result =
         m_converter.convert(input, target, fromNativePath(m_folder), m_timeout, whileWaiting);
     if (!result.converted) {
+        // The reason names no document of the office's: only the conversion's target and its time limit.
+        if (result.timedOut)
+            DiagnosticsLog::forDesk(AppPaths::programDirectory(), "regdesk")
+                .write(LogPriority::Warning,
+                       "conversion to " + target.substr(0, target.find(':')) + " timed out: " + result.reason);
         failure = {Failure::Kind::Failed, result.reason};
         return std::nullopt;
     }

@@ -4,7 +4,9 @@
 # template 收文清单.xlt and an empty register database). Then, by the option given:
 #   --start   starts the registration desk from the desk folder
 #   --test    checks the source format, builds the tests with AddressSanitizer
-#             and UBSan and runs them all
+#             and UBSan and runs them all (the package test among them)
+#   --package builds the Debian packages regdesk, liblattix1 and liblattix-dev
+#             from the Release build into build/release/deb
 #   (none)    stops after the set-up
 set -euo pipefail
 
@@ -22,9 +24,11 @@ packages=(
     libfreexl-dev libreoffice-calc-nogui
     # fonts for the Chinese forms, and a virtual display for --start on machines without one
     fonts-noto-cjk fontconfig xvfb xauth
-    # tests: GoogleTest, an independent PDF417 decoder, PNG for the rendered metafiles;
-    # libzint for the peer figures of the encoding benchmark
-    libgtest-dev libzxing-dev libpng-dev libzint-dev
+    # the barcode self-check: the PDF417 decoder (zxing-cpp) that reads every picture back
+    libzxing-dev
+    # tests: GoogleTest, PNG for the rendered metafiles; libzint for the peer figures
+    # of the encoding benchmark
+    libgtest-dev libpng-dev libzint-dev
     # tests: rendering the barcode metafiles
     libreoffice-draw-nogui emf2svg librsvg2-bin
     # tests: regenerating the pinyin table from Unicode's Unihan readings
@@ -42,6 +46,9 @@ packages=(
     libpq-dev
     # the source format check
     clang-format
+    # the Debian packages: CPack's shlibdeps (dpkg-dev, file), man pages from --help,
+    # the checks of the package test (lintian, the desktop entry, the form on Xvfb)
+    dpkg-dev file help2man lintian desktop-file-utils xdotool
 )
 
 install_packages() {
@@ -65,7 +72,7 @@ build_desk() {
     cmake -S "$root" -B "$root/build/release" -G Ninja -DCMAKE_BUILD_TYPE=Release \
         -DREGDESK_TESTS=OFF -DREGDESK_BENCHMARKS=OFF -DCMAKE_INSTALL_PREFIX="$desk" >/dev/null
     cmake --build "$root/build/release" -j "$(nproc)"
-    cmake --install "$root/build/release" >/dev/null
+    cmake --install "$root/build/release" --component desk >/dev/null
 }
 
 prepare_desk_folder() {
@@ -73,7 +80,8 @@ prepare_desk_folder() {
     mkdir -p "$desk"
     # The office edits document.ini and owns data.db: never overwrite them.
     if [ ! -e "$desk/document.ini" ]; then
-        sed 's/$/\r/' "$root/res/document.sample.ini" | iconv -f UTF-8 -t CP936 >"$desk/document.ini"
+        sed -e "s|@DESK_FOLDER@|$desk|" -e 's/$/\r/' "$root/res/document.sample.ini" |
+            iconv -f UTF-8 -t CP936 >"$desk/document.ini"
     fi
     if [ ! -e "$desk/data.db" ]; then
         "$desk/regdesk-admin" init "$desk"
@@ -121,6 +129,10 @@ prepare_desk_folder
 case "$mode" in
     --start) start_desk ;;
     --test) run_tests ;;
+    --package)
+        cmake --build "$root/build/release" --target deb
+        echo "== packages: $(ls "$root"/build/release/deb/*.deb)"
+        ;;
     "") echo "== set-up done; start the desk with: $desk/regdesk" ;;
-    *) echo "unknown option $mode (use --start or --test)" >&2; exit 64 ;;
+    *) echo "unknown option $mode (use --start, --test or --package)" >&2; exit 64 ;;
 esac

@@ -15,6 +15,12 @@ public:
     static const GbkString& programDirectory() { return get().programDirectory; }
     static const GbkString& documentPath() { return get().documentPath; }
     static const GbkString& settingsPath() { return get().settingsPath; }
+    // Where the encoder program is: the program directory unless an installed
+    // desk keeps its files in a desk folder apart from its programs.
+    static const GbkString& programsFolder()
+    {
+        return get().programsFolder.empty() ? get().programDirectory : get().programsFolder;
+    }
 
     // programDirectory + separator + name
     static GbkString besideProgram(const GbkString& fileName);

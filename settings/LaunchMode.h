@@ -9,9 +9,10 @@ namespace regdesk {
 // The three texts fixed at start-up that every part of the desk reads.
 struct StartupPaths
 {
-    GbkString programDirectory; // the executable's folder, no trailing separator
-    GbkString documentPath;     // empty on a plain start; else begins with one blank
-    GbkString settingsPath;     // programDirectory + separator + "document.ini"
+    GbkString programDirectory;    // the executable's folder, no trailing separator
+    GbkString documentPath;        // empty on a plain start; else begins with one blank
+    GbkString settingsPath;        // programDirectory + separator + "document.ini"
+    GbkString programsFolder = {}; // the desk's own programs, when apart from programDirectory (settings/DeskFolder.h)
 
     bool isAddinStart() const { return !documentPath.empty(); }
 };

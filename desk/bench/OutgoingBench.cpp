@@ -1,7 +1,12 @@
 // Times the outgoing registration's two slow roads: 生成条码 up to the picture
-// in the output folder (with the real pdf417 program and a real data.db), and
-// numbering on a register of 100,000 rows. Prints medians; asserts nothing.
+// in the output folder (with the real pdf417 program and a real data.db; with
+// and without the self-check, and the check's own cost), and numbering and
+// saving on a register of 100,000 rows (or as many as the second argument
+// says). Prints medians; asserts nothing.
+//
+//     regdesk_outgoing_bench [pdf417 program [registrations]]
 #include "barcode/BarcodePayload.h"
+#include "barcode/BarcodeSelfCheck.h"
 #include "barcode/EncoderHandoff.h"
 #include "bench/BenchSupport.h"
 #include "db/AdoDatabase.h"
@@ -35,7 +40,9 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -117,6 +124,30 @@ void benchmarkBarcode(const GbkString& folder, const std::string& encoder, int t
     printFigures(label, samples, 250);
 }
 
+// The self-check alone: the desk's picture of a registration read back from
+// disk, decoded and compared.
+void benchmarkSelfCheck(const GbkString& folder)
+{
+    const GbkString output = joinPath(folder, "输出"_gbk);
+    const GbkString picture = joinPath(output, outgoingRow(900000)[DocumentRecord::Number] + ".emf");
+    const std::string expected = BarcodePayload::exchangeFileText(BarcodePayload::buildPayload(outgoingRow(900000)));
+    if (!fileExists(picture)) {
+        std::fprintf(stderr, "no picture to check\n");
+        return;
+    }
+    std::vector<double> samples;
+    for (int run = 0; run < 20; ++run) {
+        const auto start = BenchClock::now();
+        const std::optional<GbkString> failure = BarcodeSelfCheck::checkPictureFile(picture, expected);
+        samples.push_back(milliseconds(BenchClock::now() - start));
+        if (failure) {
+            std::fprintf(stderr, "the check failed: %s\n", gbkToUtf8(*failure).c_str());
+            return;
+        }
+    }
+    printFigures("the self-check alone (read back, decode, compare)", samples, 15);
+}
+
 // The desk shows no folder during the run.
 class QuietOpener final : public DesktopOpener
 {
@@ -166,14 +197,14 @@ void benchmarkThroughTheForm(Prompter& prompter, const GbkString& output)
     printFigures("生成条码 to picture, through the form", samples, 250);
 }
 
-void benchmarkNumbering(const GbkString& folder)
+void benchmarkNumbering(int rows)
 {
     {
-        // 100,000 registrations of 2026 under one prefix, plus some of other years and prefixes.
+        // Registrations of 2026 under one prefix, plus some of other years and prefixes.
         QSqlDatabase database = QSqlDatabase::database(AdoDatabase::activeConnection()->name());
         database.transaction();
         QSqlQuery query(database);
-        for (int serial = 1; serial <= 100000; ++serial) {
+        for (int serial = 1; serial <= rows; ++serial) {
             DocumentRecord row = outgoingRow(serial);
             if (serial % 10 == 0)
                 row[DocumentRecord::Number] = "民〔2026〕"_gbk + std::to_string(serial) + "号"_gbk;
@@ -196,7 +227,8 @@ void benchmarkNumbering(const GbkString& folder)
     }
     std::printf("(last number %s, code number %s)\n", gbkToUtf8(proposal.lastNumber).c_str(),
                 gbkToUtf8(proposal.codeNumber).c_str());
-    printFigures("numbering on 100,000 rows (choose a prefix)", samples, 100);
+    const std::string size = std::to_string(rows);
+    printFigures(("numbering on " + size + " rows (choose a prefix)").c_str(), samples, 20);
 
     // Where the time goes.
     std::vector<double> numbers, title, count;
@@ -211,10 +243,25 @@ void benchmarkNumbering(const GbkString& folder)
         register_.countBarcoded(2026);
         count.push_back(milliseconds(BenchClock::now() - start));
     }
-    printFigures("  of which: numbers of the year", numbers, 100);
-    printFigures("  of which: title of the last number", title, 100);
-    printFigures("  of which: barcodes made this year", count, 100);
-    static_cast<void>(folder);
+    printFigures("  of which: numbers of the year", numbers, 20);
+    printFigures("  of which: title of the last number", title, 20);
+    printFigures("  of which: barcodes made this year", count, 20);
+
+    // 保存 of the proposal's registration, as the pick-up does after the picture.
+    SqlRegisterStore store;
+    std::vector<double> saves;
+    for (int run = 0; run < 20; ++run) {
+        proposal = DocumentNumbering::propose(prefixes[0], prefixes, 2026, layout, register_);
+        DocumentRecord row = outgoingRow(rows + 1 + run);
+        row[DocumentRecord::Number] = *DocumentNumbering::nextNumber(proposal.lastNumber);
+        row[DocumentRecord::CodeNumber] = proposal.codeNumber;
+        const auto start = BenchClock::now();
+        const bool replace = store.isRegistered(RegisterStatements::outgoingTable(), row[DocumentRecord::Number]);
+        store.insert(RegisterStatements::outgoingTable(), row, true, replace);
+        saves.push_back(milliseconds(BenchClock::now() - start));
+    }
+    std::printf("(last code number saved %s)\n", gbkToUtf8(proposal.codeNumber).c_str());
+    printFigures(("save one registration on " + size + " rows").c_str(), saves, 3);
 }
 
 } // namespace
@@ -231,9 +278,13 @@ int main(int argc, char** argv)
     QTemporaryDir work;
     const GbkString folder = fromNativePath(work.path().toStdString());
     std::filesystem::copy_file(encoder, gbkToUtf8(joinPath(folder, "pdf417")));
-    const std::string settings = "[发文设置]\r\n二维码输出位置=" + gbkToUtf8(joinPath(folder, "输出"_gbk)) +
-                                 "\r\n[PDF]\r\nECCPercent=40\r\nAspect=1:2\r\nWidth=100\r\nHeight=40\r\n";
-    writeWholeFile(joinPath(folder, "document.ini"), utf8ToGbk(settings));
+    const auto writeSettings = [&folder](const char* selfCheck) {
+        const std::string settings = "[发文设置]\r\n二维码输出位置=" + gbkToUtf8(joinPath(folder, "输出"_gbk)) +
+                                     "\r\n条码自检=" + selfCheck +
+                                     "\r\n[PDF]\r\nECCPercent=40\r\nAspect=1:2\r\nWidth=100\r\nHeight=40\r\n";
+        writeWholeFile(joinPath(folder, "document.ini"), utf8ToGbk(settings));
+    };
+    writeSettings("是");
     if (!createRegisterDatabase(QDir(work.path()).filePath(QStringLiteral("data.db"))).isEmpty())
         return 1;
 
@@ -248,8 +299,12 @@ int main(int argc, char** argv)
     AdoDatabase::setActiveConnection(database.connection());
 
     benchmarkBarcode(folder, encoder, 100, "生成条码 to picture, polled every 100 ms (timer 1)");
-    benchmarkBarcode(folder, encoder, 1, "生成条码 to picture, polled every 1 ms (work alone)");
-    benchmarkNumbering(folder);
+    benchmarkBarcode(folder, encoder, 1, "生成条码 to picture, 1 ms (work alone), checked");
+    benchmarkSelfCheck(folder);
+    writeSettings("否");
+    benchmarkBarcode(folder, encoder, 1, "生成条码 to picture, 1 ms (work alone), unchecked");
+    writeSettings("是");
+    benchmarkNumbering(argc > 2 ? std::max(1, std::atoi(argv[2])) : 100000);
     AdoDatabase::setActiveConnection(nullptr);
     return 0;
 }

@@ -1,6 +1,7 @@
 // pdf417: the encoder program the registration desk starts in its program directory. It encodes
 // TxtTemp.txt with the settings of MakeBarCode.ini and leaves TempPdf.bmp, TempPdf.emf, TempPdf.wmf and
 // TempCode.txt beside them. Exit status 0 when all four were written; otherwise a reason on stderr.
+#include "RegdeskVersion.h"
 #include "lattix.h"
 
 #include <cstdint>
@@ -77,6 +78,21 @@ int run(int argc, char** argv)
 
 int main(int argc, char** argv)
 {
+    if (argc == 2 && std::string(argv[1]) == "--version") {
+        std::puts("pdf417 (Lattix) " REGDESK_VERSION);
+        return 0;
+    }
+    if (argc == 2 && std::string(argv[1]) == "--help") {
+        std::puts("Usage: pdf417 [FOLDER]\n"
+                  "Encodes FOLDER/TxtTemp.txt (default: the current folder) into a PDF417 symbol with the\n"
+                  "settings of MakeBarCode.ini, and writes TempPdf.bmp, TempPdf.emf, TempPdf.wmf and\n"
+                  "TempCode.txt beside them. The registration desk starts it for each barcode.\n\n"
+                  "Options:\n"
+                  "  --help     show this help and exit\n"
+                  "  --version  show the version and exit\n\n"
+                  "Exit status: 0 all four files written; 1 otherwise, with the reason on standard error.");
+        return 0;
+    }
     try {
         return run(argc, argv);
     } catch (const std::exception& exception) {

@@ -2,6 +2,7 @@
 
 #include "FakePrompter.h"
 #include "PostgresServer.h"
+#include "RegdeskVersion.h"
 #include "TempDeskFolder.h"
 #include "TestData.h"
 #include "db/AdoDatabase.h"
@@ -39,9 +40,9 @@ TEST(AdminInit, CreatesTheThreeRegistersAndNeverOverwrites)
         database.setDatabaseName(path);
         ASSERT_TRUE(database.open());
         QSqlQuery query(database);
-        // The registers, without the search indexes' own tables and the number claims.
+        // The registers, without the search indexes' own tables, the number claims and the count of barcodes.
         ASSERT_TRUE(query.exec(QStringLiteral("SELECT name FROM sqlite_master WHERE type='table' AND name NOT LIKE "
-                                              "'%检索%' AND name <> '号码占用表' ORDER BY name")));
+                                              "'%检索%' AND name NOT IN ('号码占用表', '制码计数') ORDER BY name")));
         QStringList tables;
         while (query.next())
             tables << query.value(0).toString();
@@ -74,6 +75,29 @@ TEST(AdminInit, RefusesAMissingFolderAndBadUsage)
     EXPECT_NE(missing.errors.find("no such folder"), std::string::npos);
     EXPECT_NE(runAdminCommand({"frobnicate"}).exitCode, 0);
     EXPECT_NE(runAdminCommand({}).exitCode, 0);
+}
+
+TEST(AdminHelp, HelpNamesEveryCommandAndEachCommandHasItsOwn)
+{
+    const AdminResult help = runAdminCommand({"--help"});
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_TRUE(help.output.starts_with("Usage: regdesk-admin COMMAND")) << help.output;
+    EXPECT_EQ(runAdminCommand({"help"}).output, help.output);
+    for (const char* command :
+         {"init", "settings", "initials", "import-people", "compact", "backup", "index", "copy"}) {
+        SCOPED_TRACE(command);
+        EXPECT_NE(help.output.find(std::string("\n  ") + command + " "), std::string::npos);
+        const AdminResult one = runAdminCommand({"help", command});
+        EXPECT_EQ(one.exitCode, 0);
+        EXPECT_TRUE(one.output.starts_with(std::string("Usage: regdesk-admin ") + command + " ")) << one.output;
+    }
+    const AdminResult unknown = runAdminCommand({"help", "frobnicate"});
+    EXPECT_EQ(unknown.exitCode, 64);
+    EXPECT_NE(unknown.errors.find("no such command: frobnicate"), std::string::npos);
+    EXPECT_EQ(runAdminCommand({"help", "init", "x"}).exitCode, 64);
+    EXPECT_EQ(runAdminCommand({"frobnicate"}).exitCode, 64);
+    EXPECT_EQ(runAdminCommand({"init"}).exitCode, 64);
+    EXPECT_TRUE(runAdminCommand({"--version"}).output.starts_with("regdesk-admin " REGDESK_VERSION "\n"));
 }
 
 TEST(AdminInit, ReportsAFolderWhereNoFileCanBeCreated)

@@ -6,6 +6,7 @@
 #include "db/DatabaseMaintenance.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QSqlDatabase>
@@ -251,7 +252,14 @@ TEST(AdminMaintenanceFull, AFileSizeLimitIsReportedNotASilentEnd)
         EXPECT_EQ(run.exitCode(), 4);
         const QByteArray errors = run.readAllStandardError();
         EXPECT_TRUE(errors.startsWith("regdesk-admin: ")) << errors.toStdString();
-        EXPECT_EQ(folderEntries(folder.path()), before);
+        // Nothing left behind but the diagnostics log, which names the failure.
+        QStringList after = folderEntries(folder.path());
+        EXPECT_TRUE(after.removeOne(QStringLiteral("regdesk.log")));
+        EXPECT_EQ(after, before);
+        QFile log(folder.filePath(QStringLiteral("regdesk.log")));
+        ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+        EXPECT_TRUE(
+            log.readAll().contains(QByteArray("] error: regdesk-admin ") + command + " failed: regdesk-admin: "));
     }
 }
 

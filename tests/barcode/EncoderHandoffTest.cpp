@@ -3,6 +3,7 @@
 #include "FakeClock.h"
 #include "FakeProcessLauncher.h"
 #include "FakeProcessList.h"
+#include "SymbolPictures.h"
 #include "TempDeskFolder.h"
 #include "platform/FileSystem.h"
 #include "settings/SettingsFile.h"
@@ -15,16 +16,6 @@ namespace regdesk::test {
 namespace {
 
 using namespace std::chrono_literals;
-
-// A bitmap as small as the encoder could write: 1 x 1 pixel, 1 bit.
-std::string tinyBitmap()
-{
-    std::string bmp(66, '\0');
-    const unsigned char header[] = {'B', 'M', 66, 0, 0, 0, 0, 0, 0, 0, 62, 0, 0, 0, 40, 0, 0, 0, 1,
-                                    0,   0,   0,  1, 0, 0, 0, 1, 0, 1, 0,  0, 0, 0, 0,  4, 0, 0, 0};
-    std::copy(std::begin(header), std::end(header), bmp.begin());
-    return bmp;
-}
 
 class EncoderHandoffTest : public ::testing::Test
 {
@@ -46,7 +37,8 @@ protected:
 
     void writeEncoderOutputs()
     {
-        writeWholeFile(file("TempPdf.bmp"), tinyBitmap());
+        // A symbol of what was handed over, as the encoder draws it.
+        writeWholeFile(file("TempPdf.bmp"), symbolBitmap(readWholeFile(file("TxtTemp.txt")).value_or("")));
         writeWholeFile(file("TempPdf.emf"), "emf");
         writeWholeFile(file("TempPdf.wmf"), "wmf");
         writeWholeFile(file("TempCode.txt"), "codes");
@@ -73,6 +65,17 @@ TEST_F(EncoderHandoffTest, StartWritesTheExchangeFilesAndStartsTheEncoder)
     EXPECT_EQ(m_launcher.starts()[0].arguments, std::vector<GbkString>{m_dir});
     EXPECT_EQ(m_launcher.starts()[0].workingDirectory, m_dir);
     EXPECT_TRUE(m_handoff.isWaiting());
+}
+
+TEST_F(EncoderHandoffTest, InstalledEncoderIsStartedFromItsFolderOnTheDeskFolderFiles)
+{
+    EncoderHandoff installed(m_dir, m_launcher, m_processes, m_clock, "/usr/lib/regdesk");
+    installed.start("GB0626-2005^^|", settings());
+    ASSERT_EQ(m_launcher.starts().size(), 1u);
+    EXPECT_EQ(m_launcher.starts()[0].program, "/usr/lib/regdesk/pdf417");
+    EXPECT_EQ(m_launcher.starts()[0].arguments, std::vector<GbkString>{m_dir});
+    EXPECT_EQ(m_launcher.starts()[0].workingDirectory, m_dir);
+    EXPECT_EQ(readWholeFile(file("TxtTemp.txt")), "GB0626-2005^^|\r\n");
 }
 
 TEST_F(EncoderHandoffTest, WithoutPdfListTheSettingsCopyIsTheHeaderAlone)
@@ -369,6 +372,87 @@ TEST(IsProcessRunning, ComparesLowerCasedNames)
     EXPECT_EQ(isProcessRunning(processes, "pdf417"), 0);
     processes.setUnreadable();
     EXPECT_EQ(isProcessRunning(processes, "pdf417"), -1);
+}
+
+} // namespace
+} // namespace regdesk::test
+
+namespace regdesk::test {
+namespace {
+
+// A stand-in for the encoder whose bitmap is wrong.
+struct WrongPictureCase
+{
+    const char* name;
+    std::function<std::string(const std::string& handedOver)> bitmap;
+    const char* reason; // UTF-8
+};
+
+class WrongEncoderPicture : public EncoderHandoffTest, public ::testing::WithParamInterface<WrongPictureCase>
+{
+};
+
+// Stopped before it reaches the clerk: no save, no picture (an earlier one of
+// that name stays as it was), the exchange files gone, and the reason told.
+TEST_P(WrongEncoderPicture, IsStoppedBeforeTheSave)
+{
+    QDir().mkpath(QString::fromUtf8(gbkToUtf8(m_output)));
+    const GbkString earlier = joinPath(m_output, "A1.emf");
+    writeWholeFile(earlier, "the registered document's barcode");
+    const GbkString payload = "GB0626-2005^A1^某某人民法院^^|"_gbk;
+    m_handoff.start(payload, settings());
+    writeWholeFile(file("TempPdf.bmp"), GetParam().bitmap(*readWholeFile(file("TxtTemp.txt"))));
+    ASSERT_EQ(m_handoff.poll().state, EncoderHandoff::State::Ready);
+
+    bool saved = false;
+    const EncoderHandoff::PickUp pickUp = m_handoff.pickUp(settings(), "A1", [&] { return saved = true; });
+    EXPECT_FALSE(saved);
+    ASSERT_TRUE(pickUp.selfCheckFailure);
+    EXPECT_EQ(gbkToUtf8(*pickUp.selfCheckFailure), GetParam().reason);
+    const std::vector<DeskNotice> told = {{"条码自检失败\r\n"_gbk + utf8ToGbk(GetParam().reason), {}}};
+    EXPECT_EQ(pickUp.notices, told);
+    EXPECT_FALSE(pickUp.pictureWritten);
+    EXPECT_FALSE(pickUp.heldPicture);
+    EXPECT_EQ(readWholeFile(earlier), "the registered document's barcode");
+    EXPECT_EQ(QDir(QString::fromUtf8(gbkToUtf8(m_output))).entryList(QDir::Files | QDir::System | QDir::Hidden),
+              QStringList{QStringLiteral("A1.emf")});
+    for (const GbkString& name : EncoderHandoff::exchangeFiles())
+        EXPECT_FALSE(fileExists(file(name))) << name;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    StandIns, WrongEncoderPicture,
+    ::testing::Values(WrongPictureCase{"AnotherPayload",
+                                       [](const std::string& handedOver) {
+                                           return symbolBitmap("GB0626-2005^A2" + handedOver.substr(14));
+                                       },
+                                       "解码内容与登记内容在第14字节处不同（解码32字节，应为32字节）"},
+                      WrongPictureCase{"WithoutTheLineEnd",
+                                       [](const std::string& handedOver) {
+                                           return symbolBitmap(handedOver.substr(0, handedOver.size() - 2));
+                                       },
+                                       "解码内容与登记内容在第31字节处不同（解码30字节，应为32字节）"},
+                      WrongPictureCase{"BlankBitmap",
+                                       [](const std::string& handedOver) {
+                                           std::string blank = symbolBitmap(handedOver);
+                                           std::fill(blank.begin() + 62, blank.end(), '\xFF');
+                                           return blank;
+                                       },
+                                       "图片中的条码无法解码"}),
+    [](const auto& paramInfo) { return std::string(paramInfo.param.name); });
+
+TEST_F(EncoderHandoffTest, SelfCheckSwitchedOffLetsAnyPictureThrough)
+{
+    m_folder.writeSettings("[发文设置]\n二维码输出位置=" + gbkToUtf8(m_output) +
+                           "\n条码自检=否\n[PDF]\nWidth=50\nHeight=20\n");
+    m_handoff.start("p", settings());
+    writeWholeFile(file("TempPdf.bmp"), symbolBitmap("another payload"));
+    bool saved = false;
+    const EncoderHandoff::PickUp pickUp = m_handoff.pickUp(settings(), "A1", [&] { return saved = true; });
+    EXPECT_TRUE(saved);
+    EXPECT_TRUE(pickUp.pictureWritten);
+    EXPECT_FALSE(pickUp.selfCheckFailure);
+    EXPECT_TRUE(pickUp.notices.empty());
 }
 
 } // namespace

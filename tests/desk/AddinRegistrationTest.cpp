@@ -9,6 +9,7 @@
 #include "platform/FileSystem.h"
 #include "settings/AppPaths.h"
 
+#include <QRegularExpression>
 #include <QTest>
 #include <filesystem>
 
@@ -42,6 +43,7 @@ private slots:
     void leavingTheNumberMovesTheFocusToTheConfirmation();
     void savedRegistrationHandsThePictureBack_data();
     void savedRegistrationHandsThePictureBack();
+    void pictureThatFailsItsCheckHandsNothingBack();
 
 private:
     void confirmAndPickUp();
@@ -196,6 +198,28 @@ void AddinRegistrationTest::savedRegistrationHandsThePictureBack()
         QCOMPARE(readWholeFile(picturePath())->substr(0, 4), std::string("\x01\0\0\0", 4));
     QVERIFY(m_desk->view.closed);
     QVERIFY(!m_addin->isWaitingForSave());
+}
+
+void AddinRegistrationTest::pictureThatFailsItsCheckHandsNothingBack()
+{
+    // The encoder draws a truncated payload: the add-in must not get it.
+    m_desk->launcher.onStart([](const FakeProcessLauncher::Start&) {
+        const std::string handedOver = *readWholeFile(AppPaths::besideProgram("TxtTemp.txt"));
+        writeWholeFile(AppPaths::besideProgram("TempPdf.bmp"), symbolBitmap(handedOver.substr(0, 20)));
+        for (const char* name : {"TempPdf.emf", "TempPdf.wmf", "TempCode.txt"})
+            writeWholeFile(AppPaths::besideProgram(name), "x");
+    });
+    QVERIFY(writeWholeFile(pictureList(), "an earlier run's picture\r\n"));
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^条码自检失败，发文号 档发〔2026〕3号：")));
+    confirmAndPickUp();
+
+    QVERIFY(m_desk->prompter.texts().value(0).startsWith(QStringLiteral("条码自检失败\r\n")));
+    QCOMPARE(readWholeFile(pictureList()), std::optional<std::string>("an earlier run's picture\r\n"));
+    QVERIFY(!fileExists(picturePath()));
+    QVERIFY(!m_desk->view.closed);
+    QVERIFY(m_desk->store.rows.empty());
+    QCOMPARE(m_desk->view.list.numbers(), std::vector<GbkString>{kNumber});
+    QCOMPARE(m_desk->view.list.rows[0].record.barcodeMade, GbkString());
 }
 
 QTEST_GUILESS_MAIN(AddinRegistrationTest)

@@ -1,16 +1,20 @@
 #include "FakeRegisters.h"
+#include "PostgresServer.h"
 #include "TestDatabase.h"
 #include "TestRecords.h"
 #include "db/AdoRecordset.h"
 #include "db/RegisterStatements.h"
 #include "desk/DocumentNumbering.h"
 #include "desk/SqlOutgoingRegister.h"
+#include "desk/SqlRegisterStore.h"
 #include "platform/GbkQt.h"
 #include "settings/SettingsFile.h"
 
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <gtest/gtest.h>
+#include <string>
+#include <tuple>
 
 namespace regdesk::test {
 namespace {
@@ -175,7 +179,7 @@ TEST(Proposal, PassesOverNumbersThatOtherDesksHold)
     EXPECT_EQ(nextNumber(proposal.lastNumber), "法〔2026〕8号"_gbk);
     EXPECT_EQ(proposal.codeNumber, "FY260005");
     EXPECT_EQ(register_.reserved, (std::vector<GbkString>{"法〔2026〕8号"_gbk, "FY260005"}));
-    EXPECT_EQ(register_.counted, (std::vector<std::pair<GbkString, int>>{{"FY26", 3}}));
+    EXPECT_EQ(register_.counted, (std::vector<std::pair<std::optional<int>, int>>{{2026, 3}}));
     EXPECT_EQ(register_.units, 1);
 }
 
@@ -254,6 +258,34 @@ TEST_P(NumberingOnDatabase, NumbersReadAsTheRecordsetReadsThem)
     EXPECT_EQ(lastSerial(kPrefix, kPrefixes, numbers), 5);
 }
 
+// The last serial is found from the highest bound down; on every kind of
+// number it must be the serial the whole reading gives. Each set is added to
+// the register in turn, so the highest serial moves between shapes.
+TEST_P(NumberingOnDatabase, TheBoundedReadingFindsTheSameLastSerial)
+{
+    const GbkString table = RegisterStatements::outgoingTable();
+    const std::vector<std::vector<GbkString>> sets = {
+        {"法〔2026〕3号"_gbk, "法〔2026〕12号"_gbk},
+        {"法〔2026〕1234"_gbk},                            // no 号: the last two bytes are cut, serial 12
+        {"法〔2026〕 99号"_gbk, "法〔2026〕+98号"_gbk},    // no digit right after the head: serial 0
+        {"  法〔2026〕40号"_gbk, "\t法〔2026〕41号 "_gbk}, // leading blanks, read trimmed
+        {"法〔2026〕15-2号"_gbk, "法〔2026〕５０号"_gbk},  // full-width digits are no digits
+        {"法〔2026〕99999999999999999999999号"_gbk},       // more digits than an int holds
+        {"FA〔2026〕77号"_gbk, "法〔2026〕88"_gbk},        // another prefix; digits into the end
+    };
+    SqlOutgoingRegister register_;
+    for (const std::vector<GbkString>& set : sets) {
+        for (const GbkString& number : set)
+            ASSERT_TRUE(run(RegisterStatements::insertOutgoing(table, outgoingRow(number, "题"_gbk))));
+        const int expected = lastSerial(kPrefix, kPrefixes, register_.numbersOfYear(2026, kPrefix));
+        const NumberingProposal proposal =
+            propose(kPrefix, kPrefixes, 2026, CodeNumberLayout{"FY", 2, "2", "3"}, register_);
+        EXPECT_EQ(proposal.lastNumber, kPrefix + std::to_string(expected) + "号"_gbk) << gbkToUtf8(set.front());
+    }
+    EXPECT_EQ(lastSerial(kPrefix, kPrefixes, register_.numbersOfYear(2026, kPrefix)), 2147483647);
+    EXPECT_TRUE(m_db.prompter().shown().empty());
+}
+
 TEST(NumberingOnSqlite, ReadsAPrefixsNumbersThroughTheIndex)
 {
     TestDatabase db;
@@ -266,6 +298,166 @@ TEST(NumberingOnSqlite, ReadsAPrefixsNumbersThroughTheIndex)
         text += plan.value(3).toString() + u'\n';
     EXPECT_TRUE(text.contains(QStringLiteral("SEARCH 发文登记表 USING COVERING INDEX"))) << text.toStdString();
     EXPECT_FALSE(text.contains(QStringLiteral("SCAN"))) << text.toStdString();
+}
+
+// One desk numbering and saving on a real register as the clerk does (a
+// proposal, then 保存 of its row, or a deletion from the query window): the
+// code number proposed is always the count of barcodes + 1, whatever was
+// saved, deleted or dated before.
+struct DeskStep
+{
+    enum Action
+    {
+        Save,           // a barcoded row of this year
+        SaveUnbarcoded, // OK at "条码未生成,仍要发文登记吗？"
+        SaveOtherYear,  // a barcode whose 制码时间 is of 2025
+        ProposeOnly,    // the clerk chooses the prefix again, saves nothing
+        DeleteFirst,    // the first row saved, deleted
+        DeleteLast,     // the last row saved, deleted
+    };
+    Action action;
+    const char* proposed; // the code number proposed before the action (none for a deletion)
+};
+
+struct DeskSequence
+{
+    const char* name;
+    const char* yearDigits;
+    std::vector<DeskStep> steps;
+    const char* finallyProposed;
+};
+
+class OneDesk : public ::testing::TestWithParam<std::tuple<DeskSequence, Backend>>
+{
+protected:
+    void SetUp() override { ASSERT_TRUE(m_db.isOpen()); }
+
+    // What the counting statement itself gives, as the code number.
+    static GbkString countedProposal(const CodeNumberLayout& layout)
+    {
+        const GbkString sql = layout.yearDigits == "0" ? RegisterStatements::selectCodeTimes()
+                                                       : RegisterStatements::selectCodeTimesOfYear(2026);
+        AdoRecordset count;
+        EXPECT_TRUE(count.openQuery(RegisterStatements::countRowsOf(sql)));
+        count.moveFirst();
+        std::vector<DeskNotice> notices;
+        return codeNumber(layout, 2026, std::stoi("0" + count.fieldText(0)), notices);
+    }
+
+    TestDatabase m_db{std::get<1>(GetParam())};
+};
+
+TEST_P(OneDesk, ProposesTheCountOfBarcodesPlusOne)
+{
+    const DeskSequence& sequence = std::get<0>(GetParam());
+    const CodeNumberLayout layout{"FY", 2, sequence.yearDigits, "3"};
+    const GbkString table = RegisterStatements::outgoingTable();
+    SqlOutgoingRegister register_;
+    SqlRegisterStore store;
+    std::vector<GbkString> saved;
+    int step = 0;
+    for (const DeskStep& s : sequence.steps) {
+        SCOPED_TRACE("step " + std::to_string(++step));
+        if (s.action == DeskStep::DeleteFirst || s.action == DeskStep::DeleteLast) {
+            ASSERT_FALSE(saved.empty());
+            const auto row = s.action == DeskStep::DeleteFirst ? saved.begin() : saved.end() - 1;
+            ASSERT_TRUE(TestDatabase::run(RegisterStatements::deleteNumber(table, *row)));
+            saved.erase(row);
+            continue;
+        }
+        const NumberingProposal proposal = propose(kPrefix, kPrefixes, 2026, layout, register_);
+        EXPECT_EQ(gbkToUtf8(proposal.codeNumber), s.proposed);
+        EXPECT_EQ(proposal.codeNumber, countedProposal(layout));
+        if (s.action == DeskStep::ProposeOnly)
+            continue;
+        DocumentRecord row = registerRow(*nextNumber(proposal.lastNumber), "题"_gbk,
+                                         s.action == DeskStep::SaveOtherYear ? "20251231" : "20260105",
+                                         s.action == DeskStep::SaveUnbarcoded ? GbkString{} : "是"_gbk);
+        row[DocumentRecord::CodeNumber] = proposal.codeNumber;
+        ASSERT_TRUE(store.insert(table, row, true, store.isRegistered(table, row[DocumentRecord::Number])));
+        saved.push_back(row[DocumentRecord::Number]);
+    }
+    const NumberingProposal last = propose(kPrefix, kPrefixes, 2026, layout, register_);
+    EXPECT_EQ(gbkToUtf8(last.codeNumber), sequence.finallyProposed);
+    EXPECT_EQ(last.codeNumber, countedProposal(layout));
+    EXPECT_TRUE(m_db.prompter().shown().empty());
+}
+
+using Step = DeskStep;
+INSTANTIATE_TEST_SUITE_P(
+    Sequences, OneDesk,
+    ::testing::Combine(
+        ::testing::Values(
+            DeskSequence{"BarcodedSaves", "2", {{Step::Save, "FY26001"}, {Step::Save, "FY26002"}}, "FY26003"},
+            DeskSequence{"UnbarcodedSaveThenThreeBarcoded",
+                         "2",
+                         {{Step::SaveUnbarcoded, "FY26001"},
+                          {Step::Save, "FY26001"},
+                          {Step::Save, "FY26002"},
+                          {Step::Save, "FY26003"}},
+                         "FY26004"},
+            DeskSequence{"ProposedAgainUntilSaved",
+                         "2",
+                         {{Step::ProposeOnly, "FY26001"}, {Step::ProposeOnly, "FY26001"}, {Step::Save, "FY26001"}},
+                         "FY26002"},
+            DeskSequence{"DeletedBarcodedRow", "2", {{Step::Save, "FY26001"}, {Step::DeleteLast, nullptr}}, "FY26001"},
+            DeskSequence{"DeletedEarlierRowRightAfterASave",
+                         "2",
+                         {{Step::Save, "FY26001"}, {Step::Save, "FY26002"}, {Step::DeleteFirst, nullptr}},
+                         "FY26002"},
+            DeskSequence{
+                "BarcodeOfAnotherYear", "2", {{Step::SaveOtherYear, "FY26001"}, {Step::Save, "FY26001"}}, "FY26002"},
+            DeskSequence{"YearDigitsZeroCountsEveryYear",
+                         "0",
+                         {{Step::SaveOtherYear, "FY001"}, {Step::SaveUnbarcoded, "FY002"}, {Step::Save, "FY002"}},
+                         "FY003"}),
+        ::testing::Values(Backend::Sqlite, Backend::Postgres)),
+    [](const auto& paramInfo) {
+        return std::string(std::get<0>(paramInfo.param).name) + "_" + backendName(std::get<1>(paramInfo.param));
+    });
+
+// On the server the count and its triggers run with their owner's rights: a
+// desk user granted only the registers and the claims numbers and saves.
+TEST(NumberingOnServer, ADeskUserWithoutRightsOnTheCounterNumbersAndSaves)
+{
+    TestDatabase db(Backend::Postgres);
+    ASSERT_TRUE(db.isOpen());
+    for (const char* statement : {"DROP ROLE IF EXISTS 登记员", "CREATE ROLE 登记员 LOGIN",
+                                  "GRANT SELECT, INSERT, UPDATE, DELETE ON 发文登记表, 收文登记表, 人员信息表, "
+                                  "号码占用表 TO 登记员",
+                                  "GRANT USAGE ON SEQUENCE 号码占用表_会话 TO 登记员"})
+        ASSERT_TRUE(TestDatabase::run(utf8ToGbk(statement))) << statement;
+    db.folder().writeSettings(
+        PostgresServer::instance().settingsSection(db.database().connection()->databasePath(), "登记员"));
+    FakePrompter prompter;
+    {
+        AdoDatabase desk(prompter);
+        ASSERT_TRUE(desk.openConnection(AdoDatabase::connectionStringFor(db.folder().gbkPath())));
+        AdoDatabase::setActiveConnection(desk.connection());
+        const CodeNumberLayout layout{"FY", 2, "2", "3"};
+        SqlOutgoingRegister register_;
+        SqlRegisterStore store;
+        const NumberingProposal first = propose(kPrefix, kPrefixes, 2026, layout, register_);
+        EXPECT_EQ(first.codeNumber, "FY26001");
+        DocumentRecord row = registerRow(*nextNumber(first.lastNumber), "题"_gbk);
+        row[DocumentRecord::CodeNumber] = first.codeNumber;
+        EXPECT_TRUE(store.insert(RegisterStatements::outgoingTable(), row, true, false));
+        EXPECT_EQ(propose(kPrefix, kPrefixes, 2026, layout, register_).codeNumber, "FY26002");
+    }
+    AdoDatabase::setActiveConnection(db.database().connection());
+    EXPECT_TRUE(prompter.texts().empty()) << prompter.texts().value(0).toStdString();
+    EXPECT_EQ(db.value(QStringLiteral("SELECT 数 FROM 制码计数 WHERE 年 = 2026")), QStringLiteral("1"));
+}
+
+// The count comes from the register's counter, not from reading the register.
+TEST_P(NumberingOnDatabase, CountsBarcodesFromTheCounter)
+{
+    ASSERT_TRUE(m_db.insertOutgoing(outgoingRow("法〔2026〕1号"_gbk, "甲"_gbk)));
+    SqlOutgoingRegister register_;
+    EXPECT_EQ(register_.countBarcoded(2026), 1);
+    ASSERT_TRUE(m_db.execute(QStringLiteral("UPDATE 制码计数 SET 数 = 41 WHERE 年 = 2026")));
+    EXPECT_EQ(register_.countBarcoded(2026), 41);
+    EXPECT_EQ(register_.countBarcoded(999), 0); // no four-digit year: the statement
 }
 
 TEST_P(NumberingOnDatabase, EmptyRegister)

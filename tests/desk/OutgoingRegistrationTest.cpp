@@ -5,12 +5,14 @@
 #include "OutgoingDesk.h"
 #include "TestDatabase.h"
 #include "TestRecords.h"
+#include "barcode/BarcodePayload.h"
 #include "desk/DeskStartup.h"
 #include "platform/FileSystem.h"
 #include "platform/GbkQt.h"
 #include "settings/AppPaths.h"
 
 #include <QDir>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -58,6 +60,7 @@ private slots:
     void barcodeOfTheMarkedRowIsPickedUpSavedAndShown();
     void declinedOverwriteKeepsTheRegisteredPicture();
     void encoderThatLeavesNoFilesIsGivenUp();
+    void pictureOfAnotherPayloadIsStoppedBeforeTheClerk();
     void exchangeFileThatCannotBeWrittenStopsTheBarcode();
     void startupWithoutDatabaseTellsTheClerk();
     void startupGivesTheFormWhatItShows();
@@ -348,6 +351,35 @@ void OutgoingRegistrationTest::encoderThatLeavesNoFilesIsGivenUp()
     QCOMPARE(m_desk->view.list.rowCount(), 1); // nothing saved
     QVERIFY(m_desk->store.calls.empty());
     QVERIFY(m_desk->opener.openedFolders().empty());
+}
+
+void OutgoingRegistrationTest::pictureOfAnotherPayloadIsStoppedBeforeTheClerk()
+{
+    // A broken encoder: its picture shows another registration.
+    m_desk->launcher.onStart([](const FakeProcessLauncher::Start&) {
+        writeWholeFile(AppPaths::besideProgram("TempPdf.bmp"),
+                       symbolBitmap(BarcodePayload::buildPayload(registerRow("法〔2026〕9号"_gbk)) + "\r\n"));
+        for (const char* name : {"TempPdf.emf", "TempPdf.wmf", "TempCode.txt"})
+            writeWholeFile(AppPaths::besideProgram(name), "x");
+    });
+    m_desk->view.shownMode = RegistrationMode::Outgoing;
+    m_desk->view.list.add(registerRow("法〔2026〕7号"_gbk, "标题"_gbk, "20260105", {}), false);
+    startBarcodeOn(0);
+    QCOMPARE(m_desk->view.list.rows[0].record.barcodeMade, "是"_gbk);
+
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^条码自检失败，发文号 法〔2026〕7号：")));
+    m_desk->outgoing.pickUpBarcodeImage();
+    QVERIFY(!m_desk->outgoing.isEncoderTimerActive());
+    QCOMPARE(m_desk->prompter.texts().size(), 1);
+    QVERIFY(m_desk->prompter.texts()[0].startsWith(QStringLiteral("条码自检失败\r\n解码内容与登记内容在第")));
+    // Not saved, not counted as made, no picture, no folder shown: the row waits as before 生成条码.
+    QVERIFY(m_desk->store.calls.empty());
+    QCOMPARE(m_desk->view.list.numbers(), std::vector<GbkString>{"法〔2026〕7号"_gbk});
+    QCOMPARE(m_desk->view.list.rows[0].record.barcodeMade, GbkString());
+    QVERIFY(QDir(toQString(m_output)).entryList(QDir::Files | QDir::Hidden).isEmpty());
+    QVERIFY(m_desk->opener.openedFolders().empty());
+    for (const GbkString& name : EncoderHandoff::exchangeFiles())
+        QVERIFY(!fileExists(AppPaths::besideProgram(name)));
 }
 
 void OutgoingRegistrationTest::exchangeFileThatCannotBeWrittenStopsTheBarcode()

@@ -81,6 +81,7 @@ TEST(OfficeConverter, AHungConversionIsKilledWithItsWholeProcessGroup)
 
     EXPECT_FALSE(result.converted);
     EXPECT_NE(result.reason.find("did not finish"), std::string::npos) << result.reason;
+    EXPECT_TRUE(result.timedOut);
     EXPECT_LT(std::chrono::steady_clock::now() - began, 20s); // not the 60 s of the script
     pid_t helper = 0;
     std::ifstream(pidFile) >> helper;

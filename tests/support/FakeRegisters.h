@@ -23,7 +23,7 @@ public:
     std::vector<std::optional<int>> countedYears;
     std::vector<int> searchedYears;
     std::vector<GbkString> reserved;
-    std::vector<std::pair<GbkString, int>> counted;
+    std::vector<std::pair<std::optional<int>, int>> counted;
     int units = 0;
 
     void asOneProposal(const std::function<void()>& proposal) override
@@ -38,7 +38,7 @@ public:
         reserved.push_back(reservation.number);
         return true;
     }
-    void codesCounted(const GbkString& series, int serial) override { counted.emplace_back(series, serial); }
+    void codesCounted(std::optional<int> year, int barcodes) override { counted.emplace_back(year, barcodes); }
 
     std::vector<GbkString> numbersOfYear(int year, const GbkString&) override
     {

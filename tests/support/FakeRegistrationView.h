@@ -35,6 +35,10 @@ public:
     void append(const DocumentRecord& record) override { rows.push_back({record, false}); }
     void selectOnly(int row) override;
     void markBarcodeMade(int row) override { rows.at(static_cast<std::size_t>(row)).record.barcodeMade = "是"_gbk; }
+    void restoreBarcodeMade(int row, const GbkString& text) override
+    {
+        rows.at(static_cast<std::size_t>(row)).record.barcodeMade = text;
+    }
     void setAttachmentPath(int row, const GbkString& path) override;
     void clear() override { rows.clear(); }
 };

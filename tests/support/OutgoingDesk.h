@@ -7,6 +7,7 @@
 #include "FakePrompter.h"
 #include "FakeRegisters.h"
 #include "FakeRegistrationView.h"
+#include "SymbolPictures.h"
 #include "TestRecords.h"
 #include "desk/ModeSwitch.h"
 #include "desk/OutgoingRegistration.h"
@@ -33,11 +34,12 @@ struct OutgoingDesk
     RegistrationSaver saver{view, prompter, store};
     OutgoingRegistration outgoing{view, prompter, register_, saver, launcher, processes, clock, opener};
 
-    // The encoder, once started, leaves a picture and its other files at once.
+    // The encoder, once started, leaves a picture of TxtTemp.txt and its other files at once.
     void encoderLeavesItsFiles()
     {
         launcher.onStart([](const FakeProcessLauncher::Start&) {
-            writeWholeFile(AppPaths::besideProgram("TempPdf.bmp"), encoderBitmap());
+            const std::optional<std::string> handedOver = readWholeFile(AppPaths::besideProgram("TxtTemp.txt"));
+            writeWholeFile(AppPaths::besideProgram("TempPdf.bmp"), symbolBitmap(handedOver.value_or("")));
             for (const char* name : {"TempPdf.emf", "TempPdf.wmf", "TempCode.txt"})
                 writeWholeFile(AppPaths::besideProgram(name), "x");
         });

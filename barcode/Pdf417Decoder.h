@@ -1,0 +1,25 @@
+#pragma once
+
+#include "barcode/MetafileReader.h"
+
+#include <optional>
+#include <string>
+
+namespace regdesk::Pdf417Decoder {
+
+enum class Modules
+{
+    // A symbol drawn one pixel per module and per row, as the encoder draws it.
+    OnePixel,
+    // Any picture: a scan, a photo, a rendering at some size.
+    AnySize,
+};
+
+// The bytes of the PDF417 symbol in the picture exactly as they were encoded
+// (no character set applied); nullopt when no PDF417 symbol can be read.
+// The encoder draws no quiet zone and symbols of a few rows at one pixel per
+// module are too small for the reader, so the picture is put on a white
+// margin, and a one-pixel symbol is first scaled to 2 x 4 pixels a module.
+std::optional<std::string> decode(const MetafileReader::GreyImage& image, Modules modules);
+
+} // namespace regdesk::Pdf417Decoder

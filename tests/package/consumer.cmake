@@ -1,0 +1,5 @@
+cmake_minimum_required(VERSION 3.25)
+project(HelloLattix C)
+find_package(Lattix REQUIRED)
+add_executable(hello-lattix hello-lattix.c)
+target_link_libraries(hello-lattix PRIVATE Lattix::lattix)
