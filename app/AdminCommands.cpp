@@ -2,9 +2,9 @@
 
 #include "RegdeskVersion.h"
 #include "app/PictureVerify.h"
-#include "app/SettingsFile.h"
 #include "db/AdoDatabase.h"
 #include "db/DatabaseSettings.h"
+#include "db/PrivateConnection.h"
 #include "db/RegisterCopy.h"
 #include "db/RegisterDatabaseFile.h"
 #include "db/RegisterMaintenance.h"
@@ -18,6 +18,7 @@
 #include "platform/GbkQt.h"
 #include "platform/OfficeConverter.h"
 #include "platform/Prompter.h"
+#include "settings/SettingsFile.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -25,7 +26,6 @@
 #include <QFileInfo>
 #include <QSqlDatabase>
 #include <QSqlError>
-#include <QUrl>
 #include <set>
 #include <utility>
 
@@ -212,26 +212,6 @@ AdminResult noFolder(const std::string& directory)
     return result;
 }
 
-// A connection of the command's own to the server that DIR/document.ini names,
-// closed when it goes.
-class ServerConnection
-{
-public:
-    explicit ServerConnection(const ServerAddress& address)
-        : m_name(QStringLiteral("regdesk-admin-server")), m_failure(address.open(m_name))
-    {}
-    ~ServerConnection() { QSqlDatabase::removeDatabase(m_name); }
-    ServerConnection(const ServerConnection&) = delete;
-    ServerConnection& operator=(const ServerConnection&) = delete;
-
-    const QString& failure() const { return m_failure; }
-    QSqlDatabase database() const { return QSqlDatabase::database(m_name, false); }
-
-private:
-    QString m_name;
-    QString m_failure;
-};
-
 DatabaseSettings settingsOf(const std::string& directory)
 {
     return DatabaseSettings::ofDirectory(fromNativePath(directory));
@@ -249,8 +229,8 @@ AdminResult initServerCommand(const ServerAddress& address)
     const std::string where = address.describe().toStdString();
     QString failure;
     {
-        const ServerConnection server(address);
-        failure = server.failure();
+        const PrivateConnection server(address);
+        failure = server.error();
         if (failure.isEmpty())
             failure = createServerRegister(server.database());
     }
@@ -372,7 +352,7 @@ AdminResult importPeopleCommand(const std::string& directory, const std::string&
         return result;
     }
     AdoDatabase::setActiveConnection(database.connection());
-    AdoPeopleTable table;
+    SqlPeopleTable table;
     OfficeConverter converter;
     PeopleImport import(prompter, nullptr, table, &PinyinIndex::initials, converter);
     const PeopleImport::Outcome outcome = import.importFile(fromNativePath(file));
@@ -467,17 +447,13 @@ AdminResult indexCommand(const std::string& directory)
         return result;
     }
     const QString path = QDir(QString::fromUtf8(directory)).filePath(QString::fromUtf8(AdoDatabase::kDatabaseFileName));
-    const QString name = QStringLiteral("regdesk-admin-index");
     {
-        QSqlDatabase database = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-        QUrl uri = QUrl::fromLocalFile(path);
-        uri.setQuery(QStringLiteral("mode=rw"));
-        database.setDatabaseName(uri.toString(QUrl::FullyEncoded));
-        database.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=5000"));
-        if (!database.open()) {
+        const PrivateConnection connection(path, RegisterFileMode::ReadWrite);
+        const QSqlDatabase database = connection.database();
+        if (!connection.isOpen()) {
             result.exitCode = 4;
-            result.errors = "regdesk-admin: cannot open " + path.toStdString() + ": " +
-                            sqlErrorText(database.lastError()).toStdString() + "\n";
+            result.errors =
+                "regdesk-admin: cannot open " + path.toStdString() + ": " + connection.error().toStdString() + "\n";
         }
         for (const GbkString& gbkTable : {RegisterStatements::outgoingTable(), RegisterStatements::incomingTable()}) {
             if (result.exitCode != 0)
@@ -502,9 +478,7 @@ AdminResult indexCommand(const std::string& directory)
             result.output += table.toStdString() + ": built the search index of " + std::to_string(records) +
                              " records in " + QString::number(timer.elapsed() / 1000.0, 'f', 1).toStdString() + " s\n";
         }
-        database.close();
     }
-    QSqlDatabase::removeDatabase(name);
     return result;
 }
 
@@ -534,20 +508,16 @@ AdminResult copyCommand(const std::string& directory, bool append)
     const QString sourcePath =
         QDir(QString::fromUtf8(directory)).filePath(QString::fromUtf8(AdoDatabase::kDatabaseFileName));
     const ServerAddress address = ServerAddress::fromSettings(settings);
-    const QString sourceName = QStringLiteral("regdesk-admin-source");
     RegisterCopyReport report;
     {
-        QSqlDatabase source = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), sourceName);
         // Read only, and never a new empty file in place of a missing one.
-        QUrl uri = QUrl::fromLocalFile(sourcePath);
-        uri.setQuery(QStringLiteral("mode=ro"));
-        source.setDatabaseName(uri.toString(QUrl::FullyEncoded));
-        source.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=5000"));
-        const ServerConnection server(address);
-        if (!source.open()) {
-            report.failure = sourcePath + QStringLiteral("：") + sqlErrorText(source.lastError());
-        } else if (!server.failure().isEmpty()) {
-            report.failure = server.failure();
+        const PrivateConnection sourceConnection(sourcePath, RegisterFileMode::ReadOnly);
+        const QSqlDatabase source = sourceConnection.database();
+        const PrivateConnection server(address);
+        if (!sourceConnection.isOpen()) {
+            report.failure = sourcePath + QStringLiteral("：") + sourceConnection.error();
+        } else if (!server.error().isEmpty()) {
+            report.failure = server.error();
         } else {
             // A server database without the registers gets them first.
             const QString created = createServerRegister(server.database());
@@ -556,9 +526,7 @@ AdminResult copyCommand(const std::string& directory, bool append)
             else
                 report = copyRegister(source, server.database(), append);
         }
-        source.close();
     }
-    QSqlDatabase::removeDatabase(sourceName);
     const std::string where = address.describe().toStdString();
     if (!report.failure.isEmpty()) {
         result.exitCode = report.refusedNotEmpty ? 3 : 4;

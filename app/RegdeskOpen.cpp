@@ -9,13 +9,13 @@
 // written (nothing printed); 64 wrong usage; 66 no such document; 69 the desk
 // could not be started.
 #include "RegdeskVersion.h"
-#include "app/DeskFolder.h"
-#include "app/LaunchMode.h"
 #include "desk/DocumentTextIntake.h"
 #include "platform/FileSystem.h"
 #include "platform/OfficeConverter.h"
 #include "platform/ProgramLocation.h"
 #include "platform/UniqueFd.h"
+#include "settings/DeskFolder.h"
+#include "settings/LaunchMode.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -79,29 +79,11 @@ private:
     std::string m_path;
 };
 
-// Reads at most `limit` bytes of a regular file, never through a link and
-// never blocking on a pipe planted under the name.
-std::optional<std::string> readRegularFile(const std::string& path, std::size_t limit)
+// At most `limit` bytes of a regular file, never through a link and never
+// blocking on a pipe planted under the name.
+std::optional<std::string> readFirstBytes(const std::string& path, std::size_t limit)
 {
-    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
-    struct stat info
-    {
-    };
-    if (!fd || ::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode))
-        return std::nullopt;
-    std::string bytes;
-    char buffer[65536];
-    while (bytes.size() < limit) {
-        const ssize_t count = ::read(fd.get(), buffer, std::min(sizeof buffer, limit - bytes.size()));
-        if (count < 0 && errno == EINTR)
-            continue;
-        if (count < 0)
-            return std::nullopt;
-        if (count == 0)
-            break;
-        bytes.append(buffer, static_cast<std::size_t>(count));
-    }
-    return bytes;
+    return readRegularNativeFile(path, limit, FileLinks::Refuse, OversizeFile::Cut);
 }
 
 // Every line ended by CR LF, as the add-ins write the text on Windows.
@@ -169,7 +151,7 @@ struct FileState
         state.inode = info.st_ino;
         state.size = info.st_size;
         state.modified = info.st_mtim;
-        state.content = readRegularFile(path, kMaxPictureListBytes).value_or(std::string());
+        state.content = readFirstBytes(path, kMaxPictureListBytes).value_or(std::string());
         return state;
     }
 
@@ -219,7 +201,7 @@ void writeDocumentText(const std::string& document, const std::string& deskFolde
         converter.convert(fromNativePath(source.empty() ? document : source), kTextTarget, fromNativePath(workFolder));
     std::optional<std::string> text;
     if (result.converted)
-        text = readRegularFile(toNativePath(result.outputPath), DocumentTextIntake::kMaxFileBytes);
+        text = readFirstBytes(toNativePath(result.outputPath), DocumentTextIntake::kMaxFileBytes);
     if (!text) {
         warn("cannot extract the text of " + document + (result.reason.empty() ? "" : ": " + result.reason) +
              "; the form starts without it");

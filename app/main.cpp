@@ -2,8 +2,6 @@
 // document path and the settings path, then runs exactly one form modally;
 // the program ends when that form closes.
 #include "RegdeskVersion.h"
-#include "app/AppPaths.h"
-#include "app/DeskFolder.h"
 #include "desk/DeskControllers.h"
 #include "desk/DeskRun.h"
 #include "platform/Clock.h"
@@ -14,7 +12,9 @@
 #include "platform/ProgramLocation.h"
 #include "platform/QtPrompter.h"
 #include "platform/XdgDesktopOpener.h"
-#include "query/ExcelService.h"
+#include "printing/ExcelService.h"
+#include "settings/AppPaths.h"
+#include "settings/DeskFolder.h"
 
 #include <QApplication>
 #include <cerrno>

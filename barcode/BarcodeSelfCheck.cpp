@@ -1,9 +1,9 @@
 #include "barcode/BarcodeSelfCheck.h"
 
-#include "app/SettingsFile.h"
 #include "barcode/MetafileReader.h"
 #include "barcode/Pdf417Decoder.h"
 #include "platform/FileSystem.h"
+#include "settings/SettingsFile.h"
 
 #include <algorithm>
 #include <string>
@@ -32,7 +32,7 @@ bool isEnabled(const SettingsFile& settings)
 
 std::optional<GbkString> checkPictureFile(const GbkString& path, std::string_view expected)
 {
-    const std::optional<std::string> file = readRegularFile(path, kMaxPictureBytes, LinkPolicy::Refuse);
+    const std::optional<std::string> file = readRegularFile(path, kMaxPictureBytes, FileLinks::Refuse);
     if (!file)
         return isLink(path) ? "图片位置是一个链接，不是图片文件"_gbk : "图片文件无法读取"_gbk;
     return checkEnhancedMetafile(*file, expected);

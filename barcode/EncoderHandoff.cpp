@@ -1,6 +1,5 @@
 #include "barcode/EncoderHandoff.h"
 
-#include "app/SettingsFile.h"
 #include "barcode/BarcodePayload.h"
 #include "barcode/BarcodeSelfCheck.h"
 #include "barcode/EmfPicture.h"
@@ -8,6 +7,7 @@
 #include "platform/FileSystem.h"
 #include "platform/ProcessLauncher.h"
 #include "platform/ProcessList.h"
+#include "settings/SettingsFile.h"
 
 #include <algorithm>
 #include <cctype>

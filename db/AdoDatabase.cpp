@@ -4,6 +4,7 @@
 #include "db/DatabaseSettings.h"
 #include "db/NumberClaims.h"
 #include "db/PostgresRegisterSearch.h"
+#include "db/PrivateConnection.h"
 #include "db/ServerAddress.h"
 #include "platform/FileSystem.h"
 #include "platform/GbkQt.h"
@@ -14,7 +15,6 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStringList>
-#include <QUrl>
 #include <atomic>
 #include <unistd.h>
 
@@ -173,17 +173,12 @@ AdoDatabase::~AdoDatabase() = default;
 
 QString AdoDatabase::openDataFile(const GbkString& connectionString, const QString& name)
 {
-    QSqlDatabase database = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
     const QString path = QString::fromUtf8(toNativePath(SqlDialect::dataSourceOf(connectionString)));
-    // A URI with mode=rw: a missing file fails instead of being created.
-    QUrl uri = QUrl::fromLocalFile(path);
-    uri.setQuery(QStringLiteral("mode=rw"));
-    database.setDatabaseName(uri.toString(QUrl::FullyEncoded));
-    database.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=5000"));
     if (path.isEmpty())
         return QStringLiteral("连接字符串中没有数据库文件。");
-    if (!database.open())
-        return sqlErrorText(database.lastError());
+    if (QString failure = openRegisterFile(name, path, RegisterFileMode::ReadWrite); !failure.isEmpty())
+        return failure;
+    const QSqlDatabase database = QSqlDatabase::database(name, false);
     if (QString failure = registerProblem(database, path); !failure.isEmpty())
         return failure;
     if (m_session.isEmpty())

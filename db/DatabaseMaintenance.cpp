@@ -1,6 +1,7 @@
 #include "db/DatabaseMaintenance.h"
 
 #include "db/AdoDatabase.h"
+#include "db/PrivateConnection.h"
 #include "platform/FileHolders.h"
 #include "platform/UniqueFd.h"
 
@@ -9,8 +10,6 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
-#include <QUrl>
-#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -34,39 +33,6 @@ QString sqlFailure(const QSqlError& error)
 {
     return error.databaseText().isEmpty() ? error.text() : error.databaseText();
 }
-
-// One short-lived connection of its own to a database file; mode "rw" or "ro",
-// never "rwc": a missing file is a failure, not a new empty register.
-class PrivateConnection
-{
-public:
-    PrivateConnection(const QString& path, const char* mode)
-    {
-        static std::atomic<int> counter{0};
-        m_name = QStringLiteral("regdesk-maintenance-%1").arg(++counter);
-        QSqlDatabase database = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
-        QUrl uri = QUrl::fromLocalFile(path);
-        uri.setQuery(QStringLiteral("mode=") + QLatin1String(mode));
-        database.setDatabaseName(uri.toString(QUrl::FullyEncoded));
-        database.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=5000"));
-        if (!database.open())
-            m_failure = sqlFailure(database.lastError());
-    }
-    ~PrivateConnection()
-    {
-        QSqlDatabase::database(m_name, false).close();
-        QSqlDatabase::removeDatabase(m_name);
-    }
-    PrivateConnection(const PrivateConnection&) = delete;
-    PrivateConnection& operator=(const PrivateConnection&) = delete;
-
-    const QString& failure() const { return m_failure; }
-    QSqlDatabase database() const { return QSqlDatabase::database(m_name, false); }
-
-private:
-    QString m_name;
-    QString m_failure;
-};
 
 // Flushes a file, or a folder's entries, to the disk.
 QString syncToDisk(const QString& path, bool isFolder)
@@ -114,9 +80,9 @@ QString DatabaseMaintenance::compact()
     // data.db meanwhile is found before the rename, and one that opens it
     // later still cannot write into the replaced file (the database engine
     // refuses to write a file that no longer has its name).
-    const PrivateConnection writers(database, "rw");
-    if (!writers.failure().isEmpty())
-        return writers.failure();
+    const PrivateConnection writers(database, RegisterFileMode::ReadWrite);
+    if (!writers.error().isEmpty())
+        return writers.error();
     QSqlQuery hold(writers.database());
     if (!hold.exec(QStringLiteral("BEGIN IMMEDIATE")))
         return QStringLiteral("数据库正被写入，未压缩：%1").arg(sqlFailure(hold.lastError()));
@@ -202,8 +168,8 @@ QString DatabaseMaintenance::writeCompactedCopy(const QString& source, const QSt
 {
     QString failure;
     {
-        const PrivateConnection connection(source, "rw");
-        failure = connection.failure();
+        const PrivateConnection connection(source, RegisterFileMode::ReadWrite);
+        failure = connection.error();
         if (failure.isEmpty()) {
             QSqlQuery query(connection.database());
             query.prepare(QStringLiteral("VACUUM INTO ?"));
@@ -221,9 +187,9 @@ QString DatabaseMaintenance::verifyCopy(const QString& path)
 {
     QStringList findings;
     {
-        const PrivateConnection connection(path, "ro");
-        if (!connection.failure().isEmpty())
-            return QStringLiteral("压缩后的副本 %1 无法打开：%2").arg(path, connection.failure());
+        const PrivateConnection connection(path, RegisterFileMode::ReadOnly);
+        if (!connection.error().isEmpty())
+            return QStringLiteral("压缩后的副本 %1 无法打开：%2").arg(path, connection.error());
         QSqlQuery query(connection.database());
         if (!query.exec(QStringLiteral("PRAGMA integrity_check")))
             return QStringLiteral("压缩后的副本 %1 无法检查：%2").arg(path, sqlFailure(query.lastError()));

@@ -1,8 +1,8 @@
 #include "db/DatabaseSettings.h"
 
-#include "app/SettingsFile.h"
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
+#include "settings/SettingsFile.h"
 
 namespace regdesk {
 namespace {

@@ -18,16 +18,6 @@
 namespace regdesk {
 namespace {
 
-constexpr qint64 kProgressEvery = 2000;
-
-QString columnsSql(const std::vector<GbkString>& names)
-{
-    QStringList columns;
-    for (const GbkString& column : names)
-        columns << toQString(column);
-    return columns.join(QStringLiteral(", "));
-}
-
 QString quoted(const QString& text)
 {
     QString literal = text;
@@ -158,62 +148,45 @@ QString PostgresRegisterSearch::joinedTextSql()
     return QStringLiteral("regdesk_joined(%1)").arg(columnsSql(RegisterColumns::searchColumns()));
 }
 
-SearchResult PostgresRegisterSearch::fuzzy(const GbkString& table, const std::vector<GbkString>& terms,
-                                           const SearchProgress& progress)
+RegisterSearch::Candidates
+PostgresRegisterSearch::fuzzyCandidates(const QString& table, const std::vector<QString>& terms, const SearchProgress&)
 {
-    const QString name = toQString(table);
+    // The index narrows the records down; the server sifts them with the rule's own test.
     QStringList conditions;
-    for (const GbkString& term : terms) {
-        const QString text = toQString(term);
-        conditions << narrowing(text, false) << QStringLiteral("strpos(%1, %2) > 0").arg(joinedTextSql(), quoted(text));
-    }
-    QString sql = QStringLiteral("SELECT rowid, %1 FROM %2").arg(columnsSql(RegisterColumns::searchColumns()), name);
-    if (!conditions.isEmpty())
-        sql += QStringLiteral(" WHERE ") + conditions.join(QStringLiteral(" AND "));
-    sql += QStringLiteral(" ORDER BY rowid DESC");
-    QSqlQuery query(database());
+    for (const QString& term : terms)
+        conditions << narrowing(term, false) << QStringLiteral("strpos(%1, %2) > 0").arg(joinedTextSql(), quoted(term));
+    const QString sql = candidatesSql(table, conditions);
+    Candidates candidates;
+    QSqlQuery& query = candidates.query.emplace(database());
     query.setForwardOnly(true);
     if (!query.exec(sql))
-        return SearchResult::failure(sqlErrorText(query.lastError()));
+        return {std::nullopt, sqlErrorText(query.lastError())};
+    return candidates;
+}
 
-    // The matches, latest first, with their rows; 版本 is searched but not listed.
-    const std::vector<GbkString>& searched = RegisterColumns::searchColumns();
-    const auto version = std::find(searched.begin(), searched.end(), "版本"_gbk) - searched.begin();
-    std::vector<std::pair<qint64, std::optional<QString>>> matches; // row id, folded 发文号
-    std::map<qint64, ListRow> shown;
-    QJsonArray numbers;
+QString PostgresRegisterSearch::findNamesakes(const QString& table, const std::vector<QVariant>& numbers,
+                                              std::vector<std::vector<qint64>>& groups,
+                                              std::map<qint64, ListRow>& shown)
+{
+    // Numbers compared as the register compares them, ASCII case ignored;
+    // records without one together.
+    QJsonArray wanted;
     bool numberless = false;
-    while (query.next()) {
-        const qint64 rowid = query.value(0).toLongLong();
-        const QVariant number = query.value(1);
+    for (const QVariant& number : numbers) {
         if (number.isNull())
             numberless = true;
         else
-            numbers.append(number.toString());
-        matches.emplace_back(rowid, number.isNull() ? std::nullopt : std::optional(foldAscii(number.toString())));
-        ListRow row;
-        for (int i = 1; i <= static_cast<int>(searched.size()); ++i) {
-            if (i - 1 != version)
-                row.push_back(listCellText(query.value(i)));
-        }
-        shown.emplace(rowid, std::move(row));
-        if (progress && static_cast<qint64>(matches.size()) % kProgressEvery == 0)
-            progress(static_cast<qint64>(matches.size()), 0);
+            wanted.append(number.toString());
     }
-    if (query.lastError().isValid())
-        return SearchResult::failure(sqlErrorText(query.lastError()));
-    if (matches.empty())
-        return {};
-
-    // Each match comes with every record of its number (compared as the
-    // register compares it, ASCII case ignored; records without one together).
+    QSqlQuery query(database());
+    query.setForwardOnly(true);
     query.prepare(QStringLiteral("SELECT rowid, regdesk_fold(发文号), %1 FROM %2 WHERE regdesk_fold(发文号) = ANY "
                                  "(SELECT regdesk_fold(json_array_elements_text(?::json)))%3 ORDER BY rowid")
-                      .arg(columnsSql(RegisterColumns::listColumns()), name,
+                      .arg(columnsSql(RegisterColumns::listColumns()), table,
                            numberless ? QStringLiteral(" OR 发文号 IS NULL") : QString()));
-    query.addBindValue(QString::fromUtf8(QJsonDocument(numbers).toJson(QJsonDocument::Compact)));
+    query.addBindValue(QString::fromUtf8(QJsonDocument(wanted).toJson(QJsonDocument::Compact)));
     if (!query.exec())
-        return SearchResult::failure(sqlErrorText(query.lastError()));
+        return sqlErrorText(query.lastError());
     std::map<std::optional<QString>, std::vector<qint64>> namesakes;
     const int listColumns = static_cast<int>(RegisterColumns::listColumns().size());
     while (query.next()) {
@@ -231,17 +204,14 @@ SearchResult PostgresRegisterSearch::fuzzy(const GbkString& table, const std::ve
         }
     }
     if (query.lastError().isValid())
-        return SearchResult::failure(sqlErrorText(query.lastError()));
-    SearchResult result;
-    for (const auto& [rowid, number] : matches) {
-        const auto group = namesakes.find(number);
-        const std::vector<qint64> rows = group != namesakes.end() ? group->second : std::vector<qint64>{rowid};
-        for (const qint64 id : rows) {
-            result.rows.push_back(shown[id]);
-            result.recordIds.push_back(id);
-        }
+        return sqlErrorText(query.lastError());
+    for (std::size_t k = 0; k < numbers.size() && k < groups.size(); ++k) {
+        const std::optional<QString> key =
+            numbers[k].isNull() ? std::nullopt : std::optional(foldAscii(numbers[k].toString()));
+        if (const auto group = namesakes.find(key); group != namesakes.end())
+            groups[k] = group->second;
     }
-    return result;
+    return {};
 }
 
 SearchResult PostgresRegisterSearch::exact(const GbkString& table, const GbkString& column, const GbkString& value,
@@ -262,20 +232,7 @@ SearchResult PostgresRegisterSearch::exact(const GbkString& table, const GbkStri
     query.setForwardOnly(true);
     if (!query.exec(sql))
         return SearchResult::failure(sqlErrorText(query.lastError()));
-    SearchResult result;
-    const int columns = static_cast<int>(RegisterColumns::listColumns().size());
-    while (query.next()) {
-        ListRow row;
-        for (int i = 1; i <= columns; ++i)
-            row.push_back(listCellText(query.value(i)));
-        result.rows.push_back(std::move(row));
-        result.recordIds.push_back(query.value(0).toLongLong());
-        if (progress && static_cast<qint64>(result.rows.size()) % kProgressEvery == 0)
-            progress(static_cast<qint64>(result.rows.size()), 0);
-    }
-    if (query.lastError().isValid())
-        result.error = sqlErrorText(query.lastError());
-    return result;
+    return readListRows(query, progress);
 }
 
 } // namespace regdesk

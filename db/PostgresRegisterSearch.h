@@ -21,8 +21,6 @@ class PostgresRegisterSearch final : public RegisterSearch
 public:
     explicit PostgresRegisterSearch(std::shared_ptr<DbConnection> connection);
 
-    SearchResult fuzzy(const GbkString& table, const std::vector<GbkString>& terms,
-                       const SearchProgress& progress) override;
     SearchResult exact(const GbkString& table, const GbkString& column, const GbkString& value,
                        const SearchProgress& progress) override;
 
@@ -38,6 +36,10 @@ public:
     static bool renewStaleIndexes(const QSqlDatabase& database);
 
 private:
+    Candidates fuzzyCandidates(const QString& table, const std::vector<QString>& terms,
+                               const SearchProgress& progress) override;
+    QString findNamesakes(const QString& table, const std::vector<QVariant>& numbers,
+                          std::vector<std::vector<qint64>>& groups, std::map<qint64, ListRow>& shown) override;
     QSqlDatabase database() const;
 
     std::shared_ptr<DbConnection> m_connection;

@@ -1,6 +1,7 @@
 #include "db/RegisterDatabaseFile.h"
 
 #include "db/BarcodeCount.h"
+#include "db/PrivateConnection.h"
 #include "db/RegisterSchema.h"
 #include "db/RegisterStatements.h"
 #include "db/SearchIndex.h"
@@ -15,7 +16,6 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
-#include <QUrl>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -71,18 +71,13 @@ QString createRegisterDatabase(const QString& path)
     };
     ::fstat(created.get(), &made);
 
-    const QString connectionName = QStringLiteral("regdesk-create");
     QString failure;
     {
-        QSqlDatabase database = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connectionName);
-        // mode=rw: the empty file made above is the database; URI so odd characters in the path are safe.
-        QUrl uri = QUrl::fromLocalFile(file.absoluteFilePath());
-        uri.setQuery(QStringLiteral("mode=rw"));
-        database.setDatabaseName(uri.toString(QUrl::FullyEncoded));
-        database.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI"));
-        if (!database.open()) {
-            failure = database.lastError().text();
-        } else {
+        // mode=rw: the empty file made above is the database.
+        const PrivateConnection connection(file.absoluteFilePath(), RegisterFileMode::ReadWrite);
+        QSqlDatabase database = connection.database();
+        failure = connection.error();
+        if (failure.isEmpty()) {
             failure = runSchema(database, kRegisterSchema);
             // The helper indexes of the fuzzy search, with their triggers.
             for (const GbkString& table : {RegisterStatements::outgoingTable(), RegisterStatements::incomingTable()}) {
@@ -92,10 +87,8 @@ QString createRegisterDatabase(const QString& path)
             // The count of barcodes that numbering reads.
             if (failure.isEmpty())
                 failure = BarcodeCount::install(database);
-            database.close();
         }
     }
-    QSqlDatabase::removeDatabase(connectionName);
     struct stat now
     {
     };

@@ -1,5 +1,7 @@
 #include "db/ServerMaintenance.h"
 
+#include "db/PrivateConnection.h"
+
 #include <QCollator>
 #include <QDir>
 #include <QFile>
@@ -8,7 +10,6 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStandardPaths>
-#include <atomic>
 
 namespace regdesk {
 namespace {
@@ -23,11 +24,10 @@ ServerMaintenance::ServerMaintenance(QString directory, ServerAddress address)
 
 QString ServerMaintenance::compact()
 {
-    static std::atomic<int> counter{0};
-    const QString name = QStringLiteral("regdesk-vacuum-%1").arg(++counter);
-    QString failure = m_address.open(name);
+    const PrivateConnection connection(m_address);
+    QString failure = connection.error();
     if (failure.isEmpty()) {
-        QSqlQuery query(QSqlDatabase::database(name, false));
+        QSqlQuery query(connection.database());
         // VACUUM passes over a table it may not touch with a mere warning:
         // only the owner's compaction is done and reported as done.
         if (!query.exec(
@@ -41,7 +41,6 @@ QString ServerMaintenance::compact()
         else if (!query.exec(QStringLiteral("VACUUM (ANALYZE) ") + kRegisterTables))
             failure = sqlErrorText(query.lastError());
     }
-    QSqlDatabase::removeDatabase(name);
     return failure;
 }
 

@@ -17,19 +17,9 @@
 namespace regdesk {
 namespace {
 
-constexpr qint64 kProgressEvery = 2000;
-
 QString describe(const QSqlError& error)
 {
     return error.databaseText().isEmpty() ? error.text() : error.databaseText();
-}
-
-QString columnsSql(const std::vector<GbkString>& names)
-{
-    QStringList columns;
-    for (const GbkString& column : names)
-        columns << toQString(column);
-    return columns.join(QStringLiteral(", "));
 }
 
 bool isBlank(QChar c)
@@ -142,107 +132,57 @@ SqliteRegisterSearch::Narrowing SqliteRegisterSearch::narrowingFor(const QString
     return narrowing;
 }
 
-SearchResult SqliteRegisterSearch::readRows(QSqlQuery& query, const SearchProgress& progress) const
+RegisterSearch::Candidates SqliteRegisterSearch::fuzzyCandidates(const QString& table,
+                                                                 const std::vector<QString>& terms,
+                                                                 const SearchProgress& progress)
 {
-    SearchResult result;
-    const int columns = static_cast<int>(RegisterColumns::listColumns().size());
-    while (query.next()) {
-        ListRow row;
-        row.reserve(static_cast<std::size_t>(columns));
-        for (int i = 1; i <= columns; ++i)
-            row.push_back(listCellText(query.value(i)));
-        result.rows.push_back(std::move(row));
-        result.recordIds.push_back(query.value(0).toLongLong());
-        if (progress && static_cast<qint64>(result.rows.size()) % kProgressEvery == 0)
-            progress(static_cast<qint64>(result.rows.size()), 0);
-    }
-    if (query.lastError().isValid())
-        result.error = describe(query.lastError());
-    return result;
-}
-
-SearchResult SqliteRegisterSearch::fuzzy(const GbkString& table, const std::vector<GbkString>& terms,
-                                         const SearchProgress& progress)
-{
-    const QString name = toQString(table);
-    std::vector<QString> wanted;
-    for (const GbkString& term : terms)
-        wanted.push_back(toQString(term));
     Narrowing narrowing;
-    if (prepareIndex(name, progress))
-        narrowing = narrowingFor(name, wanted);
+    if (prepareIndex(table, progress))
+        narrowing = narrowingFor(table, terms);
     if (narrowing.noMatchPossible)
         return {};
 
-    // First the matching records, latest first. The text check here is the
-    // rule; the index only names candidates. Without the index the database
-    // sifts the whole register with the same rule.
+    // The index names candidates; without it the database sifts the whole
+    // register with the rule's own test.
     QStringList conditions;
     if (!narrowing.match.isEmpty()) {
         conditions
-            << QStringLiteral("rowid IN (SELECT rowid FROM %1 WHERE %1 MATCH ?)").arg(SearchIndex::indexTable(name));
+            << QStringLiteral("rowid IN (SELECT rowid FROM %1 WHERE %1 MATCH ?)").arg(SearchIndex::indexTable(table));
     } else {
-        for (std::size_t i = 0; i < wanted.size(); ++i)
+        for (std::size_t i = 0; i < terms.size(); ++i)
             conditions << QStringLiteral("instr(%1, ?) > 0").arg(SearchIndex::joinedTextSql(QString()));
     }
-    QString sql = QStringLiteral("SELECT rowid, %1 FROM %2").arg(columnsSql(RegisterColumns::searchColumns()), name);
-    if (!conditions.isEmpty())
-        sql += QStringLiteral(" WHERE ") + conditions.join(QStringLiteral(" AND "));
-    sql += QStringLiteral(" ORDER BY rowid DESC");
-    QSqlQuery query(database());
+    const QString sql = candidatesSql(table, conditions);
+    Candidates candidates;
+    QSqlQuery& query = candidates.query.emplace(database());
     query.setForwardOnly(true);
     if (!query.prepare(sql))
-        return SearchResult::failure(describe(query.lastError()));
+        return {std::nullopt, describe(query.lastError())};
     if (!narrowing.match.isEmpty())
         query.addBindValue(narrowing.match);
     else
-        for (const QString& term : wanted)
+        for (const QString& term : terms)
             query.addBindValue(term);
     if (!query.exec())
-        return SearchResult::failure(describe(query.lastError()));
+        return {std::nullopt, describe(query.lastError())};
+    return candidates;
+}
 
-    const std::vector<GbkString>& searched = RegisterColumns::searchColumns();
-    const int searchColumns = static_cast<int>(searched.size());
-    // Searched but not listed.
-    const auto version = std::find(searched.begin(), searched.end(), "版本"_gbk) - searched.begin();
-    std::vector<qint64> matches;
-    QJsonArray numbers;
-    std::map<qint64, ListRow> shown;
-    QString joined;
-    qint64 read = 0;
-    while (query.next()) {
-        joined.clear();
-        for (int i = 1; i <= searchColumns; ++i)
-            joined += searchCellText(query.value(i));
-        if (progress && ++read % kProgressEvery == 0)
-            progress(read, 0);
-        if (!std::all_of(wanted.begin(), wanted.end(),
-                         [&](const QString& term) { return joined.contains(term, Qt::CaseSensitive); }))
-            continue;
-        const qint64 rowid = query.value(0).toLongLong();
-        matches.push_back(rowid);
-        numbers.append(QJsonValue::fromVariant(query.value(1)));
-        ListRow row;
-        for (int i = 1; i <= searchColumns; ++i) {
-            if (i - 1 != version)
-                row.push_back(listCellText(query.value(i)));
-        }
-        shown.emplace(rowid, std::move(row));
-    }
-    if (query.lastError().isValid())
-        return SearchResult::failure(describe(query.lastError()));
-    if (matches.empty())
-        return {};
-
-    // Then each match with every record of its number (the column's own
-    // comparison, without regard to ASCII case; IS pairs records without one).
-    std::vector<std::vector<qint64>> groups(matches.size());
+QString SqliteRegisterSearch::findNamesakes(const QString& table, const std::vector<QVariant>& numbers,
+                                            std::vector<std::vector<qint64>>& groups, std::map<qint64, ListRow>& shown)
+{
+    // The column's own comparison, without regard to ASCII case; IS pairs records without a number.
+    QJsonArray wanted;
+    for (const QVariant& number : numbers)
+        wanted.append(QJsonValue::fromVariant(number));
+    QSqlQuery query(database());
+    query.setForwardOnly(true);
     query.prepare(QStringLiteral("SELECT j.key, b.rowid FROM json_each(?) AS j JOIN %1 AS b ON b.发文号 IS j.value "
                                  "ORDER BY j.key, b.rowid")
-                      .arg(name));
-    query.addBindValue(QString::fromUtf8(QJsonDocument(numbers).toJson(QJsonDocument::Compact)));
+                      .arg(table));
+    query.addBindValue(QString::fromUtf8(QJsonDocument(wanted).toJson(QJsonDocument::Compact)));
     if (!query.exec())
-        return SearchResult::failure(describe(query.lastError()));
+        return describe(query.lastError());
     QJsonArray others;
     while (query.next()) {
         const auto match = static_cast<std::size_t>(query.value(0).toLongLong());
@@ -252,32 +192,21 @@ SearchResult SqliteRegisterSearch::fuzzy(const GbkString& table, const std::vect
         if (shown.find(rowid) == shown.end())
             others.append(rowid);
     }
-    if (!others.isEmpty()) {
-        query.prepare(QStringLiteral("SELECT rowid, %1 FROM %2 WHERE rowid IN (SELECT value FROM json_each(?))")
-                          .arg(columnsSql(RegisterColumns::listColumns()), name));
-        query.addBindValue(QString::fromUtf8(QJsonDocument(others).toJson(QJsonDocument::Compact)));
-        if (!query.exec())
-            return SearchResult::failure(describe(query.lastError()));
-        const int listColumns = static_cast<int>(RegisterColumns::listColumns().size());
-        while (query.next()) {
-            ListRow row;
-            for (int i = 1; i <= listColumns; ++i)
-                row.push_back(listCellText(query.value(i)));
-            shown.emplace(query.value(0).toLongLong(), std::move(row));
-        }
+    if (others.isEmpty())
+        return {};
+    query.prepare(QStringLiteral("SELECT rowid, %1 FROM %2 WHERE rowid IN (SELECT value FROM json_each(?))")
+                      .arg(columnsSql(RegisterColumns::listColumns()), table));
+    query.addBindValue(QString::fromUtf8(QJsonDocument(others).toJson(QJsonDocument::Compact)));
+    if (!query.exec())
+        return describe(query.lastError());
+    const int listColumns = static_cast<int>(RegisterColumns::listColumns().size());
+    while (query.next()) {
+        ListRow row;
+        for (int i = 1; i <= listColumns; ++i)
+            row.push_back(listCellText(query.value(i)));
+        shown.emplace(query.value(0).toLongLong(), std::move(row));
     }
-    SearchResult result;
-    for (std::size_t k = 0; k < matches.size(); ++k) {
-        if (groups[k].empty())
-            groups[k].push_back(matches[k]);
-        for (const qint64 rowid : groups[k]) {
-            if (const auto found = shown.find(rowid); found != shown.end()) {
-                result.rows.push_back(found->second);
-                result.recordIds.push_back(rowid);
-            }
-        }
-    }
-    return result;
+    return {};
 }
 
 SearchResult SqliteRegisterSearch::exact(const GbkString& table, const GbkString& column, const GbkString& value,
@@ -309,7 +238,7 @@ SearchResult SqliteRegisterSearch::exact(const GbkString& table, const GbkString
     query.addBindValue(likePattern(wanted));
     if (!query.exec())
         return SearchResult::failure(describe(query.lastError()));
-    return readRows(query, progress);
+    return readListRows(query, progress);
 }
 
 } // namespace regdesk

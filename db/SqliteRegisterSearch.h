@@ -19,8 +19,6 @@ class SqliteRegisterSearch final : public RegisterSearch
 public:
     explicit SqliteRegisterSearch(std::shared_ptr<DbConnection> connection);
 
-    SearchResult fuzzy(const GbkString& table, const std::vector<GbkString>& terms,
-                       const SearchProgress& progress) override;
     SearchResult exact(const GbkString& table, const GbkString& column, const GbkString& value,
                        const SearchProgress& progress) override;
 
@@ -36,13 +34,17 @@ public:
     static constexpr int kMaxTrigramsPerTerm = 4000;
 
 private:
+    Candidates fuzzyCandidates(const QString& table, const std::vector<QString>& terms,
+                               const SearchProgress& progress) override;
+    QString findNamesakes(const QString& table, const std::vector<QVariant>& numbers,
+                          std::vector<std::vector<qint64>>& groups, std::map<qint64, ListRow>& shown) override;
+
     struct Narrowing
     {
         bool noMatchPossible = false; // a term that no record contains
         QString match;                // FTS5 query, empty: no narrowing
     };
     Narrowing narrowingFor(const QString& table, const std::vector<QString>& terms);
-    SearchResult readRows(QSqlQuery& query, const SearchProgress& progress) const;
     QSqlDatabase database() const;
 
     std::shared_ptr<DbConnection> m_connection;

@@ -1,7 +1,5 @@
 #include "desk/AddinRegistration.h"
 
-#include "app/AppPaths.h"
-#include "app/SettingsFile.h"
 #include "desk/DocumentTextIntake.h"
 #include "desk/FormValidation.h"
 #include "desk/ModeSwitch.h"
@@ -13,6 +11,8 @@
 #include "platform/FileSystem.h"
 #include "platform/GbkQt.h"
 #include "platform/Prompter.h"
+#include "settings/AppPaths.h"
+#include "settings/SettingsFile.h"
 
 #include <cstring>
 

@@ -1,6 +1,5 @@
 #include "desk/DeskRun.h"
 
-#include "app/AppPaths.h"
 #include "db/AdoDatabase.h"
 #include "desk/AddinDesk.h"
 #include "desk/AddinRegistrationDialog.h"
@@ -8,6 +7,7 @@
 #include "desk/RegistrationDesk.h"
 #include "desk/RegistrationDialog.h"
 #include "platform/ScreenFit.h"
+#include "settings/AppPaths.h"
 
 namespace regdesk {
 

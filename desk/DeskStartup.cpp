@@ -1,12 +1,12 @@
 #include "desk/DeskStartup.h"
 
-#include "app/AppPaths.h"
-#include "app/SettingsFile.h"
 #include "db/AdoDatabase.h"
 #include "db/RegisterStatements.h"
 #include "desk/RegistrationFormLogic.h"
 #include "platform/DiagnosticsLog.h"
 #include "platform/Prompter.h"
+#include "settings/AppPaths.h"
+#include "settings/SettingsFile.h"
 
 namespace regdesk {
 

@@ -1,6 +1,6 @@
 #include "desk/DocumentNumbering.h"
 
-#include "app/SettingsFile.h"
+#include "settings/SettingsFile.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -127,7 +127,7 @@ GbkString codeNumber(const CodeNumberLayout& layout, int year, int barcodesMade,
 }
 
 NumberingProposal propose(const GbkString& prefix, const std::vector<GbkString>& prefixes, int year,
-                          const CodeNumberLayout& layout, OutgoingRegisterView& register_)
+                          const CodeNumberLayout& layout, OutgoingRegister& register_)
 {
     NumberingProposal proposal;
     register_.asOneProposal([&] {

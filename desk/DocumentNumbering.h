@@ -29,10 +29,10 @@ struct NumberReservation
 };
 
 // What numbering needs to know of the outgoing register.
-class OutgoingRegisterView
+class OutgoingRegister
 {
 public:
-    virtual ~OutgoingRegisterView() = default;
+    virtual ~OutgoingRegister() = default;
 
     // Runs a proposal (the reads below and the reservations) as one unit, so
     // that no other desk numbers or saves in between; the numbers this desk
@@ -102,7 +102,7 @@ GbkString codeNumber(const CodeNumberLayout& layout, int year, int barcodesMade,
 
 // All of it, when the drop-down of the number combo closes on `prefix`.
 NumberingProposal propose(const GbkString& prefix, const std::vector<GbkString>& prefixes, int year,
-                          const CodeNumberLayout& layout, OutgoingRegisterView& register_);
+                          const CodeNumberLayout& layout, OutgoingRegister& register_);
 
 // The next document number after the last one shown; nullopt when none is shown.
 std::optional<GbkString> nextNumber(const GbkString& lastNumber);

@@ -2,13 +2,8 @@
 
 #include "desk/RegistrationFormLogic.h"
 #include "platform/FileSystem.h"
-#include "platform/UniqueFd.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace regdesk::DocumentTextIntake {
 namespace {
@@ -104,34 +99,6 @@ GbkString recipientsOf(GbkString line)
     return line;
 }
 
-std::optional<std::string> readRegularFile(const std::string& nativePath)
-{
-    // Not through a link, and without blocking on a pipe planted under the name.
-    UniqueFd fd(::open(nativePath.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
-    if (!fd)
-        return std::nullopt;
-    struct stat info
-    {
-    };
-    if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode))
-        return std::nullopt;
-    std::string bytes;
-    bytes.resize(std::min<std::size_t>(static_cast<std::size_t>(std::max<off_t>(info.st_size, 0)), kMaxFileBytes));
-    std::size_t filled = 0;
-    while (filled < bytes.size()) {
-        const ssize_t count = ::read(fd.get(), bytes.data() + filled, bytes.size() - filled);
-        if (count < 0 && errno == EINTR)
-            continue;
-        if (count < 0)
-            return std::nullopt;
-        if (count == 0)
-            break; // shrunk meanwhile
-        filled += static_cast<std::size_t>(count);
-    }
-    bytes.resize(filled);
-    return bytes;
-}
-
 } // namespace
 
 GbkString cutAtKind(const GbkString& title, const std::vector<GbkString>& kinds)
@@ -192,7 +159,9 @@ std::optional<DocumentText> takeFile(const GbkString& programDirectory, const Gb
                                      const std::vector<GbkString>& prefixes, const std::vector<GbkString>& kinds)
 {
     const std::string path = toNativePath(joinPath(programDirectory, kFileName));
-    const std::optional<std::string> bytes = readRegularFile(path);
+    // Not through a link, and without blocking on a pipe planted under the name.
+    const std::optional<std::string> bytes =
+        readRegularNativeFile(path, kMaxFileBytes, FileLinks::Refuse, OversizeFile::Cut);
     if (!bytes)
         return std::nullopt;
     DocumentText result = take(*bytes, unit, prefixes, kinds);

@@ -1,6 +1,6 @@
 #include "desk/FormValidation.h"
 
-#include "app/SettingsFile.h"
+#include "settings/SettingsFile.h"
 
 #include <algorithm>
 #include <string>

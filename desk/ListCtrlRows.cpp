@@ -1,7 +1,7 @@
 #include "desk/ListCtrlRows.h"
 
 #include "desk/RegistrationFormLogic.h"
-#include "query/RegisterListCtrl.h"
+#include "list/RegisterListCtrl.h"
 
 namespace regdesk {
 

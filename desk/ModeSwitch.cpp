@@ -1,11 +1,11 @@
 #include "desk/ModeSwitch.h"
 
-#include "app/AppPaths.h"
-#include "app/SettingsFile.h"
 #include "desk/RegisterRows.h"
 #include "desk/RegistrationEvents.h"
 #include "desk/RegistrationView.h"
 #include "platform/Prompter.h"
+#include "settings/AppPaths.h"
+#include "settings/SettingsFile.h"
 
 namespace regdesk {
 

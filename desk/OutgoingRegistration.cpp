@@ -1,7 +1,5 @@
 #include "desk/OutgoingRegistration.h"
 
-#include "app/AppPaths.h"
-#include "app/SettingsFile.h"
 #include "barcode/BarcodePayload.h"
 #include "desk/DocumentNumbering.h"
 #include "desk/FormValidation.h"
@@ -13,6 +11,8 @@
 #include "platform/DesktopOpener.h"
 #include "platform/DiagnosticsLog.h"
 #include "platform/FileSystem.h"
+#include "settings/AppPaths.h"
+#include "settings/SettingsFile.h"
 
 #include <QDebug>
 
@@ -26,7 +26,7 @@ SettingsFile currentSettings()
 
 } // namespace
 
-OutgoingRegistration::OutgoingRegistration(RegistrationView& view, Prompter& prompter, OutgoingRegisterView& register_,
+OutgoingRegistration::OutgoingRegistration(RegistrationView& view, Prompter& prompter, OutgoingRegister& register_,
                                            RegistrationSaver& saver, ProcessLauncher& launcher,
                                            const ProcessList& processes, const Clock& clock, DesktopOpener& opener)
     : m_view(view), m_prompter(prompter), m_register(register_), m_saver(saver), m_opener(opener),

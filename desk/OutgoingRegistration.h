@@ -13,7 +13,7 @@ namespace regdesk {
 
 class Clock;
 class DesktopOpener;
-class OutgoingRegisterView;
+class OutgoingRegister;
 class ProcessLauncher;
 class ProcessList;
 class Prompter;
@@ -32,7 +32,7 @@ public:
     static constexpr int kEncoderTimer = 1; // the form's timer id for the encoder hand-off
     static constexpr int kEncoderTickMs = 100;
 
-    OutgoingRegistration(RegistrationView& view, Prompter& prompter, OutgoingRegisterView& register_,
+    OutgoingRegistration(RegistrationView& view, Prompter& prompter, OutgoingRegister& register_,
                          RegistrationSaver& saver, ProcessLauncher& launcher, const ProcessList& processes,
                          const Clock& clock, DesktopOpener& opener);
 
@@ -76,7 +76,7 @@ private:
 
     RegistrationView& m_view;
     Prompter& m_prompter;
-    OutgoingRegisterView& m_register;
+    OutgoingRegister& m_register;
     RegistrationSaver& m_saver;
     DesktopOpener& m_opener;
     EncoderHandoff m_handoff;

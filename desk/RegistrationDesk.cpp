@@ -1,17 +1,17 @@
 #include "desk/RegistrationDesk.h"
 
-#include "app/AppPaths.h"
 #include "db/AdoDatabase.h"
 #include "db/AdoRecordset.h"
 #include "db/RegisterStatements.h"
+#include "desk/FormAttachment.h"
 #include "desk/RegistrationEvents.h"
 #include "desk/RegistrationView.h"
-#include "desk/TitleCatalogue.h"
 #include "people/PeopleImport.h"
 #include "people/PinyinIndex.h"
-#include "query/BackgroundWork.h"
-#include "query/FormAttachment.h"
+#include "platform/BackgroundWork.h"
+#include "printing/TitleCatalogue.h"
 #include "query/QueryWindow.h"
+#include "settings/AppPaths.h"
 
 #include <QProgressDialog>
 #include <atomic>

@@ -42,7 +42,7 @@ private:
     SqlIncomingRegister m_incomingRegister;
     IncomingRegistration m_incoming;
     MaintenanceController m_maintenance;
-    AdoPeopleTable m_people;
+    SqlPeopleTable m_people;
     OfficeConverter m_converter;
 };
 

@@ -1,14 +1,14 @@
 #include "desk/RegistrationForm.h"
 
-#include "desk/ControlLookup.h"
 #include "desk/DeskStartup.h"
 #include "desk/FieldEdit.h"
 #include "desk/FormValidation.h"
 #include "desk/ListCtrlRows.h"
 #include "desk/RegistrationFormLogic.h"
+#include "list/RegisterListCells.h"
 #include "people/CompletionEdit.h"
+#include "platform/ControlLookup.h"
 #include "platform/GbkQt.h"
-#include "query/RegisterListCells.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -70,16 +70,6 @@ QDateEdit* makeDatePicker(QWidget* parent)
     picker->setCalendarPopup(true);
     picker->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
     return picker;
-}
-
-void describe(QWidget* control, int id, const char* objectName, const QString& accessibleName)
-{
-    setControlId(control, id);
-    control->setObjectName(QString::fromLatin1(objectName));
-    control->setAccessibleName(accessibleName);
-    // On Linux a combo box is read out by its current text: name its edit too.
-    if (auto* combo = qobject_cast<QComboBox*>(control); combo && combo->lineEdit())
-        combo->lineEdit()->setAccessibleName(accessibleName);
 }
 
 QString visibleCaption(QString caption)

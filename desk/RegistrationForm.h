@@ -2,8 +2,8 @@
 
 #include "desk/RegistrationEvents.h"
 #include "desk/RegistrationView.h"
+#include "list/RegisterListCtrl.h"
 #include "platform/Gbk.h"
-#include "query/RegisterListCtrl.h"
 
 #include <QDialog>
 #include <QGridLayout>

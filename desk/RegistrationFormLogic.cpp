@@ -1,6 +1,6 @@
 #include "desk/RegistrationFormLogic.h"
 
-#include "app/SettingsFile.h"
+#include "settings/SettingsFile.h"
 
 #include <algorithm>
 

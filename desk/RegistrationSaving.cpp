@@ -14,12 +14,6 @@ GbkString attachmentFailureText(const GbkString& number, const GbkString& path, 
 
 } // namespace
 
-GbkString attachmentType(const GbkString& path)
-{
-    const std::size_t dot = path.rfind('.');
-    return dot == GbkString::npos ? path : path.substr(dot + 1);
-}
-
 SaveOutcome saveSelectedRows(RegistrationMode mode, PendingRows& rows, RegisterStore& store, NoticeBoard& notices,
                              std::vector<GbkString>* savedNumbers)
 {

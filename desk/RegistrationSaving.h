@@ -49,10 +49,6 @@ enum class SaveOutcome
 
 namespace RegistrationSaving {
 
-// The extension of a file to attach: the text after its last "."; the whole
-// path when there is none.
-GbkString attachmentType(const GbkString& path);
-
 // Saves the selected rows into the register of `mode`, asking on `notices`.
 // A row whose insert fails stays in the list, unselected. A file that cannot
 // be attached is told; its row is saved all the same. The 发文号 of each row

@@ -97,7 +97,7 @@ void SqlOutgoingRegister::visitNumbersOfYear(
             .arg(digits.arg(converter.prefix().size() + 1), select);
     if (!query.exec(bounded)) {
         // The plain reading gives the same answer, only slower.
-        OutgoingRegisterView::visitNumbersOfYear(year, prefix, visit);
+        OutgoingRegister::visitNumbersOfYear(year, prefix, visit);
         return;
     }
     while (query.next()) {

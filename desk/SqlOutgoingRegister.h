@@ -14,7 +14,7 @@ class DbConnection;
 // database layer. Proposals hold their numbers in the register's number
 // claims, so that desks sharing the register never propose the same; the
 // numbers still held are given back when this view goes.
-class SqlOutgoingRegister final : public OutgoingRegisterView
+class SqlOutgoingRegister final : public OutgoingRegister
 {
 public:
     SqlOutgoingRegister() = default;

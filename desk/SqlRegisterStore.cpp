@@ -5,9 +5,9 @@
 #include "db/NumberClaims.h"
 #include "db/RegisterStatements.h"
 #include "db/TransactionGuard.h"
+#include "desk/FormAttachment.h"
 #include "platform/GbkQt.h"
 #include "platform/Prompter.h"
-#include "query/FormAttachment.h"
 
 #include <algorithm>
 

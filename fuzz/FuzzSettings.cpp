@@ -1,5 +1,5 @@
 // Fuzzes the reader of document.ini: any file text, every section's keys and list entries read back.
-#include "app/SettingsFile.h"
+#include "settings/SettingsFile.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -7,7 +7,7 @@
 
 namespace regdesk {
 
-bool AdoPeopleTable::replaceAll(const std::vector<Person>& people)
+bool SqlPeopleTable::replaceAll(const std::vector<Person>& people)
 {
     TransactionGuard transaction(AdoDatabase::activeConnection());
     if (!transaction.isOpen())

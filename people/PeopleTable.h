@@ -25,7 +25,7 @@ public:
 };
 
 // 人员信息表 on the active connection.
-class AdoPeopleTable final : public PeopleTable
+class SqlPeopleTable final : public PeopleTable
 {
 public:
     bool replaceAll(const std::vector<Person>& people) override;

@@ -44,33 +44,16 @@ bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b)
     });
 }
 
-// Opens `path` only if it is a regular file of bounded size and reads it whole.
-// Opening without blocking keeps a FIFO from hanging the desk; fstat after the
-// open judges what was really opened, a link's target included.
+// The file the clerk chose, whole, when it is a regular file of bounded size
+// (a link to one included), with its descriptor kept open in `fd`.
 bool readRegularFile(const GbkString& path, UniqueFd& fd, std::string& bytes)
 {
-    fd.reset(::open(toNativePath(path).c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
-    struct stat info
-    {
-    };
-    if (!fd || ::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode) ||
-        static_cast<std::uintmax_t>(info.st_size) > SpreadsheetFile::kMaxFileBytes)
+    std::optional<std::string> read =
+        regdesk::readRegularFile(path, SpreadsheetFile::kMaxFileBytes, FileLinks::Follow, OversizeFile::Refuse, &fd);
+    if (!read)
         return false;
-    bytes.clear();
-    bytes.reserve(static_cast<std::size_t>(info.st_size));
-    char buffer[65536];
-    for (;;) {
-        const ssize_t count = ::read(fd.get(), buffer, sizeof buffer);
-        if (count < 0 && errno == EINTR)
-            continue;
-        if (count < 0)
-            return false;
-        if (count == 0)
-            return true;
-        bytes.append(buffer, static_cast<std::size_t>(count));
-        if (bytes.size() > SpreadsheetFile::kMaxFileBytes) // grew while being read
-            return false;
-    }
+    bytes = std::move(*read);
+    return true;
 }
 
 GbkString cellText(const void* workbook, std::uint32_t row, std::uint16_t column)

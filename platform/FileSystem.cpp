@@ -91,32 +91,48 @@ std::optional<std::string> readWholeFile(const GbkString& path)
     return bytes;
 }
 
-std::optional<std::string> readRegularFile(const GbkString& path, std::size_t maxBytes, LinkPolicy links)
+std::optional<std::string> readRegularNativeFile(const std::string& nativePath, std::size_t maxBytes, FileLinks links,
+                                                 OversizeFile oversize, UniqueFd* opened)
 {
     // O_NONBLOCK: opening a FIFO must not wait for a writer.
-    const int noFollow = links == LinkPolicy::Refuse ? O_NOFOLLOW : 0;
-    const UniqueFd file(::open(toNativePath(path).c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | noFollow));
+    const int flags = O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | (links == FileLinks::Refuse ? O_NOFOLLOW : 0);
+    UniqueFd file(::open(nativePath.c_str(), flags));
     struct stat info
     {
     };
-    if (!file || ::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode) ||
-        static_cast<unsigned long long>(info.st_size) > maxBytes)
+    if (!file || ::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode))
+        return std::nullopt;
+    const auto size = static_cast<unsigned long long>(std::max<off_t>(info.st_size, 0));
+    if (size > maxBytes && oversize == OversizeFile::Refuse)
         return std::nullopt;
     std::string bytes;
-    bytes.reserve(static_cast<std::size_t>(info.st_size));
+    bytes.reserve(static_cast<std::size_t>(std::min<unsigned long long>(size, maxBytes)));
     char buffer[65536];
     for (;;) {
-        const ssize_t count = ::read(file.get(), buffer, sizeof buffer);
+        // Cutting reads no further than the limit; refusing reads on to see a file that grew meanwhile.
+        const std::size_t room = oversize == OversizeFile::Cut ? maxBytes - bytes.size() : sizeof buffer;
+        if (room == 0)
+            break;
+        const ssize_t count = ::read(file.get(), buffer, std::min(sizeof buffer, room));
         if (count < 0 && errno == EINTR)
             continue;
         if (count < 0)
             return std::nullopt;
         if (count == 0)
-            return bytes;
+            break;
         bytes.append(buffer, static_cast<std::size_t>(count));
-        if (bytes.size() > maxBytes) // it grew meanwhile
+        if (bytes.size() > maxBytes)
             return std::nullopt;
     }
+    if (opened)
+        *opened = std::move(file);
+    return bytes;
+}
+
+std::optional<std::string> readRegularFile(const GbkString& path, std::size_t maxBytes, FileLinks links,
+                                           OversizeFile oversize, UniqueFd* opened)
+{
+    return readRegularNativeFile(toNativePath(path), maxBytes, links, oversize, opened);
 }
 
 int replaceFile(const GbkString& path, std::string_view bytes)

@@ -36,19 +36,37 @@ FilePtr openFile(const GbkString& path, const char* mode);
 // Whole-file read; nullopt when the file cannot be opened or read.
 std::optional<std::string> readWholeFile(const GbkString& path);
 
-// Whether a symbolic link standing at the name itself is followed.
-enum class LinkPolicy
+class UniqueFd;
+
+// Whether readRegularFile opens the file a symbolic link at the name points to.
+enum class FileLinks
 {
-    Follow,
-    Refuse,
+    Follow, // a file the clerk names (a settings file, a chosen sheet) may be a link
+    Refuse, // a name in a folder others can write to: a planted link is no file
 };
 
-// The whole file when it is a regular file of at most `maxBytes` bytes;
-// nullopt for anything else (missing, unreadable, a folder, a FIFO, a device,
-// too large, a link when links are refused). Opening never blocks, whatever
-// stands at the name.
+// What readRegularFile does with a file larger than its limit.
+enum class OversizeFile
+{
+    Refuse, // nullopt, also when the file grows past the limit while being read
+    Cut,    // its first `maxBytes` bytes
+};
+
+// The file's bytes when it is a regular file (judged on what was opened, so
+// a link's target under FileLinks::Follow); nullopt for anything else
+// (missing, unreadable, a folder, a FIFO, a device, a refused link or size).
+// Opening never blocks, whatever stands at the name. With `opened`, the
+// descriptor read stays open there, for a reader that must open the same file
+// again by name (/proc/self/fd/N).
+std::optional<std::string> readRegularNativeFile(const std::string& nativePath, std::size_t maxBytes,
+                                                 FileLinks links = FileLinks::Follow,
+                                                 OversizeFile oversize = OversizeFile::Refuse,
+                                                 UniqueFd* opened = nullptr);
+
+// readRegularNativeFile() of a GBK path.
 std::optional<std::string> readRegularFile(const GbkString& path, std::size_t maxBytes,
-                                           LinkPolicy links = LinkPolicy::Follow);
+                                           FileLinks links = FileLinks::Follow,
+                                           OversizeFile oversize = OversizeFile::Refuse, UniqueFd* opened = nullptr);
 
 // Replaces the file at `path` with exactly these bytes without writing
 // through whatever stands at that name: the bytes go into a new file beside

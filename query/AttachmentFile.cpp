@@ -33,6 +33,12 @@ int writeAll(int fd, std::string_view bytes)
 
 } // namespace
 
+GbkString attachmentType(const GbkString& path)
+{
+    const std::size_t dot = path.rfind('.');
+    return dot == GbkString::npos ? path : path.substr(dot + 1);
+}
+
 std::string attachmentFileName(const GbkString& number, const GbkString& type)
 {
     // In UTF-8 a separator byte is always the character itself.

@@ -8,6 +8,10 @@
 
 namespace regdesk {
 
+// The type (文件类型) an attached file is stored with: the text after the last
+// "." of its path; the whole path when there is none.
+GbkString attachmentType(const GbkString& path);
+
 // The name an attachment is exported under, 发文号 + "." + 文件类型, as a
 // native (UTF-8) file name that stays inside the output folder: path
 // separators become "_" and so does every "..", so neither a number nor a

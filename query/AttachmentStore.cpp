@@ -5,10 +5,10 @@
 #include "db/ServerAttachments.h"
 #include "db/SqlDialect.h"
 #include "db/TransactionGuard.h"
-#include "desk/RegistrationSaving.h"
 #include "platform/FileSystem.h"
 #include "platform/GbkQt.h"
 #include "platform/UniqueFd.h"
+#include "query/AttachmentFile.h"
 
 #include <QSqlError>
 #include <QSqlQuery>
@@ -72,7 +72,7 @@ QString AttachmentStore::attach(const GbkString& table, const GbkString& number,
     // A zero-byte file is an attachment too: bind an empty, not a null, array.
     if (bytes.isNull())
         bytes = QByteArray("", 0);
-    const GbkString type = RegistrationSaving::attachmentType(path);
+    const GbkString type = attachmentType(path);
     if (SqlDialect::kindOf(m_database) == SqlDialect::Kind::Postgres) {
         qint64 records = 0;
         if (QString failure = ServerAttachments::store(m_database, toQString(table), toQString(number), toQString(type),
@@ -121,8 +121,7 @@ QString AttachmentStore::attachToRecord(const GbkString& table, qint64 id, const
         return failure;
     if (std::find(namesakes.begin(), namesakes.end(), id) == namesakes.end())
         return QStringLiteral("登记表中已没有所选的记录");
-    if (QString failure =
-            registerRows.storeAttachment(table, namesakes, RegistrationSaving::attachmentType(path), bytes);
+    if (QString failure = registerRows.storeAttachment(table, namesakes, attachmentType(path), bytes);
         !failure.isEmpty())
         return failure;
     if (!transaction.commit())

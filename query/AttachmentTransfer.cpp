@@ -1,11 +1,11 @@
 #include "query/AttachmentTransfer.h"
 
 #include "db/PrivateConnection.h"
+#include "platform/BackgroundWork.h"
 #include "platform/FileSystem.h"
 #include "platform/GbkQt.h"
 #include "query/AttachmentFile.h"
 #include "query/AttachmentStore.h"
-#include "query/BackgroundWork.h"
 
 #include <cstring>
 #include <set>

@@ -1,6 +1,6 @@
 #include "query/CustomSortKey.h"
 
-#include "app/SettingsFile.h"
+#include "settings/SettingsFile.h"
 
 namespace regdesk {
 namespace {

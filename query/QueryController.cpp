@@ -1,12 +1,12 @@
 #include "query/QueryController.h"
 
-#include "app/SettingsFile.h"
 #include "db/AdoDatabase.h"
 #include "db/AdoRecordset.h"
 #include "db/RegisterColumns.h"
 #include "db/RegisterRecords.h"
 #include "db/RegisterStatements.h"
 #include "db/TransactionGuard.h"
+#include "list/RegisterListModel.h"
 #include "platform/DesktopOpener.h"
 #include "platform/FileSystem.h"
 #include "platform/GbkQt.h"
@@ -15,8 +15,8 @@
 #include "query/AttachmentTransfer.h"
 #include "query/CustomSortKey.h"
 #include "query/QueryView.h"
-#include "query/RegisterListModel.h"
 #include "query/SearchTerms.h"
+#include "settings/SettingsFile.h"
 
 #include <filesystem>
 

@@ -2,9 +2,9 @@
 
 #include "db/RegisterRecords.h"
 #include "db/RegisterSearch.h"
+#include "list/RegisterListCtrl.h"
 #include "platform/Gbk.h"
 #include "query/AttachmentTransfer.h"
-#include "query/RegisterListCtrl.h"
 
 #include <memory>
 #include <vector>

@@ -1,9 +1,9 @@
 #include "query/QueryDialog.h"
 
-#include "desk/ControlLookup.h"
+#include "list/ListText.h"
+#include "list/RegisterListCtrl.h"
+#include "platform/ControlLookup.h"
 #include "platform/GbkQt.h"
-#include "query/ListText.h"
-#include "query/RegisterListCtrl.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -25,18 +25,6 @@ static void registerQueryResources()
 }
 
 namespace regdesk {
-namespace {
-
-void describe(QWidget* control, int id, const char* objectName, const QString& accessibleName)
-{
-    setControlId(control, id);
-    control->setObjectName(QString::fromLatin1(objectName));
-    control->setAccessibleName(accessibleName);
-    if (auto* combo = qobject_cast<QComboBox*>(control); combo && combo->lineEdit())
-        combo->lineEdit()->setAccessibleName(accessibleName);
-}
-
-} // namespace
 
 QueryDialog::QueryDialog(QuerySeams seams, QWidget* parent) : QDialog(parent), m_controller(*this, std::move(seams))
 {

@@ -1,12 +1,12 @@
 #include "query/QueryWindow.h"
 
 #include "db/RegisterSearch.h"
+#include "list/RegisterListCells.h"
+#include "platform/BackgroundWork.h"
 #include "platform/ScreenFit.h"
-#include "query/BackgroundWork.h"
-#include "query/ExcelListPrinter.h"
-#include "query/QtPrintProgress.h"
+#include "printing/ExcelListPrinter.h"
+#include "printing/QtPrintProgress.h"
 #include "query/QueryDialog.h"
-#include "query/RegisterListCells.h"
 
 namespace regdesk {
 

@@ -5,8 +5,6 @@
 // says). Prints medians; asserts nothing.
 //
 //     regdesk_outgoing_bench [pdf417 program [registrations]]
-#include "app/AppPaths.h"
-#include "app/SettingsFile.h"
 #include "barcode/BarcodePayload.h"
 #include "barcode/BarcodeSelfCheck.h"
 #include "barcode/EncoderHandoff.h"
@@ -30,6 +28,8 @@
 #include "platform/ProcessLauncher.h"
 #include "platform/ProcessList.h"
 #include "platform/Prompter.h"
+#include "settings/AppPaths.h"
+#include "settings/SettingsFile.h"
 
 #include <QApplication>
 #include <QDir>

@@ -197,7 +197,7 @@ int main(int argc, char* argv[])
     const GbkString textPath = joinPath(desk, "names.txt");
     writeWholeFile(textPath, text);
 
-    AdoPeopleTable table;
+    SqlPeopleTable table;
     OfficeConverter converter;
     PeopleImport import(prompter, nullptr, table, &PinyinIndex::initials, converter);
     timeImport("a text file:", import, textPath, count);

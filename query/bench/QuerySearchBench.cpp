@@ -5,19 +5,19 @@
 // process uses. Not a test: it prints figures and asserts nothing.
 //
 //     regdesk_query_bench [records ...]     (default: 100000 1000000)
-#include "app/SettingsFile.h"
 #include "bench/BenchSupport.h"
 #include "db/AdoDatabase.h"
 #include "db/RegisterDatabaseFile.h"
 #include "db/SearchIndex.h"
 #include "db/SqliteRegisterSearch.h"
+#include "list/RegisterListCtrl.h"
 #include "platform/DesktopOpener.h"
 #include "platform/GbkQt.h"
 #include "platform/Prompter.h"
 #include "query/AttachmentTransfer.h"
 #include "query/CustomSortKey.h"
 #include "query/QueryDialog.h"
-#include "query/RegisterListCtrl.h"
+#include "settings/SettingsFile.h"
 
 #include <QApplication>
 #include <QDir>

@@ -2,10 +2,10 @@
 
 #include "SymbolPictures.h"
 #include "TempDeskFolder.h"
-#include "app/SettingsFile.h"
 #include "barcode/EmfPicture.h"
 #include "barcode/MetafileReader.h"
 #include "platform/FileSystem.h"
+#include "settings/SettingsFile.h"
 
 #include <QImage>
 #include <filesystem>

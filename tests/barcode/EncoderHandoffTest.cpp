@@ -5,8 +5,8 @@
 #include "FakeProcessList.h"
 #include "SymbolPictures.h"
 #include "TempDeskFolder.h"
-#include "app/SettingsFile.h"
 #include "platform/FileSystem.h"
+#include "settings/SettingsFile.h"
 
 #include <QDir>
 #include <filesystem>

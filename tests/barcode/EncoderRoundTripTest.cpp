@@ -1,12 +1,12 @@
 #include "PictureDecoder.h"
 #include "TempDeskFolder.h"
-#include "app/SettingsFile.h"
 #include "barcode/BarcodePayload.h"
 #include "barcode/EncoderHandoff.h"
 #include "platform/Clock.h"
 #include "platform/FileSystem.h"
 #include "platform/ProcessLauncher.h"
 #include "platform/ProcessList.h"
+#include "settings/SettingsFile.h"
 
 #include <QFile>
 #include <chrono>

@@ -2,11 +2,11 @@
 #include "FakePrompter.h"
 #include "PostgresServer.h"
 #include "TempDeskFolder.h"
-#include "app/SettingsFile.h"
 #include "db/AdoDatabase.h"
 #include "db/DatabaseSettings.h"
 #include "db/ServerAddress.h"
 #include "db/SqlDialect.h"
+#include "settings/SettingsFile.h"
 
 #include <QFile>
 #include <QSqlDatabase>

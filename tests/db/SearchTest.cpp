@@ -133,6 +133,50 @@ INSTANTIATE_TEST_SUITE_P(
         kSearchModes),
     [](const auto& test) { return std::string(std::get<0>(test.param).name) + modeName(std::get<1>(test.param)); });
 
+// A database step that names every record as a candidate and finds no
+// namesakes: what such a search returns is the shared rule's doing alone.
+class EveryRecordSearch final : public RegisterSearch
+{
+public:
+    explicit EveryRecordSearch(QSqlDatabase database) : m_database(std::move(database)) {}
+
+    SearchResult exact(const GbkString&, const GbkString&, const GbkString&, const SearchProgress&) override
+    {
+        return {};
+    }
+
+private:
+    Candidates fuzzyCandidates(const QString& table, const std::vector<QString>&, const SearchProgress&) override
+    {
+        Candidates candidates;
+        QSqlQuery& query = candidates.query.emplace(m_database);
+        if (!query.exec(candidatesSql(table, {})))
+            return {std::nullopt, query.lastError().text()};
+        return candidates;
+    }
+    QString findNamesakes(const QString&, const std::vector<QVariant>&, std::vector<std::vector<qint64>>&,
+                          std::map<qint64, ListRow>&) override
+    {
+        return {};
+    }
+
+    QSqlDatabase m_database;
+};
+
+TEST_F(RegisterSearchTest, TheRuleIsCheckedOnWhateverTheDatabaseNames)
+{
+    EveryRecordSearch search(QSqlDatabase::database(m_db.connection()->name(), false));
+    const std::vector<std::pair<std::vector<const char*>, std::vector<std::string>>> cases = {
+        {{"表彰", "张三"}, {"A1"}}, {{"乙丙"}, {"A4"}}, {{"report"}, {}},     {{"〔"}, {}},
+        {{"通知"}, {"A2", "A1"}},   {{"会议召开"}, {}}, {{"独有词"}, {"A5"}}, // no namesakes found: the match alone
+    };
+    for (const auto& [terms, numbers] : cases) {
+        const SearchResult result = search.fuzzy(kTable, gbkTerms(terms), {});
+        EXPECT_TRUE(result.error.isEmpty()) << result.error.toStdString();
+        EXPECT_EQ(numbersOf(result), numbers) << terms.front();
+    }
+}
+
 struct ExactCase
 {
     const char* name;

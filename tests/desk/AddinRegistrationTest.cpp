@@ -6,8 +6,8 @@
 #include "OutgoingDesk.h"
 #include "TempDeskFolder.h"
 #include "TestRecords.h"
-#include "app/AppPaths.h"
 #include "platform/FileSystem.h"
+#include "settings/AppPaths.h"
 
 #include <QRegularExpression>
 #include <QTest>

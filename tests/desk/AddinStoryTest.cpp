@@ -7,7 +7,6 @@
 #include "FakeProcessLauncher.h"
 #include "FakeProcessList.h"
 #include "TestDatabase.h"
-#include "app/AppPaths.h"
 #include "db/RegisterStatements.h"
 #include "desk/AddinRegistrationDialog.h"
 #include "desk/DeskControllers.h"
@@ -17,7 +16,8 @@
 #include "platform/GbkQt.h"
 #include "platform/ProcessLauncher.h"
 #include "platform/ProcessList.h"
-#include "query/ExcelService.h"
+#include "printing/ExcelService.h"
+#include "settings/AppPaths.h"
 
 #include <QApplication>
 #include <QLineEdit>

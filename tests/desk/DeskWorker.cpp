@@ -12,7 +12,6 @@
 #include "FakeProcessLauncher.h"
 #include "FakeProcessList.h"
 #include "FakeRegistrationView.h"
-#include "app/AppPaths.h"
 #include "db/AdoDatabase.h"
 #include "desk/DeskStartup.h"
 #include "desk/OutgoingRegistration.h"
@@ -21,6 +20,7 @@
 #include "desk/SqlRegisterStore.h"
 #include "platform/FileSystem.h"
 #include "platform/Prompter.h"
+#include "settings/AppPaths.h"
 
 #include <QCoreApplication>
 #include <cstdio>

@@ -7,11 +7,11 @@
 // Not a test: it checks nothing.
 #include "TestDatabase.h"
 #include "desk/AddinRegistrationDialog.h"
-#include "desk/ControlLookup.h"
 #include "desk/DeskStartup.h"
 #include "desk/RegistrationDialog.h"
 #include "desk/RegistrationFormLogic.h"
 #include "people/CompletionEdit.h"
+#include "platform/ControlLookup.h"
 #include "platform/DeskFonts.h"
 
 #include <QApplication>

@@ -2,13 +2,13 @@
 #include "PostgresServer.h"
 #include "TestDatabase.h"
 #include "TestRecords.h"
-#include "app/SettingsFile.h"
 #include "db/AdoRecordset.h"
 #include "db/RegisterStatements.h"
 #include "desk/DocumentNumbering.h"
 #include "desk/SqlOutgoingRegister.h"
 #include "desk/SqlRegisterStore.h"
 #include "platform/GbkQt.h"
+#include "settings/SettingsFile.h"
 
 #include <QSqlDatabase>
 #include <QSqlQuery>

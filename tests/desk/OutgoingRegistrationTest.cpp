@@ -5,11 +5,11 @@
 #include "OutgoingDesk.h"
 #include "TestDatabase.h"
 #include "TestRecords.h"
-#include "app/AppPaths.h"
 #include "barcode/BarcodePayload.h"
 #include "desk/DeskStartup.h"
 #include "platform/FileSystem.h"
 #include "platform/GbkQt.h"
+#include "settings/AppPaths.h"
 
 #include <QDir>
 #include <QRegularExpression>

@@ -3,11 +3,11 @@
 #include "TestDatabase.h"
 #include "TestRecords.h"
 #include "desk/AddinRegistrationDialog.h"
-#include "desk/ControlLookup.h"
 #include "desk/DeskStartup.h"
 #include "desk/FieldEdit.h"
 #include "desk/RegisterRows.h"
 #include "people/CompletionEdit.h"
+#include "platform/ControlLookup.h"
 #include "platform/GbkQt.h"
 #include "platform/ScreenFit.h"
 

@@ -1,8 +1,8 @@
 #include "desk/RegistrationFormLogic.h"
 
 #include "TempDeskFolder.h"
-#include "app/SettingsFile.h"
 #include "platform/FileSystem.h"
+#include "settings/SettingsFile.h"
 
 #include <gtest/gtest.h>
 

@@ -40,13 +40,6 @@ DocumentRecord row(const char* number, const char* barcodeMade = "是")
     return registerRow(utf8ToGbk(number), "标题"_gbk, {}, utf8ToGbk(barcodeMade));
 }
 
-TEST(AttachmentType, IsTheTextAfterTheLastDot)
-{
-    EXPECT_EQ(attachmentType("/home/clerk/通知.final.docx"_gbk), "docx");
-    EXPECT_EQ(attachmentType("/home/clerk/readme"), "/home/clerk/readme");
-    EXPECT_EQ(attachmentType("a."), "");
-}
-
 TEST(Saving, NothingSelectedAsksToSelect)
 {
     FakeRegisterRows rows;

@@ -43,7 +43,7 @@ protected:
         } back{m_db};
         return work();
     }
-    static NumberingProposal propose(OutgoingRegisterView& register_)
+    static NumberingProposal propose(OutgoingRegister& register_)
     {
         return DocumentNumbering::propose(kPrefix, kPrefixes, 2026, kLayout, register_);
     }

@@ -181,7 +181,7 @@ protected:
     TempDeskFolder m_folder;
     FakePrompter m_prompter;
     AdoDatabase m_database{m_prompter};
-    AdoPeopleTable m_table;
+    SqlPeopleTable m_table;
     OfficeConverter m_converter;
     PeopleImport m_import{m_prompter, nullptr, m_table, fakeInitials, m_converter};
     const Rows m_oldTable = {{"旧人", "JR"}};

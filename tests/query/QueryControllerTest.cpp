@@ -5,9 +5,9 @@
 #include "FakeDesktopOpener.h"
 #include "TestDatabase.h"
 #include "db/RegisterStatements.h"
+#include "list/RegisterListModel.h"
 #include "platform/GbkQt.h"
 #include "query/QueryView.h"
-#include "query/RegisterListModel.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,9 +1,9 @@
-#include "app/SettingsFile.h"
 #include "platform/FileSystem.h"
 #include "platform/Gbk.h"
 #include "query/AttachmentFile.h"
 #include "query/CustomSortKey.h"
 #include "query/SearchTerms.h"
+#include "settings/SettingsFile.h"
 
 #include <QTemporaryDir>
 #include <filesystem>
@@ -123,6 +123,13 @@ struct NameCase
 class AttachmentFileNames : public ::testing::TestWithParam<NameCase>
 {
 };
+
+TEST(AttachmentType, IsTheTextAfterTheLastDot)
+{
+    EXPECT_EQ(attachmentType("/home/clerk/通知.final.docx"_gbk), "docx");
+    EXPECT_EQ(attachmentType("/home/clerk/readme"), "/home/clerk/readme");
+    EXPECT_EQ(attachmentType("a."), "");
+}
 
 TEST_P(AttachmentFileNames, StayInsideTheFolder)
 {

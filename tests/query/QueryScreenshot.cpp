@@ -9,10 +9,10 @@
 #include "TestDatabase.h"
 #include "db/RegisterStatements.h"
 #include "db/SqliteRegisterSearch.h"
+#include "list/RegisterListCtrl.h"
 #include "platform/DeskFonts.h"
 #include "platform/GbkQt.h"
 #include "query/QueryDialog.h"
-#include "query/RegisterListCtrl.h"
 
 #include <QApplication>
 #include <QDir>

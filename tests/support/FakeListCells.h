@@ -1,8 +1,8 @@
 #pragma once
 
+#include "list/ListCells.h"
+#include "list/ListText.h"
 #include "platform/Gbk.h"
-#include "query/ListCells.h"
-#include "query/ListText.h"
 
 #include <algorithm>
 #include <string>

@@ -13,7 +13,7 @@ namespace regdesk::test {
 
 // The outgoing register as numbering sees it, without a database; numbers
 // in heldElsewhere are held by other desks.
-class FakeOutgoingRegister final : public OutgoingRegisterView
+class FakeOutgoingRegister final : public OutgoingRegister
 {
 public:
     std::vector<GbkString> numbers;

@@ -9,11 +9,11 @@
 #include "FakeRegistrationView.h"
 #include "SymbolPictures.h"
 #include "TestRecords.h"
-#include "app/AppPaths.h"
 #include "desk/ModeSwitch.h"
 #include "desk/OutgoingRegistration.h"
 #include "desk/RegistrationSaver.h"
 #include "platform/FileSystem.h"
+#include "settings/AppPaths.h"
 
 namespace regdesk::test {
 

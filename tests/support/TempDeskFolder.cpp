@@ -1,8 +1,8 @@
 #include "TempDeskFolder.h"
 
-#include "app/AppPaths.h"
 #include "db/RegisterDatabaseFile.h"
 #include "platform/FileSystem.h"
+#include "settings/AppPaths.h"
 
 #include <QDir>
 #include <QFile>
