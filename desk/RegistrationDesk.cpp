@@ -60,37 +60,43 @@ void RegistrationDesk::printTitles()
 void RegistrationDesk::importPeople()
 {
     PeopleImport peopleImport(m_prompter, m_form.boxOwner(), m_people, &PinyinIndex::initials, m_converter);
-    // The file is converted and read on a thread of its own; the form keeps painting
-    // meanwhile and a progress box counts the rows read.
-    QProgressDialog progress(QStringLiteral("正在导入人员名单…"), QString(), 0, 0, m_form.boxOwner());
-    progress.setWindowTitle(QStringLiteral("导入人员"));
-    progress.setWindowModality(Qt::WindowModal);
-    progress.setMinimumDuration(kImportProgressDelayMs);
-    progress.setAutoReset(false);
-    progress.setAutoClose(false);
+    // The file is converted and read on a thread of its own; the form keeps
+    // painting meanwhile, and a progress box counts the rows read. The box lives
+    // only while the work runs: not over the file dialog, not over the messages.
+    std::unique_ptr<QProgressDialog> progress;
+    QObject updates; // receives the posted updates; gone (with those still queued) before the box
     auto latest = std::make_shared<ImportProgress>();
-    peopleImport.setProgress([&progress, latest](int done, int total) {
+    peopleImport.setProgress([&progress, &updates, latest](int done, int total) {
         latest->done = done;
         latest->total = total;
         if (latest->posted.exchange(true))
             return; // the update on its way shows the latest row
         QMetaObject::invokeMethod(
-            &progress,
+            &updates,
             [&progress, latest] {
                 latest->posted = false;
-                progress.setMaximum(latest->total);
-                progress.setValue(latest->done);
+                if (!progress)
+                    return;
+                progress->setMaximum(latest->total);
+                progress->setValue(latest->done);
             },
             Qt::QueuedConnection);
     });
-    peopleImport.setRunner([](const std::function<void()>& work) {
+    QWidget* owner = m_form.boxOwner();
+    peopleImport.setRunner([&progress, owner](const std::function<void()>& work) {
+        progress = std::make_unique<QProgressDialog>(QStringLiteral("正在导入人员名单…"), QString(), 0, 0, owner);
+        progress->setWindowTitle(QStringLiteral("导入人员"));
+        progress->setWindowModality(Qt::WindowModal);
+        progress->setAutoReset(false);
+        progress->setAutoClose(false);
+        progress->setMinimumDuration(kImportProgressDelayMs);
         runInBackground([&work] {
             work();
             return QString();
         });
+        progress.reset();
     });
     const bool namesChanged = peopleImport.run().namesChanged();
-    progress.close();
     if (!namesChanged)
         return;
     AdoRecordset people;
