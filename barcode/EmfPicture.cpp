@@ -1,5 +1,7 @@
 #include "barcode/EmfPicture.h"
 
+#include "barcode/LittleEndian.h"
+
 #include <cstdint>
 
 namespace regdesk::EmfPicture {
@@ -20,19 +22,8 @@ constexpr std::int32_t kDeviceWidthMicrometres = kDeviceWidth * 25400 / 96;
 constexpr std::int32_t kDeviceHeightMicrometres = kDeviceHeight * 25400 / 96;
 constexpr int kMaxTargetSize = INT32_MAX / 2540;
 
-std::uint32_t readU32(std::string_view bytes, std::size_t at)
-{
-    std::uint32_t value = 0;
-    for (int i = 3; i >= 0; --i)
-        value = (value << 8) | static_cast<unsigned char>(bytes[at + static_cast<std::size_t>(i)]);
-    return value;
-}
-
-std::uint16_t readU16(std::string_view bytes, std::size_t at)
-{
-    return static_cast<std::uint16_t>(static_cast<unsigned char>(bytes[at]) |
-                                      (static_cast<unsigned char>(bytes[at + 1]) << 8));
-}
+using LittleEndian::u16;
+using LittleEndian::u32;
 
 class Writer
 {
@@ -75,14 +66,14 @@ std::optional<std::string> stretchedBitmap(std::string_view bmpFile, int width, 
     if (bmpFile.size() < 54 || bmpFile.substr(0, 2) != "BM")
         return std::nullopt;
     // Sizes are compared in 64 bits: an info size near 2^32 must not wrap past the check.
-    const std::uint64_t pixelOffset = readU32(bmpFile, 10);
-    const std::uint64_t infoSize = readU32(bmpFile, 14);
+    const std::uint64_t pixelOffset = u32(bmpFile, 10);
+    const std::uint64_t infoSize = u32(bmpFile, 14);
     if (infoSize < 40 || 14 + infoSize > pixelOffset || pixelOffset > bmpFile.size())
         return std::nullopt;
-    const auto bitmapWidth = static_cast<std::int32_t>(readU32(bmpFile, 18));
-    const auto bitmapHeight = static_cast<std::int32_t>(readU32(bmpFile, 22));
-    const std::uint16_t bitsPerPixel = readU16(bmpFile, 28);
-    const std::uint32_t compression = readU32(bmpFile, 30);
+    const auto bitmapWidth = static_cast<std::int32_t>(u32(bmpFile, 18));
+    const auto bitmapHeight = static_cast<std::int32_t>(u32(bmpFile, 22));
+    const std::uint16_t bitsPerPixel = u16(bmpFile, 28);
+    const std::uint32_t compression = u32(bmpFile, 30);
     // INT_MIN rows cannot be turned top-down; a target beyond kMaxTargetSize
     // would overflow its frame in hundredths of a millimetre.
     if (bitmapWidth <= 0 || bitmapHeight == 0 || bitmapHeight == INT32_MIN || compression != 0 || bitsPerPixel == 0 ||

@@ -1,5 +1,7 @@
 #include "barcode/MetafileReader.h"
 
+#include "barcode/LittleEndian.h"
+
 #include <algorithm>
 #include <climits>
 #include <string>
@@ -20,29 +22,10 @@ constexpr std::uint32_t kBiRgb = 0;
 // keeps a hostile file from asking for gigabytes.
 constexpr std::uint64_t kMaxPixels = std::uint64_t{1} << 24;
 
-std::uint32_t u32(std::string_view bytes, std::size_t at)
-{
-    std::uint32_t value = 0;
-    for (int i = 3; i >= 0; --i)
-        value = (value << 8) | static_cast<unsigned char>(bytes[at + static_cast<std::size_t>(i)]);
-    return value;
-}
-
-std::int32_t i32(std::string_view bytes, std::size_t at)
-{
-    return static_cast<std::int32_t>(u32(bytes, at));
-}
-
-std::uint16_t u16(std::string_view bytes, std::size_t at)
-{
-    return static_cast<std::uint16_t>(static_cast<unsigned char>(bytes[at]) |
-                                      (static_cast<unsigned char>(bytes[at + 1]) << 8));
-}
-
-std::int16_t i16(std::string_view bytes, std::size_t at)
-{
-    return static_cast<std::int16_t>(u16(bytes, at));
-}
+using LittleEndian::i16;
+using LittleEndian::i32;
+using LittleEndian::u16;
+using LittleEndian::u32;
 
 Picture failed(const char* utf8Reason)
 {
