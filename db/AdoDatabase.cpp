@@ -3,6 +3,7 @@
 #include "db/BarcodeCount.h"
 #include "db/DatabaseSettings.h"
 #include "db/NumberClaims.h"
+#include "db/NumberOrder.h"
 #include "db/PostgresRegisterSearch.h"
 #include "db/PrivateConnection.h"
 #include "db/ServerAddress.h"
@@ -198,6 +199,10 @@ QString AdoDatabase::openServer(const GbkString& connectionString, const QString
     // that may not (not the owner) searches on and leaves it to the owner's.
     PostgresRegisterSearch::renewStaleIndexes(database);
     installBarcodeCount(database);
+    // Numbering reads a prefix's numbers through this index; a register that
+    // cannot take it (a user without the right) is read by the statement.
+    if (!NumberOrder::isInstalled(database))
+        NumberOrder::install(database);
     return NumberClaims::holdServerSession(database, m_session);
 }
 

@@ -53,6 +53,8 @@ public:
     // register can tell one, handed to `visit` highest bound first (numbers
     // without a bound before all others) until `visit` returns false. On a
     // large register the last serial is then found from the first few rows.
+    // A reading that fails midway starts afresh, so a number may be handed
+    // over twice.
     virtual void
     visitNumbersOfYear(int year, const GbkString& prefix,
                        const std::function<bool(const GbkString& number, std::optional<long long> serialBound)>& visit)

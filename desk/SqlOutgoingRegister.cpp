@@ -4,6 +4,7 @@
 #include "db/AdoRecordset.h"
 #include "db/BarcodeCount.h"
 #include "db/NumberClaims.h"
+#include "db/NumberOrder.h"
 #include "db/RegisterStatements.h"
 #include "db/SqlDialect.h"
 #include "platform/GbkQt.h"
@@ -51,6 +52,28 @@ private:
     GbkString m_numberSignGbk = "号"_gbk;
 };
 
+// The server's numbers of the prefix from its index, page by page: most
+// proposals end within the first page. False when the server refused a
+// page, so that the caller reads otherwise (from the start again).
+bool visitThroughIndex(const QSqlDatabase& database, const NumberConverter& converter,
+                       const std::function<bool(const GbkString& number, std::optional<long long> serialBound)>& visit)
+{
+    std::optional<NumberOrder::Position> after;
+    for (int limit = 16;; limit = std::min(limit * 4, 4096)) {
+        const std::optional<std::vector<NumberOrder::Row>> rows =
+            NumberOrder::page(database, converter.prefix(), after, limit);
+        if (!rows)
+            return false;
+        for (const NumberOrder::Row& row : *rows) {
+            if (!visit(GbkString(trimBlanks(converter.toGbk(row.number))), row.serialBound))
+                return true;
+        }
+        if (static_cast<int>(rows->size()) < limit)
+            return true;
+        after = NumberOrder::Position{rows->back().serialBound, rows->back().rowId};
+    }
+}
+
 } // namespace
 
 std::vector<GbkString> SqlOutgoingRegister::numbersOfYear(int year, const GbkString& prefix)
@@ -78,17 +101,20 @@ void SqlOutgoingRegister::visitNumbersOfYear(
         return;
     const QSqlDatabase database = QSqlDatabase::database(connection->name(), false);
     const NumberConverter converter(prefix);
+    const bool server = SqlDialect::kindOf(database) == SqlDialect::Kind::Postgres;
+    if (server && NumberOrder::answersFor(converter.prefix(), year) && NumberOrder::isInstalled(database) &&
+        visitThroughIndex(database, converter, visit))
+        return;
     const GbkString sql = RegisterStatements::selectNumbersOfYearHeadedBy(year, prefix);
     const QString select = SqlDialect::translate(sql, SqlDialect::kindOf(database));
     // The leading digits after the prefix, read from the stored text: never less
     // than the serial the desk reads from the trimmed number (whose serial is a
-    // part of them). A number with leading blanks has none.
-    const bool server = SqlDialect::kindOf(database) == SqlDialect::Kind::Postgres;
+    // part of them). A number with leading blanks has none. On the server,
+    // zeros in front are passed over and at most 18 digits read: a longer run
+    // is still above any serial, and no text overflows the cast.
     const QString digits =
-        server
-            ? QStringLiteral("CAST(LEAST(COALESCE(CAST(substring(substr(发文号, %1) FROM '^[0-9]+') AS numeric), 0), "
-                             "9223372036854775807) AS bigint)")
-            : QStringLiteral("CAST(substr(发文号, %1) AS INTEGER)");
+        server ? QStringLiteral("COALESCE(CAST(substring(substr(发文号, %1) FROM '^0*([0-9]{1,18})') AS bigint), 0)")
+               : QStringLiteral("CAST(substr(发文号, %1) AS INTEGER)");
     QSqlQuery query(database);
     query.setForwardOnly(true);
     const QString bounded =

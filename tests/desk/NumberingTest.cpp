@@ -3,6 +3,7 @@
 #include "TestDatabase.h"
 #include "TestRecords.h"
 #include "db/AdoRecordset.h"
+#include "db/NumberOrder.h"
 #include "db/RegisterStatements.h"
 #include "desk/DocumentNumbering.h"
 #include "desk/SqlOutgoingRegister.h"
@@ -11,6 +12,7 @@
 #include "settings/SettingsFile.h"
 
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <gtest/gtest.h>
 #include <string>
@@ -264,12 +266,18 @@ TEST_P(NumberingOnDatabase, NumbersReadAsTheRecordsetReadsThem)
 TEST_P(NumberingOnDatabase, TheBoundedReadingFindsTheSameLastSerial)
 {
     const GbkString table = RegisterStatements::outgoingTable();
+    // Forty numbers without 号 whose digits run on (serial 30, bounds 3000 to
+    // 3039) above the two that count, one of them zero-padded past 18 digits.
+    std::vector<GbkString> manyAboveTheirSerial = {"法〔2026〕42号"_gbk, "法〔2026〕00000000000000000000043号"_gbk};
+    for (int i = 0; i < 40; ++i)
+        manyAboveTheirSerial.push_back(kPrefix + std::to_string(3000 + i));
     const std::vector<std::vector<GbkString>> sets = {
         {"法〔2026〕3号"_gbk, "法〔2026〕12号"_gbk},
         {"法〔2026〕1234"_gbk},                            // no 号: the last two bytes are cut, serial 12
         {"法〔2026〕 99号"_gbk, "法〔2026〕+98号"_gbk},    // no digit right after the head: serial 0
         {"  法〔2026〕40号"_gbk, "\t法〔2026〕41号 "_gbk}, // leading blanks, read trimmed
         {"法〔2026〕15-2号"_gbk, "法〔2026〕５０号"_gbk},  // full-width digits are no digits
+        manyAboveTheirSerial,                              // read past the first pages
         {"法〔2026〕99999999999999999999999号"_gbk},       // more digits than an int holds
         {"FA〔2026〕77号"_gbk, "法〔2026〕88"_gbk},        // another prefix; digits into the end
     };
@@ -447,6 +455,37 @@ TEST(NumberingOnServer, ADeskUserWithoutRightsOnTheCounterNumbersAndSaves)
     AdoDatabase::setActiveConnection(db.database().connection());
     EXPECT_TRUE(prompter.texts().empty()) << prompter.texts().value(0).toStdString();
     EXPECT_EQ(db.value(QStringLiteral("SELECT 数 FROM 制码计数 WHERE 年 = 2026")), QStringLiteral("1"));
+}
+
+// The server reads a prefix's numbers through their index, which a register
+// made before it gets when a desk opens it.
+TEST(NumberingOnServer, ReadsAPrefixsNumbersThroughTheirIndex)
+{
+    TestDatabase db(Backend::Postgres);
+    ASSERT_TRUE(db.isOpen());
+    ASSERT_TRUE(db.execute(QStringLiteral("DROP INDEX %1").arg(NumberOrder::indexName())));
+    FakePrompter prompter;
+    AdoDatabase desk(prompter);
+    ASSERT_TRUE(desk.openConnection(AdoDatabase::connectionStringFor(db.folder().gbkPath())));
+    const QSqlDatabase database = QSqlDatabase::database(desk.connection()->name(), false);
+    EXPECT_TRUE(NumberOrder::isInstalled(database));
+
+    QSqlQuery plan(database);
+    ASSERT_TRUE(plan.exec(QStringLiteral("SET enable_seqscan = off")));
+    for (const bool after : {false, true}) {
+        QString statement = NumberOrder::pageStatement(after, 16);
+        statement.replace(statement.indexOf(u'?'), 1, QStringLiteral("'法〔2026〕'"));
+        statement.replace(QStringLiteral("(?, ?)"), QStringLiteral("(7, 1)"));
+        ASSERT_TRUE(plan.exec(QStringLiteral("EXPLAIN ") + statement)) << plan.lastError().text().toStdString();
+        QString text;
+        while (plan.next())
+            text += plan.value(0).toString() + u'\n';
+        EXPECT_TRUE(text.contains(QStringLiteral("Index Cond")) && text.contains(NumberOrder::indexName()) &&
+                    !text.contains(QStringLiteral("Sort")))
+            << text.toStdString();
+    }
+    EXPECT_FALSE(NumberOrder::answersFor(QStringLiteral("法〔2025〕"), 2026));   // another year's prefix
+    EXPECT_FALSE(NumberOrder::answersFor(QStringLiteral("法〔2026〕〕"), 2026)); // not a head
 }
 
 // The count comes from the register's counter, not from reading the register.
