@@ -145,6 +145,14 @@ if(TARGET regdesk)
         install(FILES ${page}.gz DESTINATION share/man/man1 COMPONENT regdesk)
     endforeach()
 
+    # The user guide in /usr/share/regdesk/guide; F1 finds it beside the programs through a link.
+    if(REGDESK_GUIDE_HTML)
+        install(DIRECTORY ${REGDESK_GUIDE_HTML}/ DESTINATION share/regdesk/guide COMPONENT regdesk)
+        file(CREATE_LINK ../../share/regdesk/guide ${REGDESK_PACKAGE_FILES}/guide SYMBOLIC)
+        install(FILES ${REGDESK_PACKAGE_FILES}/guide DESTINATION ${REGDESK_PACKAGE_PROGRAMS} COMPONENT regdesk)
+        list(APPEND REGDESK_PACKAGE_OUTPUTS ${REGDESK_GUIDE_HTML}/index.html)
+    endif()
+
     install(FILES ${REGDESK_PACKAGE_SOURCE}/lintian/regdesk DESTINATION share/lintian/overrides COMPONENT regdesk)
     list(APPEND REGDESK_PACKAGE_OUTPUTS ${REGDESK_TEMPLATE})
 endif()

@@ -12,6 +12,7 @@
 #include "printing/TitleCatalogue.h"
 #include "query/QueryWindow.h"
 #include "settings/AppPaths.h"
+#include "settings/UserGuide.h"
 
 #include <QProgressDialog>
 #include <atomic>
@@ -50,6 +51,10 @@ RegistrationDesk::RegistrationDesk(RegistrationView& form, AdoDatabase& database
     connect(&events, &RegistrationEvents::importPeopleRequested, this, &RegistrationDesk::importPeople);
     connect(&events, &RegistrationEvents::queryRequested, this, &RegistrationDesk::openQueryWindow);
     connect(&events, &RegistrationEvents::rowDoubleClicked, this, &RegistrationDesk::chooseAttachment);
+    connect(&events, &RegistrationEvents::helpRequested, this, [this] {
+        openUserGuide(m_opener, m_prompter, m_form.boxOwner(), AppPaths::programsFolder(),
+                      GuideChapter::RegistrationForm);
+    });
 }
 
 void RegistrationDesk::printTitles()

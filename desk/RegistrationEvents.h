@@ -28,6 +28,9 @@ signals:
     void backupRequested();       // 1320 备份库
     void importPeopleRequested(); // 1319 更新人员表
 
+    // F1, wherever the focus is in the form: the guide's chapter of this form.
+    void helpRequested();
+
     // Fields.
     void titleFocusLost();       // 1238
     void numberDropDownClosed(); // 1242, once the choice has been applied

@@ -457,6 +457,11 @@ bool RegistrationForm::belongsToForm(const QObject* object) const
 
 bool RegistrationForm::filterFormKey(QKeyEvent* event)
 {
+    if (event->key() == Qt::Key_F1) {
+        if (!event->isAutoRepeat())
+            emit m_events.helpRequested();
+        return true;
+    }
     if (m_cellEditing)
         return false;
     if (event->key() == Qt::Key_Delete) {

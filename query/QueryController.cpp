@@ -16,7 +16,9 @@
 #include "query/CustomSortKey.h"
 #include "query/QueryView.h"
 #include "query/SearchTerms.h"
+#include "settings/AppPaths.h"
 #include "settings/SettingsFile.h"
+#include "settings/UserGuide.h"
 
 #include <filesystem>
 
@@ -298,6 +300,12 @@ bool QueryController::confirm(const QString& text)
     return m_seams.prompter.ask(m_view.boxOwner(), Prompter::Message{text, QStringLiteral("警告"),
                                                                      Prompter::Buttons::YesNo, Prompter::Icon::Warning,
                                                                      Prompter::Answer::No}) == Prompter::Answer::Yes;
+}
+
+void QueryController::showGuide()
+{
+    openUserGuide(m_seams.opener, m_seams.prompter, m_view.boxOwner(), AppPaths::programsFolder(),
+                  GuideChapter::QueryWindow);
 }
 
 } // namespace regdesk

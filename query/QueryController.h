@@ -63,6 +63,7 @@ public:
     void exportSelected();    // Home
     void removeAttachments(); // F8 + Delete
     void deleteRecords();     // F12 + Delete
+    void showGuide();         // F1: the guide's chapter of this window
 
 private:
     void showResult(const SearchResult& result);

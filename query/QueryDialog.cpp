@@ -277,6 +277,10 @@ bool QueryDialog::handleWindowKey(QObject* watched, QKeyEvent* event)
     // F8 or F12, Delete acts on the list from there too.
     const bool inTextField = qobject_cast<QLineEdit*>(watched) != nullptr;
     switch (event->key()) {
+    case Qt::Key_F1:
+        if (event->type() == QEvent::KeyPress && !event->isAutoRepeat())
+            m_controller.showGuide();
+        return true;
     case Qt::Key_F8:
     case Qt::Key_F12:
         if (!event->isAutoRepeat())

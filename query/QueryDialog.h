@@ -22,7 +22,8 @@ class RegisterListCtrl;
 // the focus is in the window: F8 + Delete removes the attachments of the
 // selected rows, F12 + Delete deletes their records; Delete alone removes the
 // selected rows from the view and Home exports their attachments, except in a
-// text field, where both keep editing the text.
+// text field, where both keep editing the text. F1 opens the guide's chapter
+// of this window.
 class QueryDialog final : public QDialog, public QueryView
 {
     Q_OBJECT

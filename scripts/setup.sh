@@ -44,6 +44,9 @@ packages=(
     postgresql libqt6sql6-psql
     # libpq itself: attachments and the copy send their values as parameters, bytes as bytes
     libpq-dev
+    # the user guide's HTML (F1 opens it), built from docs/guide; the guide's PDF
+    # (scripts/make-guide.sh) goes through LibreOffice Writer, installed above
+    pandoc
     # the source format check
     clang-format
     # the Debian packages: CPack's shlibdeps (dpkg-dev, file), man pages from --help,

@@ -20,6 +20,7 @@
 #include "settings/AppPaths.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QLineEdit>
 #include <QTest>
 #include <QTimer>
@@ -67,6 +68,7 @@ private slots:
     void cleanup();
     void documentIsRegisteredAndHandedBack();
     void closingBeforeThePickUpHandsNothingBack();
+    void f1OpensTheGuideAtTheCompactFormsChapter();
 
 private:
     GbkString pictureList() const { return AppPaths::besideProgram("tempicpos.txt"); }
@@ -152,6 +154,28 @@ void AddinStoryTest::closingBeforeThePickUpHandsNothingBack()
     QVERIFY(test::TestDatabase::rowsOf(RegisterStatements::outgoingTable()).empty());
     QCOMPARE(readWholeFile(pictureList()), std::optional<std::string>("earlier run\r\n"));
     QVERIFY(!fileExists(AppPaths::besideProgram("doctotxt.txt")));
+}
+
+void AddinStoryTest::f1OpensTheGuideAtTheCompactFormsChapter()
+{
+    QVERIFY(QDir(m_db->folder().path()).mkdir(QStringLiteral("guide")));
+    m_db->folder().writeFile(QStringLiteral("guide/addin.html"), "<html></html>");
+    PosixProcessLauncher launcher;
+    ProcProcessList processes;
+    SteadyClock clock;
+    test::FakeDesktopOpener opener;
+
+    runWithClerk(m_db->prompter(), {launcher, processes, clock, opener, m_excel}, [&opener](Dialog& form) {
+        QWidget* focus = QApplication::focusWidget();
+        QTest::keyClick(focus ? focus : &form, Qt::Key_F1);
+        if (opener.openedFiles().size() == 1)
+            form.reject(); // nothing is registered
+    });
+    AdoDatabase::setActiveConnection(m_db->database().connection());
+    QCOMPARE(opener.openedFiles(),
+             std::vector<GbkString>{joinPath(AppPaths::programsFolder(), "guide/addin.html"_gbk)});
+    QCOMPARE(m_db->prompter().texts(), QStringList{});
+    QVERIFY(test::TestDatabase::rowsOf(RegisterStatements::outgoingTable()).empty());
 }
 
 QTEST_MAIN(AddinStoryTest)

@@ -2,7 +2,7 @@
 // a document registered outgoing with the real encoder, then its barcode
 // scanned back in as an incoming registration; and the full form's buttons
 // for maintenance, the title catalogue, the personnel import and the query
-// window with its Excel list, and files attached to list rows.
+// window with its Excel list, files attached to list rows, and F1's guide.
 #include "FakeDesktopOpener.h"
 #include "FlatOdsReader.h"
 #include "PictureDecoder.h"
@@ -27,6 +27,7 @@
 #include "printing/ExcelService.h"
 #include "query/QueryDialog.h"
 #include "settings/AppPaths.h"
+#include "settings/UserGuide.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
@@ -85,6 +86,7 @@ private slots:
     void importedPeopleAreOfferedAtOnce();
     void doubleClickedRowSavesItsFile();
     void queryWindowFindsAndPrintsTheList();
+    void f1OpensTheGuideAtEachWindowsChapter();
 
 private:
     template <typename T = QWidget> T* byId(int id) const { return findControl<T>(m_form.get(), id); }
@@ -474,6 +476,38 @@ void DeskStoryTest::queryWindowFindsAndPrintsTheList()
     useQueryWindow(printFirstHit);
     QCOMPARE(m_opener.openedFiles().size(), 2u);
     QCOMPARE(m_excel.templateConversions(), 1);
+    QCOMPARE(db.prompter().texts(), QStringList{});
+}
+
+void DeskStoryTest::f1OpensTheGuideAtEachWindowsChapter()
+{
+    test::TestDatabase db;
+    QVERIFY(db.isOpen());
+    QVERIFY(QDir(db.folder().path()).mkdir(QStringLiteral("guide")));
+    for (const char* page : {"form.html", "query.html"})
+        db.folder().writeFile(QStringLiteral("guide/") + QString::fromUtf8(page), "<html></html>");
+    openDesk(db);
+    if (QTest::currentTestFailed())
+        return;
+    const GbkString guide = joinPath(AppPaths::programsFolder(), "guide"_gbk);
+    // The opener is the whole run's: only what this story opens counts.
+    const auto openedNow = [this, before = m_opener.openedFiles().size()] {
+        return std::vector<GbkString>(m_opener.openedFiles().begin() + static_cast<std::ptrdiff_t>(before),
+                                      m_opener.openedFiles().end());
+    };
+
+    // In cell editing, too: F1 is the form's wherever the focus is.
+    click(Dialog::CellEditButton);
+    m_form->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_form.get()));
+    m_form->registerList().setFocus();
+    QTRY_VERIFY(m_form->registerList().hasFocus());
+    QTest::keyClick(&m_form->registerList(), Qt::Key_F1);
+    QCOMPARE(openedNow(), std::vector<GbkString>{joinPath(guide, "form.html"_gbk)});
+
+    useQueryWindow([](QueryDialog& window) { QTest::keyClick(window.control(QueryDialog::FuzzyEdit), Qt::Key_F1); });
+    QCOMPARE(openedNow(),
+             (std::vector<GbkString>{joinPath(guide, "form.html"_gbk), joinPath(guide, "query.html"_gbk)}));
     QCOMPARE(db.prompter().texts(), QStringList{});
 }
 

@@ -110,6 +110,9 @@ int main(int argc, char* argv[])
     form.showLastNumber("中法发〔2026〕12号"_gbk, "关于表彰2026年度先进集体和先进个人的决定"_gbk);
     form.registerList().listModel().appendRow(RegistrationFormLogic::toListRow(
         sampleRecord("中法发〔2026〕12号", "关于表彰2026年度先进集体和先进个人的决定", "无", "20261207", "ZF2026012")));
+    // Typing the drafter's name opens its completion list: the picture shows the form without it.
+    QTest::qWait(100);
+    form.drafterEdit().hideDropDown();
     const bool outgoingSaved = save(form, QDir(output).filePath(QStringLiteral("registration-outgoing.png")));
 
     form.drafterEdit().setFocus();

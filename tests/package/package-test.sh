@@ -48,7 +48,8 @@ for path in ./usr/bin/regdesk ./usr/bin/regdesk-admin ./usr/lib/regdesk/regdesk 
     ./usr/share/man/man1/regdesk.1.gz ./usr/share/man/man1/regdesk-admin.1.gz ./usr/share/doc/regdesk/copyright \
     ./usr/share/lintian/overrides/regdesk ./usr/lib/x86_64-linux-gnu/liblattix.so.1 ./usr/include/lattix.h \
     ./usr/lib/x86_64-linux-gnu/liblattix.so ./usr/lib/x86_64-linux-gnu/pkgconfig/lattix.pc \
-    ./usr/lib/x86_64-linux-gnu/cmake/Lattix/LattixConfig.cmake ./usr/share/doc/liblattix1/copyright; do
+    ./usr/lib/x86_64-linux-gnu/cmake/Lattix/LattixConfig.cmake ./usr/share/doc/liblattix1/copyright \
+    ./usr/share/regdesk/guide/form.html ./usr/share/regdesk/guide/addin.html ./usr/share/regdesk/guide/query.html; do
     grep -q "^$path\( \|$\)" "$work/contents" || fail "$path is not in the packages"
 done
 dpkg-deb -f "$regdesk_deb" Recommends | grep -q libreoffice-calc || fail "LibreOffice Calc is not recommended"
@@ -57,6 +58,9 @@ for deb in "$build"/deb/*.deb; do dpkg-deb -x "$deb" "$work/root"; done
 desktop-file-validate "$work/root/usr/share/applications/regdesk.desktop" || fail "the desktop entry is not valid"
 grep -q '^Name\[zh_CN\]=公文登记$' "$work/root/usr/share/applications/regdesk.desktop" || fail "no Chinese name"
 zcat "$work/root/usr/share/man/man1/regdesk-admin.1.gz" | grep -q 'import\\-people' || fail "the man page lacks the commands"
+# F1 looks for the guide beside the programs.
+[ "$(readlink "$work/root/usr/lib/regdesk/guide")" = ../../share/regdesk/guide ] || fail "no link to the guide beside the programs"
+[ -s "$work/root/usr/lib/regdesk/guide/form.html" ] || fail "the guide's pages are not found beside the programs"
 
 echo "== the unpacked desk on an empty desk folder"
 # The launcher names the packaged folders; here they are under the temporary root.
