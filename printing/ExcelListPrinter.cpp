@@ -7,6 +7,7 @@
 #include "platform/Prompter.h"
 #include "printing/ExcelReport.h"
 #include "settings/SettingsFile.h"
+#include "settings/SettingsKeys.h"
 
 #include <filesystem>
 #include <string>
@@ -14,6 +15,9 @@
 #include <vector>
 
 namespace regdesk {
+
+// regdesk-admin refuses a 每页行数 that printing would refuse.
+static_assert(ExcelListPrinter::kMaxRowsPerPage == SettingsKeys::kMaxRowsPerPage);
 
 ExcelListPrinter::ExcelListPrinter(ExcelService& service, Prompter& prompter, DesktopOpener& opener,
                                    GbkString settingsPath, GbkString folder, QWidget* owner)
