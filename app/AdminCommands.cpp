@@ -224,18 +224,21 @@ AdminResult settingsCommand(const std::string& directory)
         return result;
     }
     const std::string path = directory + "/document.ini";
+    const std::optional<std::string> bytes = readRegularFile(fromNativePath(path), SettingsFile::kMaxFileBytes);
     if (!QFileInfo::exists(QString::fromUtf8(path)))
         result.errors = "regdesk-admin: " + path + " does not exist; the desk reads it as an empty file\n";
-    else if (!readRegularFile(fromNativePath(path), SettingsFile::kMaxFileBytes))
+    else if (!bytes)
         result.errors = "regdesk-admin: " + path +
                         " is not a readable regular file of at most 1 MiB; the desk reads it as an empty file\n";
-    else if (looksLikeUtf8(*readRegularFile(fromNativePath(path), SettingsFile::kMaxFileBytes)))
+    else if (looksLikeUtf8(*bytes))
+        // GBK rather than GB18030: iconv then stops at a character the desk could not read, instead of
+        // writing it as a four-byte sequence.
         result.errors = "regdesk-admin: warning: " + path +
-                        " looks like UTF-8 text (saved by an editor?); the desk reads GBK only, so every Chinese "
-                        "section and key in it reads as missing. Fix it with 'regdesk-admin edit-settings " +
+                        " looks like UTF-8 text (saved so by an editor?); the desk reads GBK only, so every "
+                        "Chinese section and key in it reads as missing. Fix it with 'regdesk-admin edit-settings " +
                         directory +
-                        "', or with 'iconv -f UTF-8 -t GB18030 document.ini > document.gbk.ini' "
-                        "and then moving document.gbk.ini over document.ini\n";
+                        "', or with 'iconv -f UTF-8 -t GBK document.ini > document.ini.gbk && mv document.ini.gbk "
+                        "document.ini' in that folder\n";
     result.output = describeSettings(path);
     const DatabaseSettings database = settingsOf(directory);
     switch (database.kind) {

@@ -143,7 +143,7 @@ TEST(AdminSettings, WarnsOfAFileSavedAsUtf8AndNamesTheFix)
     EXPECT_EQ(utf8.exitCode, 0);
     EXPECT_NE(utf8.errors.find("looks like UTF-8"), std::string::npos) << utf8.errors;
     EXPECT_NE(utf8.errors.find("regdesk-admin edit-settings " + dir.path().toStdString()), std::string::npos);
-    EXPECT_NE(utf8.errors.find("iconv -f UTF-8 -t GB18030"), std::string::npos);
+    EXPECT_NE(utf8.errors.find("iconv -f UTF-8 -t GBK"), std::string::npos);
 
     writeGbk(QDir(dir.path()).filePath(QStringLiteral("document.ini")), "[发文设置]\r\n标题=关于\r\n");
     EXPECT_EQ(runAdminCommand({"settings", dir.path().toStdString()}).errors, "");
