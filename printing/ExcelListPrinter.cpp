@@ -50,7 +50,7 @@ bool ExcelListPrinter::print(const ListCells& rows, PrintProgress& progress)
         return false;
     }
     // Without a sound page size there is no page count: refuse rather than guess.
-    const int perPage = SettingsFile(m_settingsPath).getInteger("自定义排序"_gbk, "每页行数"_gbk);
+    const int perPage = SettingsFile(m_settingsPath).getInteger(SettingsKeys::kRowsPerPage);
     if (perPage < 1 || perPage > kMaxRowsPerPage) {
         m_prompter.inform(m_owner,
                           QStringLiteral("无法打印：请在document.ini的[自定义排序]中把每页行数设为1到%1之间的整数")

@@ -169,7 +169,7 @@ private:
                     (rawValue[valueEnd] == '\t' ? std::string("tab")
                                                 : "\"" + std::string(1, rawValue[valueEnd]) + "\"") +
                     ", as " + quoted(value));
-        if (SettingsKeys::isKeySection(*m_section) || *m_section == SettingsKeys::kCustomOrder)
+        if (SettingsKeys::isKeySection(*m_section))
             namedEntry(line, name, hasValue, value);
     }
 
@@ -189,12 +189,12 @@ private:
                     return;
                 }
             }
-            if (section == SettingsKeys::kCustomOrder && hasValue && !value.empty() &&
+            if (section == SettingsKeys::kCustomOrderSection && hasValue && !value.empty() &&
                 !(value.size() == 2 && isDigits(value)))
                 add(Severity::Error, line.number,
                     "the position of the prefix " + quoted(name) + " is " + quoted(value) +
                         "; it must be two digits, 01 to 99");
-            else if (section != SettingsKeys::kCustomOrder && !SettingsKeys::isListSection(section))
+            else if (section != SettingsKeys::kCustomOrderSection && !SettingsKeys::isListSection(section))
                 add(Severity::Warning, line.number, "the desk reads no key " + quoted(name) + " in [" + section + "]");
             return;
         }
@@ -207,7 +207,7 @@ private:
         }
         m_values[where] = std::string(value);
         checkValue(*known, line.number, where,
-                   section == SettingsKeys::kDatabase ? trimBlanks(value) : value); // that reader trims
+                   section == SettingsKeys::kDatabaseSection ? trimBlanks(value) : value); // that reader trims
     }
 
     void checkValue(const KnownSetting& setting, int line, const std::string& where, std::string_view value)
@@ -238,9 +238,11 @@ private:
     // The desk shows 制码号固定标识位数错误! at every code number when they disagree.
     void codeIdentifierLength()
     {
-        const std::string section(SettingsKeys::kOutgoing);
-        const auto identifier = m_values.find(section + "/制码号固定标识");
-        const auto length = m_values.find(section + "/制码号固定位数");
+        const auto where = [](const KnownSetting& setting) {
+            return std::string(setting.section) + "/" + std::string(setting.key);
+        };
+        const auto identifier = m_values.find(where(SettingsKeys::kCodeIdentifier));
+        const auto length = m_values.find(where(SettingsKeys::kCodeIdentifierLength));
         if (identifier == m_values.end() || length == m_values.end() || !isDigits(length->second) ||
             length->second.size() > 6)
             return;
