@@ -167,11 +167,14 @@ private:
     };
 };
 
-// nullopt for a missing file; the bytes of a regular file; an error text otherwise.
+// What stands at document.ini's name: nothing, the bytes of a regular file, or
+// something that is no readable regular file (no bytes).
 struct DiskState
 {
     bool exists = false;
     std::optional<std::string> bytes;
+
+    bool operator==(const DiskState&) const = default;
 };
 
 DiskState readSettings(const std::string& path)
@@ -184,11 +187,6 @@ DiskState readSettings(const std::string& path)
     if (!S_ISREG(info.st_mode))
         return {true, std::nullopt};
     return {true, readRegularNativeFile(path, SettingsFile::kMaxFileBytes, FileLinks::Refuse)};
-}
-
-bool operator==(const DiskState& a, const DiskState& b)
-{
-    return a.exists == b.exists && a.bytes == b.bytes;
 }
 
 } // namespace
@@ -322,6 +320,11 @@ int ShellEditorRunner::edit(const std::string& nativePath)
 
 int SettingsEditor::run()
 {
+    // The desk names its files in GBK, and so does the one file replacer.
+    if (toNativePath(fromNativePath(m_path)) != m_path) {
+        m_terminal.say("regdesk-admin: the path " + m_path + " cannot be written in GBK; the desk cannot use it\n");
+        return 1;
+    }
     const DiskState original = readSettings(m_path);
     if (original.exists && !original.bytes) {
         m_terminal.say("regdesk-admin: " + m_path +
@@ -350,7 +353,8 @@ int SettingsEditor::run()
     for (;;) {
         const int status = m_editor.edit(copy);
         if (status != 0) {
-            m_terminal.say("the editor ended with status " + std::to_string(status) + "; " + m_path +
+            m_terminal.say("the editor ended with status " + std::to_string(status) +
+                           (status == 127 ? " (not found: set VISUAL or EDITOR)" : "") + "; " + m_path +
                            " is unchanged\n");
             return 1;
         }
@@ -385,12 +389,14 @@ int SettingsEditor::run()
         }
     }
 
-    m_terminal.say("Changes to " + m_path + ":\n" + SettingsText::lineDiff(editable, edited));
+    const std::string changes = SettingsText::lineDiff(editable, edited);
+    m_terminal.say("Changes to " + m_path + ":\n" +
+                   (changes.empty() ? "(no line changed: the text is only written as GBK with CR LF)\n" : changes));
     if (!m_terminal.confirm("Write " + m_path + " (GBK, CR LF)? [y/N] ")) {
         m_terminal.say(m_path + " is unchanged\n");
         return 0;
     }
-    if (!(readSettings(m_path) == original)) {
+    if (readSettings(m_path) != original) {
         folder.keep();
         m_terminal.say("regdesk-admin: " + m_path +
                        " was changed by someone else while you edited it; it is not overwritten. Your text is kept "

@@ -266,5 +266,21 @@ TEST_F(SettingsEditorTest, ALinkIsNotEditedThrough)
     EXPECT_EQ(readRegularNativeFile(target, 1 << 20), sampleSettings());
 }
 
+TEST_F(SettingsEditorTest, AFolderNameGbkCannotHoldIsRefused)
+{
+    // The one file replacer takes GBK names: "?" in place of the emoji would name another folder.
+    const std::string folder = m_dir.filePath(QStringLiteral("桌😀")).toStdString();
+    const std::string lookalike = m_dir.filePath(QStringLiteral("桌?")).toStdString();
+    ASSERT_TRUE(std::filesystem::create_directory(folder));
+    ASSERT_TRUE(std::filesystem::create_directory(lookalike));
+    std::ofstream(folder + "/document.ini", std::ios::binary) << sampleSettings();
+    ShellEditorRunner runner("sed -i 's/^Width=60$/Width=70/'");
+    terminal.answers = {true};
+    EXPECT_EQ(SettingsEditor(folder + "/document.ini", runner, terminal).run(), 1);
+    EXPECT_NE(terminal.said.find("cannot be written in GBK"), std::string::npos) << terminal.said;
+    EXPECT_EQ(readRegularNativeFile(folder + "/document.ini", 1 << 20), sampleSettings());
+    EXPECT_FALSE(std::filesystem::exists(lookalike + "/document.ini"));
+}
+
 } // namespace
 } // namespace regdesk::test
