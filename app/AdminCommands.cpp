@@ -18,7 +18,10 @@
 #include "platform/GbkQt.h"
 #include "platform/OfficeConverter.h"
 #include "platform/Prompter.h"
+#include "settings/SettingsCheck.h"
+#include "settings/SettingsEditor.h"
 #include "settings/SettingsFile.h"
+#include "settings/SettingsKeys.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -26,14 +29,19 @@
 #include <QFileInfo>
 #include <QSqlDatabase>
 #include <QSqlError>
+#include <cstdio>
+#include <cstdlib>
+#include <iostream>
 #include <set>
+#include <unistd.h>
 #include <utility>
 
 namespace regdesk {
 namespace {
 
 constexpr const char* kUsage =
-    "usage: regdesk-admin init DIR | regdesk-admin settings DIR | regdesk-admin initials TEXT "
+    "usage: regdesk-admin init DIR | regdesk-admin settings DIR | regdesk-admin edit-settings DIR "
+    "| regdesk-admin initials TEXT "
     "| regdesk-admin import-people DIR FILE | regdesk-admin compact DIR "
     "| regdesk-admin backup DIR | regdesk-admin copy [--append] DIR | regdesk-admin index DIR\n"
     "| regdesk-admin verify FILE... [--payload TEXTFILE]\n"
@@ -56,7 +64,13 @@ const std::vector<CommandHelp>& commandHelp()
          "overwritten."},
         {"settings", "settings DIR",
          "Show how the desk reads DIR/document.ini (printed in UTF-8), which database it\n"
-         "would use, and warnings for keys and sections it would not read as meant."},
+         "would use, and warnings for keys and sections it would not read as meant, and\n"
+         "for a file saved as UTF-8 (which the desk reads as empty)."},
+        {"edit-settings", "edit-settings DIR",
+         "Edit DIR/document.ini in $VISUAL or $EDITOR (else nano, else vi) as UTF-8 text;\n"
+         "the saved text is checked, the changes are shown, and after a \"y\" it is written\n"
+         "back as GBK with CR LF. A character GBK cannot hold, a value out of range or a\n"
+         "file changed meanwhile by someone else is refused and nothing is written."},
         {"initials", "initials TEXT", "Print the pinyin initials of a UTF-8 text."},
         {"import-people", "import-people DIR FILE",
          "Replace the personnel table of DIR's register by the names of the sheet FILE\n"
@@ -124,79 +138,6 @@ AdminResult helpCommand(const std::vector<std::string>& arguments)
     result.errors =
         "regdesk-admin: no such command: " + (arguments.size() > 1 ? arguments[1] : std::string()) + "\n" + kUsage;
     return result;
-}
-
-// The keys the desk reads by name, section by section.
-const std::vector<std::pair<const char*, const char*>>& knownKeys()
-{
-    static const std::vector<std::pair<const char*, const char*>> keys = {
-        {"发文设置", "制码单位"},
-        {"发文设置", "发文单位"},
-        {"发文设置", "标题"},
-        {"发文设置", "二维码输出位置"},
-        {"发文设置", "制码号固定标识"},
-        {"发文设置", "制码号固定位数"},
-        {"发文设置", "制码号年度位数"},
-        {"发文设置", "制码号流水位数"},
-        {"发文设置", "条码自检"},
-        {"PDF", "Width"},
-        {"PDF", "Height"},
-        {"自定义排序", "密级优先"},
-        {"自定义排序", "每页行数"},
-        {"数据库", "类型"},
-        {"数据库", "主机"},
-        {"数据库", "端口"},
-        {"数据库", "库名"},
-        {"数据库", "用户"},
-    };
-    return keys;
-}
-
-const std::set<std::string>& listSections()
-{
-    static const std::set<std::string> sections = {"发文型式", "主送单位", "发文种类", "PDF"};
-    return sections;
-}
-
-std::string withoutBlanks(std::string text)
-{
-    std::erase_if(text, [](char c) { return c == ' ' || c == '\t'; });
-    // The full-width blank (GBK A1A1) is a blank to a reader too.
-    for (std::size_t at = text.find("\xA1\xA1"); at != std::string::npos; at = text.find("\xA1\xA1"))
-        text.erase(at, 2);
-    return text;
-}
-
-// Lines of the raw file with the section each stands in (for the warnings).
-struct RawLine
-{
-    std::string section;
-    std::string text;
-    bool isHeader = false;
-};
-
-std::vector<RawLine> rawLines(const std::string& data)
-{
-    std::vector<RawLine> lines;
-    std::string section;
-    std::size_t start = 0;
-    while (start < data.size()) {
-        std::size_t end = data.find('\n', start);
-        if (end == std::string::npos)
-            end = data.size();
-        std::string text = data.substr(start, end - start);
-        if (!text.empty() && text.back() == '\r')
-            text.pop_back();
-        RawLine line{section, text, !text.empty() && text.front() == '['};
-        if (line.isHeader) {
-            const std::size_t close = text.find_first_of("]\t;");
-            section = text.substr(1, close == std::string::npos ? std::string::npos : close - 1);
-            line.section = section;
-        }
-        lines.push_back(std::move(line));
-        start = end + 1;
-    }
-    return lines;
 }
 
 std::string utf8(const GbkString& gbk)
@@ -283,11 +224,21 @@ AdminResult settingsCommand(const std::string& directory)
         return result;
     }
     const std::string path = directory + "/document.ini";
+    const std::optional<std::string> bytes = readRegularFile(fromNativePath(path), SettingsFile::kMaxFileBytes);
     if (!QFileInfo::exists(QString::fromUtf8(path)))
         result.errors = "regdesk-admin: " + path + " does not exist; the desk reads it as an empty file\n";
-    else if (!readRegularFile(fromNativePath(path), SettingsFile::kMaxFileBytes))
+    else if (!bytes)
         result.errors = "regdesk-admin: " + path +
                         " is not a readable regular file of at most 1 MiB; the desk reads it as an empty file\n";
+    else if (looksLikeUtf8(*bytes))
+        // GBK rather than GB18030: iconv then stops at a character the desk could not read, instead of
+        // writing it as a four-byte sequence.
+        result.errors = "regdesk-admin: warning: " + path +
+                        " looks like UTF-8 text (saved so by an editor?); the desk reads GBK only, so every "
+                        "Chinese section and key in it reads as missing. Fix it with 'regdesk-admin edit-settings " +
+                        directory +
+                        "', or with 'iconv -f UTF-8 -t GBK document.ini > document.ini.gbk && mv document.ini.gbk "
+                        "document.ini' in that folder\n";
     result.output = describeSettings(path);
     const DatabaseSettings database = settingsOf(directory);
     switch (database.kind) {
@@ -308,6 +259,50 @@ AdminResult settingsCommand(const std::string& directory)
                          "连接服务器失败，请重新配置！\n";
         break;
     }
+    return result;
+}
+
+// The administrator's terminal for edit-settings: the editor and the questions need it live.
+class StandardTerminal final : public EditorTerminal
+{
+public:
+    void say(std::string_view text) override
+    {
+        std::fwrite(text.data(), 1, text.size(), stdout);
+        std::fflush(stdout);
+    }
+    bool confirm(std::string_view question) override
+    {
+        say(question);
+        std::string answer;
+        return static_cast<bool>(std::getline(std::cin, answer)) && !answer.empty() &&
+               (answer.front() == 'y' || answer.front() == 'Y');
+    }
+};
+
+bool isInstalled(const char* program)
+{
+    const char* path = std::getenv("PATH");
+    const std::string_view folders = path ? path : "/usr/bin:/bin";
+    for (std::size_t start = 0; start <= folders.size();) {
+        const std::size_t end = std::min(folders.find(':', start), folders.size());
+        const std::string folder(folders.substr(start, end - start));
+        if (!folder.empty() && ::access((folder + "/" + program).c_str(), X_OK) == 0)
+            return true;
+        start = end + 1;
+    }
+    return false;
+}
+
+AdminResult editSettingsCommand(const std::string& directory)
+{
+    if (!QFileInfo(QString::fromUtf8(directory)).isDir())
+        return noFolder(directory);
+    StandardTerminal terminal;
+    ShellEditorRunner editor(
+        ShellEditorRunner::chosenEditor([](const char* name) { return std::getenv(name); }, &isInstalled));
+    AdminResult result;
+    result.exitCode = SettingsEditor(directory + "/document.ini", editor, terminal).run();
     return result;
 }
 
@@ -561,44 +556,13 @@ std::string describeSettings(const std::string& settingsPath)
         }
     }
 
-    for (const auto& [section, key] : knownKeys())
-        out += std::string(section) + "/" + key + "=" + utf8(settings.getString(utf8ToGbk(section), utf8ToGbk(key))) +
-               "\n";
+    for (const KnownSetting& known : SettingsKeys::knownSettings())
+        out += std::string(known.section) + "/" + std::string(known.key) + "=" +
+               utf8(settings.getString(utf8ToGbk(known.section), utf8ToGbk(known.key))) + "\n";
 
-    const std::vector<RawLine> lines =
-        rawLines(readRegularFile(path, SettingsFile::kMaxFileBytes).value_or(std::string()));
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        const RawLine& line = lines[i];
-        if (line.isHeader) {
-            // A list ends only at an empty or comment line: a header right
-            // after a list's last entry is read as one of its entries.
-            if (listSections().count(utf8(line.section)) == 0)
-                continue;
-            std::size_t next = i + 1;
-            while (next < lines.size() && !lines[next].text.empty() && !lines[next].isHeader &&
-                   std::string(" \t/\xFD\xFF").find(lines[next].text.front()) == std::string::npos)
-                ++next;
-            if (next < lines.size() && lines[next].isHeader) {
-                out += "warning: list section [" + utf8(line.section) + "] is followed directly by the header " +
-                       utf8(lines[next].text) + " (line " + std::to_string(next + 1) +
-                       "); the desk reads that header and the lines after it as entries of the list. "
-                       "Put an empty line before the header.\n";
-            }
-            continue;
-        }
-        const std::size_t equals = line.text.find_first_of("=;");
-        if (equals == std::string::npos || line.text[equals] != '=')
-            continue;
-        const std::string name = line.text.substr(0, equals);
-        for (const auto& [section, key] : knownKeys()) {
-            const GbkString gbkKey = utf8ToGbk(key);
-            if (name != gbkKey && withoutBlanks(name) == gbkKey) {
-                out += "warning: line " + std::to_string(i + 1) + ": \"" + utf8(name) + "\" differs from the key " +
-                       section + "/" + key + " only by blanks; the desk does not read it as that key\n";
-                break;
-            }
-        }
-    }
+    for (const SettingsFinding& finding :
+         checkSettings(readRegularFile(path, SettingsFile::kMaxFileBytes).value_or(std::string())))
+        out += finding.toText() + "\n";
     return out;
 }
 
@@ -614,6 +578,8 @@ AdminResult runAdminCommand(const std::vector<std::string>& arguments)
         return initCommand(arguments[1]);
     if (arguments.size() == 2 && arguments[0] == "settings")
         return settingsCommand(arguments[1]);
+    if (arguments.size() == 2 && arguments[0] == "edit-settings")
+        return editSettingsCommand(arguments[1]);
     if (arguments.size() == 2 && arguments[0] == "initials")
         return initialsCommand(arguments[1]);
     if (arguments.size() == 3 && arguments[0] == "import-people")

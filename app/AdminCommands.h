@@ -10,6 +10,8 @@ namespace regdesk {
 //                 or the registers in the PostgreSQL database document.ini names)
 //   settings DIR  show how the desk reads DIR/document.ini (UTF-8 output) and
 //                 which database it would use
+//   edit-settings DIR  edit DIR/document.ini as UTF-8 in $VISUAL/$EDITOR; checked,
+//                 shown and written back as GBK with CR LF
 //   initials TEXT print the pinyin initials of a UTF-8 text
 //   import-people DIR FILE  replace DIR's personnel table by the names of a sheet
 //   compact DIR   compact DIR/data.db in place

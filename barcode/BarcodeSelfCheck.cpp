@@ -4,6 +4,7 @@
 #include "barcode/Pdf417Decoder.h"
 #include "platform/FileSystem.h"
 #include "settings/SettingsFile.h"
+#include "settings/SettingsKeys.h"
 
 #include <algorithm>
 #include <string>
@@ -27,7 +28,7 @@ bool isLink(const GbkString& path)
 
 bool isEnabled(const SettingsFile& settings)
 {
-    return settings.getString("发文设置"_gbk, "条码自检"_gbk) != "否"_gbk;
+    return settings.getString(SettingsKeys::kBarcodeSelfCheck) != "否"_gbk;
 }
 
 std::optional<GbkString> checkPictureFile(const GbkString& path, std::string_view expected)

@@ -8,6 +8,7 @@
 #include "platform/ProcessLauncher.h"
 #include "platform/ProcessList.h"
 #include "settings/SettingsFile.h"
+#include "settings/SettingsKeys.h"
 
 #include <algorithm>
 #include <cctype>
@@ -100,7 +101,7 @@ EncoderHandoff::~EncoderHandoff() = default;
 
 std::string EncoderHandoff::barcodeSettingsText(const SettingsFile& settings)
 {
-    const GbkString section = "PDF";
+    const GbkString section = utf8ToGbk(SettingsKeys::kPdfList);
     std::string text = "[PDF]\r\n";
     const int count = settings.countEntries(section);
     for (int i = 0; i < count; ++i)
@@ -187,7 +188,7 @@ EncoderHandoff::PickUp EncoderHandoff::pickUp(const SettingsFile& settings, cons
                                               const std::function<bool()>& save)
 {
     PickUp result;
-    result.folder = settings.getString("发文设置"_gbk, "二维码输出位置"_gbk);
+    result.folder = settings.getString(SettingsKeys::kOutputFolder);
     // Without a folder the picture would land in the file system's root: it is
     // not written then, and the clerk hears so as for any unwritable folder.
     if (!result.folder.empty()) {
@@ -198,8 +199,8 @@ EncoderHandoff::PickUp EncoderHandoff::pickUp(const SettingsFile& settings, cons
         result.outputPath = folderWithSeparator + safePictureName(firstRowNumber) + ".emf";
     }
 
-    const int width = scaledSize(settings.getInteger("PDF", "Width"));
-    const int height = scaledSize(settings.getInteger("PDF", "Height"));
+    const int width = scaledSize(settings.getInteger(SettingsKeys::kPictureWidth));
+    const int height = scaledSize(settings.getInteger(SettingsKeys::kPictureHeight));
     const std::optional<std::string> bitmap =
         readRegularFile(joinPath(m_programDirectory, "TempPdf.bmp"), kMaxBitmapBytes);
     std::optional<std::string> picture = bitmap ? EmfPicture::stretchedBitmap(*bitmap, width, height) : std::nullopt;

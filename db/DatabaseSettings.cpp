@@ -23,17 +23,14 @@ bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b)
 
 DatabaseSettings DatabaseSettings::read(const SettingsFile& settings)
 {
-    const GbkString section = "数据库"_gbk;
     DatabaseSettings result;
     // A value ends only at a tab, CR, ";" or "]": blanks around it are the office's typing.
-    const auto value = [&](const char* key) {
-        return GbkString(trimBlanks(settings.getString(section, utf8ToGbk(key))));
-    };
-    result.type = value("类型");
-    result.host = value("主机");
-    result.port = value("端口");
-    result.database = value("库名");
-    result.user = value("用户");
+    const auto value = [&](const KnownSetting& setting) { return GbkString(trimBlanks(settings.getString(setting))); };
+    result.type = value(SettingsKeys::kDatabaseType);
+    result.host = value(SettingsKeys::kDatabaseHost);
+    result.port = value(SettingsKeys::kDatabasePort);
+    result.database = value(SettingsKeys::kDatabaseName);
+    result.user = value(SettingsKeys::kDatabaseUser);
     if (result.type.empty() || equalsIgnoringAsciiCase(result.type, "sqlite"))
         result.kind = Kind::DataFile;
     else if (equalsIgnoringAsciiCase(result.type, "postgresql"))

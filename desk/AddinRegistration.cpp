@@ -13,6 +13,7 @@
 #include "platform/Prompter.h"
 #include "settings/AppPaths.h"
 #include "settings/SettingsFile.h"
+#include "settings/SettingsKeys.h"
 
 #include <cstring>
 
@@ -54,7 +55,7 @@ void AddinRegistration::takeDocumentText()
     m_intakeTimer.stop();
     const SettingsFile settings(AppPaths::settingsPath());
     const std::optional<DocumentText> text =
-        DocumentTextIntake::takeFile(AppPaths::programDirectory(), settings.getString("发文设置"_gbk, "发文单位"_gbk),
+        DocumentTextIntake::takeFile(AppPaths::programDirectory(), settings.getString(SettingsKeys::kIssuingUnit),
                                      m_view.numberPrefixes(), FormValidation::documentKinds(settings));
     if (!text)
         return;

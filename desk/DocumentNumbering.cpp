@@ -1,6 +1,7 @@
 #include "desk/DocumentNumbering.h"
 
 #include "settings/SettingsFile.h"
+#include "settings/SettingsKeys.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -88,12 +89,11 @@ GbkString documentNumber(const GbkString& prefix, int serial)
 
 CodeNumberLayout CodeNumberLayout::fromSettings(const SettingsFile& settings)
 {
-    const GbkString section = "发文设置"_gbk;
     CodeNumberLayout layout;
-    layout.identifier = settings.getString(section, "制码号固定标识"_gbk);
-    layout.identifierLength = settings.getInteger(section, "制码号固定位数"_gbk);
-    layout.yearDigits = settings.getString(section, "制码号年度位数"_gbk);
-    layout.serialDigits = settings.getString(section, "制码号流水位数"_gbk);
+    layout.identifier = settings.getString(SettingsKeys::kCodeIdentifier);
+    layout.identifierLength = settings.getInteger(SettingsKeys::kCodeIdentifierLength);
+    layout.yearDigits = settings.getString(SettingsKeys::kCodeYearDigits);
+    layout.serialDigits = settings.getString(SettingsKeys::kCodeSerialDigits);
     return layout;
 }
 

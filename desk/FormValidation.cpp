@@ -1,6 +1,7 @@
 #include "desk/FormValidation.h"
 
 #include "settings/SettingsFile.h"
+#include "settings/SettingsKeys.h"
 
 #include <algorithm>
 #include <string>
@@ -27,7 +28,7 @@ namespace FormValidation {
 
 std::vector<GbkString> documentKinds(const SettingsFile& settings)
 {
-    const GbkString section = "发文种类"_gbk;
+    const GbkString section = utf8ToGbk(SettingsKeys::kDocumentKindList);
     const int count = std::min(settings.countEntries(section), 30);
     std::vector<GbkString> kinds;
     for (int i = 0; i < count; ++i)

@@ -1,6 +1,7 @@
 #include "desk/RegistrationFormLogic.h"
 
 #include "settings/SettingsFile.h"
+#include "settings/SettingsKeys.h"
 
 #include <algorithm>
 
@@ -21,7 +22,7 @@ bool isLeadByte(unsigned char byte)
 
 std::vector<GbkString> numberPrefixes(const SettingsFile& settings, int year)
 {
-    const GbkString section = "发文型式"_gbk;
+    const GbkString section = utf8ToGbk(SettingsKeys::kNumberPrefixList);
     const int count = std::min(settings.countEntries(section), kMaxNumberPrefixes);
     std::vector<GbkString> prefixes;
     for (int i = 0; i < count; ++i)
@@ -31,7 +32,7 @@ std::vector<GbkString> numberPrefixes(const SettingsFile& settings, int year)
 
 std::vector<GbkString> recipientUnits(const SettingsFile& settings)
 {
-    const GbkString section = "主送单位"_gbk;
+    const GbkString section = utf8ToGbk(SettingsKeys::kRecipientList);
     const int count = settings.countEntries(section);
     std::vector<GbkString> units;
     for (int i = 0; i < count; ++i)
@@ -41,9 +42,8 @@ std::vector<GbkString> recipientUnits(const SettingsFile& settings)
 
 OutgoingDefaults outgoingDefaults(const SettingsFile& settings)
 {
-    const GbkString section = "发文设置"_gbk;
-    return OutgoingDefaults{settings.getString(section, "制码单位"_gbk), settings.getString(section, "发文单位"_gbk),
-                            settings.getString(section, "标题"_gbk)};
+    return OutgoingDefaults{settings.getString(SettingsKeys::kCodeUnit), settings.getString(SettingsKeys::kIssuingUnit),
+                            settings.getString(SettingsKeys::kTitleStart)};
 }
 
 GbkString cleanPastedText(std::string_view text)

@@ -2,6 +2,7 @@
 
 #include "platform/UniqueFd.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
@@ -135,7 +136,7 @@ std::optional<std::string> readRegularFile(const GbkString& path, std::size_t ma
     return readRegularNativeFile(toNativePath(path), maxBytes, links, oversize, opened);
 }
 
-int replaceFile(const GbkString& path, std::string_view bytes)
+int replaceFile(const GbkString& path, std::string_view bytes, Durability durability)
 {
     const std::string target = toNativePath(path);
     std::string temporary;
@@ -149,14 +150,35 @@ int replaceFile(const GbkString& path, std::string_view bytes)
     if (!file)
         return EEXIST;
     int failure = writeAll(file.get(), bytes);
+    struct stat old
+    {
+    };
+    if (durability == Durability::Synced) {
+        if (failure == 0 && ::lstat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode) &&
+            ::fchmod(file.get(), old.st_mode & 07777) != 0)
+            failure = errno;
+        // Without this a crash soon after the rename can leave an empty file under the name.
+        if (failure == 0 && ::fsync(file.get()) != 0)
+            failure = errno;
+    }
     // A full disk may show only when the file is closed.
     if (::close(file.release()) != 0 && failure == 0)
         failure = errno;
     if (failure == 0 && ::rename(temporary.c_str(), target.c_str()) != 0)
         failure = errno;
-    if (failure != 0)
+    if (failure != 0) {
         ::unlink(temporary.c_str());
-    return failure;
+        return failure;
+    }
+    if (durability == Durability::Synced) {
+        const std::size_t slash = target.rfind('/');
+        const std::string folder = slash == std::string::npos ? "." : target.substr(0, std::max<std::size_t>(slash, 1));
+        const UniqueFd directory(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        // The new file is in place already: a folder that cannot be synced changes nothing of that.
+        if (directory)
+            ::fsync(directory.get());
+    }
+    return 0;
 }
 
 bool writeWholeFile(const GbkString& path, std::string_view bytes)

@@ -68,13 +68,21 @@ std::optional<std::string> readRegularFile(const GbkString& path, std::size_t ma
                                            FileLinks links = FileLinks::Follow,
                                            OversizeFile oversize = OversizeFile::Refuse, UniqueFd* opened = nullptr);
 
+// How much care replaceFile takes of the new file.
+enum class Durability
+{
+    Cached, // scratch files of an exchange: the system writes them when it likes
+    Synced, // a file the office keeps (document.ini): on disk before the rename, the
+            // rename on disk too, and the replaced file's permissions kept
+};
+
 // Replaces the file at `path` with exactly these bytes without writing
 // through whatever stands at that name: the bytes go into a new file beside
 // it, created exclusively (never through a link), which is then renamed over
 // the name. A link planted there is replaced, not followed, and when any step
 // fails the old file stays as it was. 0 on success, else the errno of the
 // step that failed.
-int replaceFile(const GbkString& path, std::string_view bytes);
+int replaceFile(const GbkString& path, std::string_view bytes, Durability durability = Durability::Cached);
 
 // replaceFile() as a yes or no.
 bool writeWholeFile(const GbkString& path, std::string_view bytes);

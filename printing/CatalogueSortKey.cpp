@@ -2,6 +2,7 @@
 
 #include "platform/Gbk.h"
 #include "settings/SettingsFile.h"
+#include "settings/SettingsKeys.h"
 
 #include <algorithm>
 
@@ -41,7 +42,7 @@ NumberParts split(const GbkString& number)
 
 GbkString positionCode(const SettingsFile& settings, const GbkString& prefix)
 {
-    const GbkString code = settings.getString("自定义排序"_gbk, prefix);
+    const GbkString code = settings.getString(utf8ToGbk(SettingsKeys::kCustomOrderSection), prefix);
     return code.empty() ? GbkString("99") : code;
 }
 

@@ -7,6 +7,7 @@
 #include "platform/Prompter.h"
 #include "printing/ExcelReport.h"
 #include "settings/SettingsFile.h"
+#include "settings/SettingsKeys.h"
 
 #include <filesystem>
 #include <string>
@@ -14,6 +15,9 @@
 #include <vector>
 
 namespace regdesk {
+
+// regdesk-admin refuses a 每页行数 that printing would refuse.
+static_assert(ExcelListPrinter::kMaxRowsPerPage == SettingsKeys::kMaxRowsPerPage);
 
 ExcelListPrinter::ExcelListPrinter(ExcelService& service, Prompter& prompter, DesktopOpener& opener,
                                    GbkString settingsPath, GbkString folder, QWidget* owner)
@@ -46,7 +50,7 @@ bool ExcelListPrinter::print(const ListCells& rows, PrintProgress& progress)
         return false;
     }
     // Without a sound page size there is no page count: refuse rather than guess.
-    const int perPage = SettingsFile(m_settingsPath).getInteger("自定义排序"_gbk, "每页行数"_gbk);
+    const int perPage = SettingsFile(m_settingsPath).getInteger(SettingsKeys::kRowsPerPage);
     if (perPage < 1 || perPage > kMaxRowsPerPage) {
         m_prompter.inform(m_owner,
                           QStringLiteral("无法打印：请在document.ini的[自定义排序]中把每页行数设为1到%1之间的整数")

@@ -6,6 +6,7 @@
 #include "platform/Prompter.h"
 #include "printing/CatalogueSortKey.h"
 #include "settings/SettingsFile.h"
+#include "settings/SettingsKeys.h"
 
 #include <cerrno>
 #include <cstring>
@@ -38,7 +39,7 @@ bool TitleCatalogue::print(ListCells& rows)
         rows.setCellText(row, kSortKeyColumn, CatalogueSortKey::forNumber(settings, rows.cellText(row, kNumberColumn)));
     rows.sortAscending(kSortKeyColumn);
 
-    GbkString folder = settings.getString("发文设置"_gbk, "二维码输出位置"_gbk);
+    GbkString folder = settings.getString(SettingsKeys::kOutputFolder);
     while (folder.size() > 1 && folder.back() == kPathSeparator)
         folder.pop_back();
     // Without a folder the file would land in the file system's root.

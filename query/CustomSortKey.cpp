@@ -1,6 +1,7 @@
 #include "query/CustomSortKey.h"
 
 #include "settings/SettingsFile.h"
+#include "settings/SettingsKeys.h"
 
 namespace regdesk {
 namespace {
@@ -66,14 +67,14 @@ GbkString padWithZeros(std::string_view text, std::size_t width)
 }
 
 CustomSortOrder::CustomSortOrder(const SettingsFile& settings)
-    : m_settings(settings), m_secrecyFirst(settings.getString("自定义排序"_gbk, "密级优先"_gbk) == "是"_gbk)
+    : m_settings(settings), m_secrecyFirst(settings.getString(SettingsKeys::kSecrecyFirst) == "是"_gbk)
 {}
 
 const GbkString& CustomSortOrder::codeOf(const GbkString& prefix) const
 {
     auto found = m_codes.find(prefix);
     if (found == m_codes.end()) {
-        GbkString code = m_settings.getString("自定义排序"_gbk, prefix);
+        GbkString code = m_settings.getString(utf8ToGbk(SettingsKeys::kCustomOrderSection), prefix);
         if (code.empty())
             code = "99";
         found = m_codes.emplace(prefix, std::move(code)).first;

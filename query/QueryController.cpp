@@ -18,6 +18,7 @@
 #include "query/SearchTerms.h"
 #include "settings/AppPaths.h"
 #include "settings/SettingsFile.h"
+#include "settings/SettingsKeys.h"
 #include "settings/UserGuide.h"
 
 #include <filesystem>
@@ -206,7 +207,7 @@ void QueryController::exportAndShow(const std::vector<AttachmentTransfer::Export
 {
     if (!m_seams.connection)
         return;
-    const GbkString folder = SettingsFile(m_seams.settingsPath).getString("发文设置"_gbk, "二维码输出位置"_gbk);
+    const GbkString folder = SettingsFile(m_seams.settingsPath).getString(SettingsKeys::kOutputFolder);
     if (folder.empty()) {
         report(QStringLiteral("document.ini 中没有设置二维码输出位置（[发文设置]），附件无法导出。"),
                QStringLiteral("导出附件"));

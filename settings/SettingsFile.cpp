@@ -108,6 +108,16 @@ int SettingsFile::getInteger(const GbkString& section, const GbkString& key) con
     return parseLeadingInteger(getString(section, key));
 }
 
+GbkString SettingsFile::getString(const KnownSetting& setting) const
+{
+    return getString(utf8ToGbk(setting.section), utf8ToGbk(setting.key));
+}
+
+int SettingsFile::getInteger(const KnownSetting& setting) const
+{
+    return getInteger(utf8ToGbk(setting.section), utf8ToGbk(setting.key));
+}
+
 int SettingsFile::countEntries(const GbkString& section) const
 {
     const std::size_t sectionIndex = findSection(section);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/Gbk.h"
+#include "settings/SettingsKeys.h"
 
 #include <cstddef>
 #include <optional>
@@ -34,6 +35,9 @@ public:
     // the section's end into later sections, as the desk always has.
     GbkString getString(const GbkString& section, const GbkString& key) const;
     int getInteger(const GbkString& section, const GbkString& key) const;
+    // A setting of the table of what the desk reads.
+    GbkString getString(const KnownSetting& setting) const;
+    int getInteger(const KnownSetting& setting) const;
 
     // List sections: entries by position after the header.
     int countEntries(const GbkString& section) const;

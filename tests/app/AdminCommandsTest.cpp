@@ -12,6 +12,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTemporaryDir>
@@ -84,7 +85,7 @@ TEST(AdminHelp, HelpNamesEveryCommandAndEachCommandHasItsOwn)
     EXPECT_TRUE(help.output.starts_with("Usage: regdesk-admin COMMAND")) << help.output;
     EXPECT_EQ(runAdminCommand({"help"}).output, help.output);
     for (const char* command :
-         {"init", "settings", "initials", "import-people", "compact", "backup", "index", "copy"}) {
+         {"init", "settings", "edit-settings", "initials", "import-people", "compact", "backup", "index", "copy"}) {
         SCOPED_TRACE(command);
         EXPECT_NE(help.output.find(std::string("\n  ") + command + " "), std::string::npos);
         const AdminResult one = runAdminCommand({"help", command});
@@ -126,9 +127,57 @@ TEST(AdminSettings, ListsSectionsKeysAndTraps)
     EXPECT_NE(out.find("warning: line 2: \"制码单位 \" differs from the key 发文设置/制码单位 only by blanks"),
               std::string::npos)
         << out;
-    EXPECT_NE(out.find("warning: list section [发文型式] is followed directly by the header [主送单位]"),
+    EXPECT_NE(out.find("error: line 5: list section [发文型式] is followed directly by the header [主送单位]"),
               std::string::npos)
         << out;
+}
+
+TEST(AdminSettings, WarnsOfAFileSavedAsUtf8AndNamesTheFix)
+{
+    QTemporaryDir dir;
+    QFile file(QDir(dir.path()).filePath(QStringLiteral("document.ini")));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("[发文设置]\r\n标题=关于\r\n");
+    file.close();
+    const AdminResult utf8 = runAdminCommand({"settings", dir.path().toStdString()});
+    EXPECT_EQ(utf8.exitCode, 0);
+    EXPECT_NE(utf8.errors.find("looks like UTF-8"), std::string::npos) << utf8.errors;
+    EXPECT_NE(utf8.errors.find("regdesk-admin edit-settings " + dir.path().toStdString()), std::string::npos);
+    EXPECT_NE(utf8.errors.find("iconv -f UTF-8 -t GBK"), std::string::npos);
+
+    writeGbk(QDir(dir.path()).filePath(QStringLiteral("document.ini")), "[发文设置]\r\n标题=关于\r\n");
+    EXPECT_EQ(runAdminCommand({"settings", dir.path().toStdString()}).errors, "");
+}
+
+// The real program with a script for an editor and "y" on its standard input.
+TEST(AdminEditSettings, WritesTheEditedValueAfterAYes)
+{
+    QTemporaryDir dir;
+    const QString settings = QDir(dir.path()).filePath(QStringLiteral("document.ini"));
+    writeGbk(settings, "[PDF]\r\nWidth=60\r\nHeight=20\r\n");
+    const QString editor = QDir(dir.path()).filePath(QStringLiteral("editor.sh"));
+    {
+        QFile script(editor);
+        ASSERT_TRUE(script.open(QIODevice::WriteOnly));
+        script.write("#!/bin/sh\nsed -i 's/^Width=60$/Width=70/' \"$1\"\n");
+        script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+    QProcess admin;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove(QStringLiteral("VISUAL"));
+    environment.insert(QStringLiteral("EDITOR"), editor);
+    admin.setProcessEnvironment(environment);
+    admin.start(QStringLiteral(REGDESK_ADMIN_PROGRAM), {QStringLiteral("edit-settings"), dir.path()});
+    ASSERT_TRUE(admin.waitForStarted());
+    admin.write("y\n");
+    admin.closeWriteChannel();
+    ASSERT_TRUE(admin.waitForFinished(60000));
+    const QByteArray output = admin.readAllStandardOutput();
+    EXPECT_EQ(admin.exitCode(), 0) << output.toStdString() << admin.readAllStandardError().toStdString();
+    EXPECT_TRUE(output.contains("-2: Width=60\n+2: Width=70\n")) << output.toStdString();
+    QFile written(settings);
+    ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+    EXPECT_EQ(written.readAll(), QByteArray("[PDF]\r\nWidth=70\r\nHeight=20\r\n"));
 }
 
 TEST(AdminSettings, CleanFileHasNoWarningsAndMissingFileIsEmpty)

@@ -109,5 +109,21 @@ TEST(RegularFileRead, KeepsTheDescriptorOfTheFileItRead)
     EXPECT_EQ(first, 'a');
 }
 
+TEST(ReplaceFile, SyncedKeepsThePermissionsOfTheFileItReplaces)
+{
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    const std::string path = folder.path().toStdString() + "/document.ini";
+    std::ofstream(path) << "old";
+    ASSERT_EQ(::chmod(path.c_str(), 0640), 0);
+    ASSERT_EQ(replaceFile(fromNativePath(path), "new", Durability::Synced), 0);
+    EXPECT_EQ(readRegularNativeFile(path, 8), "new");
+    struct stat info
+    {
+    };
+    ASSERT_EQ(::stat(path.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0640u);
+}
+
 } // namespace
 } // namespace regdesk::test
