@@ -289,7 +289,11 @@ QString AuditTrail::recordRows(Action action, const QString& table, const std::v
     rows.addBindValue(idList);
     if (!rows.exec())
         return sqlErrorText(rows.lastError());
+    // Read whole before the first row is written: the server's driver drops
+    // the rest of a result when another statement runs on its connection.
+    // The bytes themselves are hashed as they pass and never kept.
     const int columns = static_cast<int>(registerColumns().size());
+    std::vector<std::pair<Entry, qint64>> entries;
     while (rows.next()) {
         Entry entry;
         entry.action = actionName(action);
@@ -308,10 +312,16 @@ QString AuditTrail::recordRows(Action action, const QString& table, const std::v
                                                                         QCryptographicHash::Sha256)
                                                    .toHex());
         }
-        if (QString failure = append(entry, rows.value(0).toLongLong(), table); !failure.isEmpty())
+        entries.emplace_back(std::move(entry), rows.value(0).toLongLong());
+    }
+    if (rows.lastError().isValid())
+        return sqlErrorText(rows.lastError());
+    rows.finish();
+    for (auto& [entry, rowid] : entries) {
+        if (QString failure = append(entry, rowid, table); !failure.isEmpty())
             return failure;
     }
-    return rows.lastError().isValid() ? sqlErrorText(rows.lastError()) : QString();
+    return {};
 }
 
 QString AuditTrail::recordPeople()
