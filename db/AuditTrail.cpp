@@ -231,10 +231,12 @@ QString AuditTrail::append(Entry& entry, const std::optional<qint64>& sourceRowF
     if (!query.prepare(QStringLiteral("INSERT INTO 操作日志 (%1) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")
                            .arg(kEntryColumns)))
         return sqlErrorText(query.lastError());
+    // A null QString binds as NULL: the columns that hold text always get text.
+    const auto text = [](const QString& value) { return QVariant(value.isNull() ? QString::fromLatin1("") : value); };
     for (const QVariant& value :
-         {QVariant(entry.id), QVariant(entry.utcTime), QVariant(entry.localTime), QVariant(entry.user),
-          QVariant(entry.host), QVariant(entry.process), QVariant(entry.action), QVariant(entry.table),
-          entry.number ? QVariant(*entry.number) : QVariant(QMetaType::fromType<QString>()), QVariant(entry.before),
+         {QVariant(entry.id), text(entry.utcTime), text(entry.localTime), text(entry.user), text(entry.host),
+          QVariant(entry.process), text(entry.action), text(entry.table),
+          entry.number ? QVariant(*entry.number) : QVariant(QMetaType::fromType<QString>()), text(entry.before),
           entry.attachmentSize ? QVariant(*entry.attachmentSize) : QVariant(QMetaType::fromType<qint64>()),
           entry.attachmentDigest ? QVariant(*entry.attachmentDigest) : QVariant(QMetaType::fromType<QString>()),
           entry.refersTo ? QVariant(*entry.refersTo) : QVariant(QMetaType::fromType<qint64>()), QVariant(entry.chain)})
