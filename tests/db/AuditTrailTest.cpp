@@ -1,0 +1,155 @@
+// The trail of deletions and replacements: the chain as an auditor
+// recomputes it, tampering found and named, the personnel import's rows, and
+// restore refusing to double a number; on data.db and PostgreSQL.
+#include "db/AuditTrail.h"
+
+#include "TestDatabase.h"
+#include "db/TransactionGuard.h"
+#include "people/PeopleTable.h"
+#include "platform/GbkQt.h"
+
+#include <QSqlDatabase>
+#include <gtest/gtest.h>
+
+namespace regdesk::test {
+namespace {
+
+// Computed apart from this code (Python's hashlib over the documented netstrings).
+TEST(AuditChain, MatchesTheDocumentedRecomputation)
+{
+    AuditTrail::Entry entry;
+    entry.id = 1;
+    entry.utcTime = QStringLiteral("2026-01-02T03:04:05.000Z");
+    entry.localTime = QStringLiteral("2026-01-02T11:04:05.000+08:00");
+    entry.user = QStringLiteral("张三");
+    entry.host = QStringLiteral("desk1");
+    entry.process = 42;
+    entry.action = QStringLiteral("删除记录");
+    entry.table = QStringLiteral("发文登记表");
+    entry.number = QStringLiteral("7号 ");
+    entry.before = QStringLiteral("[[\"发文号\",\"7号 \"]]");
+    entry.attachmentSize = 3;
+    entry.attachmentDigest = QStringLiteral("abc");
+    EXPECT_EQ(AuditTrail::chainValue(AuditTrail::chainStart(), entry),
+              QStringLiteral("61309ef11e1ae24aa2866db642c2ab5cfb0a23dd1f09abb21b9c7171d7fa8a16"));
+    entry.number = QStringLiteral("7号"); // a blank less is another row
+    EXPECT_NE(AuditTrail::chainValue(AuditTrail::chainStart(), entry),
+              QStringLiteral("61309ef11e1ae24aa2866db642c2ab5cfb0a23dd1f09abb21b9c7171d7fa8a16"));
+}
+
+class AuditTrailTest : public ::testing::TestWithParam<Backend>
+{
+protected:
+    void SetUp() override { ASSERT_TRUE(m_db.isOpen()); }
+    QSqlDatabase database() const { return QSqlDatabase::database(m_db.connection()->name(), false); }
+    std::vector<AuditTrail::Entry> entries() const
+    {
+        std::vector<AuditTrail::Entry> all;
+        EXPECT_EQ(AuditTrail(database()).forEach({}, [&](const AuditTrail::Entry& e) { all.push_back(e); }), QString());
+        return all;
+    }
+    void logEvents(int count)
+    {
+        for (int i = 1; i <= count; ++i)
+            ASSERT_EQ(AuditTrail(database())
+                          .recordEventAlone(AuditTrail::Action::Backup, {{QStringLiteral("备份"), QString::number(i)}}),
+                      QString());
+    }
+    std::optional<qint64> firstBad() const { return AuditTrail(database()).verify().firstBad; }
+
+    TestDatabase m_db{GetParam()};
+};
+
+INSTANTIATE_TEST_SUITE_P(Databases, AuditTrailTest, ::testing::Values(Backend::Sqlite, Backend::Postgres),
+                         BackendName());
+
+TEST_P(AuditTrailTest, TamperingIsFoundAtTheFirstRowThatNoLongerFits)
+{
+    const QString columns = QStringLiteral("时间, 本地时间, 用户, 主机, 进程, 操作, 表名, 发文号, 原记录, 附件大小, "
+                                           "附件摘要, 关联, 链值");
+    const struct
+    {
+        const char* name;
+        QString sql;
+        qint64 firstBad;
+    } cases[] = {
+        {"edited", QStringLiteral("UPDATE 操作日志 SET 原记录 = '[]' WHERE 编号 = 2"), 2},
+        {"deleted", QStringLiteral("DELETE FROM 操作日志 WHERE 编号 = 2"), 3},
+        {"swapped",
+         QStringLiteral("UPDATE 操作日志 SET (%1) = (SELECT %1 FROM 操作日志 AS o WHERE o.编号 = 5 - 操作日志.编号) "
+                        "WHERE 编号 IN (2, 3)")
+             .arg(columns),
+         2},
+        {"last row's chain", QStringLiteral("UPDATE 操作日志 SET 链值 = upper(链值) WHERE 编号 = 4"), 4},
+        {"renumbered", QStringLiteral("UPDATE 操作日志 SET 编号 = 编号 + 10 WHERE 编号 >= 3"), 13},
+    };
+    logEvents(4);
+    ASSERT_FALSE(firstBad());
+    EXPECT_EQ(AuditTrail(database()).verify().rows, 4);
+    for (const auto& tampering : cases) {
+        ASSERT_TRUE(m_db.execute(QStringLiteral("CREATE TABLE kept AS SELECT * FROM 操作日志")));
+        ASSERT_TRUE(m_db.execute(tampering.sql)) << tampering.name;
+        const AuditTrail::Verification verification = AuditTrail(database()).verify();
+        EXPECT_EQ(verification.firstBad, tampering.firstBad) << tampering.name;
+        EXPECT_TRUE(verification.reason.contains(QString::number(tampering.firstBad))) << tampering.name;
+        ASSERT_TRUE(m_db.execute(QStringLiteral("DELETE FROM 操作日志")));
+        ASSERT_TRUE(m_db.execute(QStringLiteral("INSERT INTO 操作日志 SELECT * FROM kept")));
+        ASSERT_TRUE(m_db.execute(QStringLiteral("DROP TABLE kept")));
+        ASSERT_FALSE(firstBad()) << tampering.name;
+    }
+}
+
+TEST_P(AuditTrailTest, AnOlderRegisterGetsTheTrailAtItsFirstChange)
+{
+    ASSERT_TRUE(m_db.execute(QStringLiteral("DROP TABLE 操作日志")));
+    ASSERT_TRUE(m_db.execute(QStringLiteral("DROP TABLE 回收站附件")));
+    EXPECT_TRUE(entries().empty()); // read as an empty trail
+    logEvents(2);
+    EXPECT_EQ(entries().size(), 2u);
+    EXPECT_FALSE(firstBad());
+}
+
+TEST_P(AuditTrailTest, ThePersonnelImportLogsEveryPersonItReplaces)
+{
+    ASSERT_TRUE(TestDatabase::insertPerson("张三", "ZS"));
+    ASSERT_TRUE(TestDatabase::insertPerson("李四", "LS"));
+    SqlPeopleTable table;
+    ASSERT_TRUE(table.replaceAll({Person{"王五"_gbk, "WW"_gbk}}));
+    const std::vector<AuditTrail::Entry> logged = entries();
+    ASSERT_EQ(logged.size(), 2u);
+    QStringList before;
+    for (const AuditTrail::Entry& entry : logged) {
+        EXPECT_EQ(entry.action, QStringLiteral("导入人员"));
+        EXPECT_EQ(entry.table, QStringLiteral("人员信息表"));
+        before << entry.before;
+    }
+    before.sort();
+    EXPECT_EQ(before, (QStringList{QStringLiteral("[[\"姓名\",\"张三\"],[\"简称\",\"ZS\"]]"),
+                                   QStringLiteral("[[\"姓名\",\"李四\"],[\"简称\",\"LS\"]]")}));
+}
+
+TEST_P(AuditTrailTest, RestoreRefusesANumberThatIsRegisteredAgainAndWhatIsNoRecord)
+{
+    const GbkString table = "发文登记表"_gbk;
+    const qint64 id = m_db.insert(table, {{"发文号", "A1"_gbk}, {"标题", "旧"_gbk}});
+    ASSERT_GE(id, 0);
+    {
+        TransactionGuard transaction(m_db.connection());
+        ASSERT_EQ(
+            AuditTrail(database()).recordRows(AuditTrail::Action::DeleteRecord, QStringLiteral("发文登记表"), {id}),
+            QString());
+        ASSERT_TRUE(m_db.execute(QStringLiteral("DELETE FROM 发文登记表")));
+        ASSERT_TRUE(transaction.commit());
+    }
+    ASSERT_GE(m_db.insert(table, {{"发文号", "a1"_gbk}, {"标题", "新"_gbk}}), 0); // the same number to the register
+    const AuditTrail::Restoration refused = AuditTrail(database()).restore(1);
+    EXPECT_EQ(refused.outcome, AuditTrail::Restoration::Outcome::Refused);
+    EXPECT_TRUE(refused.text.contains(QStringLiteral("a1"))) << refused.text.toStdString();
+    logEvents(1);
+    EXPECT_EQ(AuditTrail(database()).restore(2).outcome, AuditTrail::Restoration::Outcome::Refused);
+    EXPECT_EQ(AuditTrail(database()).restore(99).outcome, AuditTrail::Restoration::Outcome::Refused);
+    EXPECT_EQ(entries().size(), 2u); // refusals log nothing
+}
+
+} // namespace
+} // namespace regdesk::test
