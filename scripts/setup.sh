@@ -46,6 +46,8 @@ packages=(
     libpq-dev
     # the source format check
     clang-format
+    # tests: rows of the audit trail edited by hand, as an outsider would
+    sqlite3
     # the Debian packages: CPack's shlibdeps (dpkg-dev, file), man pages from --help,
     # the checks of the package test (lintian, the desktop entry, the form on Xvfb)
     dpkg-dev file help2man lintian desktop-file-utils xdotool
