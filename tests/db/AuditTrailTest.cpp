@@ -8,6 +8,7 @@
 #include "people/PeopleTable.h"
 #include "platform/GbkQt.h"
 
+#include <QProcess>
 #include <QSqlDatabase>
 #include <gtest/gtest.h>
 
@@ -149,6 +150,34 @@ TEST_P(AuditTrailTest, RestoreRefusesANumberThatIsRegisteredAgainAndWhatIsNoReco
     EXPECT_EQ(AuditTrail(database()).restore(2).outcome, AuditTrail::Restoration::Outcome::Refused);
     EXPECT_EQ(AuditTrail(database()).restore(99).outcome, AuditTrail::Restoration::Outcome::Refused);
     EXPECT_EQ(entries().size(), 2u); // refusals log nothing
+}
+
+// Two desk processes deleting at once on the server: one chain, no fork, no gap.
+TEST(AuditTrailDesks, TwoDesksDeletingAtOnceLeaveOneUnbrokenChain)
+{
+    constexpr int kEach = 60;
+    TestDatabase db(Backend::Postgres);
+    ASSERT_TRUE(db.isOpen());
+    for (int i = 0; i < 2 * kEach; ++i)
+        ASSERT_GE(db.insert("发文登记表"_gbk, {{"发文号", GbkString("N") + std::to_string(i)}}), 0);
+    const qint64 first = db.value(QStringLiteral("SELECT min(rowid) FROM 发文登记表")).toLongLong();
+    QProcess desks[2];
+    for (int d = 0; d < 2; ++d) {
+        desks[d].start(QStringLiteral(REGDESK_TRAIL_WORKER), {db.folder().path(), QString::number(first + d * kEach),
+                                                              QString::number(first + (d + 1) * kEach - 1)});
+        ASSERT_TRUE(desks[d].waitForStarted());
+    }
+    for (QProcess& desk : desks) {
+        ASSERT_TRUE(desk.waitForFinished(5 * 60 * 1000));
+        EXPECT_EQ(desk.exitCode(), 0) << desk.readAllStandardError().toStdString();
+    }
+    EXPECT_EQ(db.value(QStringLiteral("SELECT count(*) FROM 发文登记表")), QStringLiteral("0"));
+    const AuditTrail::Verification verification =
+        AuditTrail(QSqlDatabase::database(db.connection()->name(), false)).verify();
+    EXPECT_FALSE(verification.firstBad) << verification.reason.toStdString();
+    EXPECT_EQ(verification.rows, 2 * kEach);
+    // Both desks' rows are interleaved in the one chain.
+    EXPECT_EQ(db.value(QStringLiteral("SELECT count(DISTINCT 进程) FROM 操作日志")), QStringLiteral("2"));
 }
 
 } // namespace
