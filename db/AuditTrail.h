@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -123,11 +124,18 @@ private:
     // Takes the chain's lock, makes the tables when missing, reads the head.
     QString begin();
     QString append(Entry& entry, const std::optional<qint64>& sourceRowForBytes, const QString& sourceTable);
+    // The rows of one change share its moment, user, host and process.
     void stamp(Entry& entry) const;
+    Verification verifyFile() const;
 
     QSqlDatabase m_database;
     bool m_server;
     bool m_begun = false;
+    Entry m_stamp;
+    // Prepared once per change: a deletion of many records writes many rows.
+    std::optional<QSqlQuery> m_insert;
+    std::optional<QSqlQuery> m_keepBytes;
+    QString m_keepBytesTable;
     qint64 m_lastId = 0;
     QString m_lastChain;
 };

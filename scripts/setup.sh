@@ -44,6 +44,9 @@ packages=(
     postgresql libqt6sql6-psql
     # libpq itself: attachments and the copy send their values as parameters, bytes as bytes
     libpq-dev
+    # the audit trail's SHA-256 chain (OpenSSL's libcrypto), and its quick check of data.db
+    # through SQLite's own interface
+    libssl-dev libsqlite3-dev
     # the source format check
     clang-format
     # tests: rows of the audit trail edited by hand, as an outsider would
