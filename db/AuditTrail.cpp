@@ -1,7 +1,6 @@
 #include "db/AuditTrail.h"
 
 #include "db/ServerAddress.h"
-#include "db/TransactionGuard.h"
 
 #include <QDateTime>
 #include <QJsonArray>
@@ -37,8 +36,11 @@ bool isRegister(const QString& table)
     return table == QStringLiteral("发文登记表") || table == QStringLiteral("收文登记表");
 }
 
-const QString kEntryColumns = QStringLiteral(
-    "编号, 时间, 本地时间, 用户, 主机, 进程, 操作, 表名, 发文号, 原记录, 附件大小, 附件摘要, 关联, 链值");
+QString entryColumns()
+{
+    return QStringLiteral(
+        "编号, 时间, 本地时间, 用户, 主机, 进程, 操作, 表名, 发文号, 原记录, 附件大小, 附件摘要, 关联, 链值");
+}
 
 void netstring(QByteArray& out, const std::optional<QString>& field)
 {
@@ -121,6 +123,53 @@ QByteArray sha256Hex(const QByteArray& first, const QByteArray& second = {})
         return {};
     return QByteArray::fromRawData(reinterpret_cast<const char*>(digest), static_cast<qsizetype>(length)).toHex();
 }
+
+// A transaction of the trail's own. On data.db it takes the write lock at
+// once (BEGIN IMMEDIATE), waiting out another writer: a transaction that read
+// first could only fail when it came to write while another desk held the lock.
+class OwnTransaction
+{
+public:
+    OwnTransaction(QSqlDatabase database, bool server) : m_database(std::move(database)), m_server(server)
+    {
+        if (m_server) {
+            m_open = m_database.transaction();
+            m_failure = sqlErrorText(m_database.lastError());
+            return;
+        }
+        QSqlQuery begin(m_database);
+        m_open = begin.exec(QStringLiteral("BEGIN IMMEDIATE"));
+        m_failure = sqlErrorText(begin.lastError());
+    }
+    ~OwnTransaction()
+    {
+        if (!m_open)
+            return;
+        if (m_server)
+            m_database.rollback();
+        else
+            QSqlQuery(m_database).exec(QStringLiteral("ROLLBACK"));
+    }
+    OwnTransaction(const OwnTransaction&) = delete;
+    OwnTransaction& operator=(const OwnTransaction&) = delete;
+
+    bool isOpen() const { return m_open; }
+    // Why it did not begin.
+    const QString& failure() const { return m_failure; }
+    bool commit()
+    {
+        if (!m_open || !(m_server ? m_database.commit() : QSqlQuery(m_database).exec(QStringLiteral("COMMIT"))))
+            return false;
+        m_open = false;
+        return true;
+    }
+
+private:
+    QSqlDatabase m_database;
+    bool m_server;
+    bool m_open = false;
+    QString m_failure;
+};
 
 } // namespace
 
@@ -253,7 +302,7 @@ QString AuditTrail::append(Entry& entry, const std::optional<qint64>& sourceRowF
         m_insert.emplace(m_database);
         if (!m_insert->prepare(
                 QStringLiteral("INSERT INTO 操作日志 (%1) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")
-                    .arg(kEntryColumns))) {
+                    .arg(entryColumns()))) {
             const QString failure = sqlErrorText(m_insert->lastError());
             m_insert.reset();
             return failure;
@@ -407,9 +456,9 @@ QString AuditTrail::recordEvent(Action action, const std::vector<std::pair<QStri
 
 QString AuditTrail::recordEventAlone(Action action, const std::vector<std::pair<QString, QString>>& facts)
 {
-    TransactionGuard transaction(m_database);
+    OwnTransaction transaction(m_database, m_server);
     if (!transaction.isOpen())
-        return sqlErrorText(m_database.lastError());
+        return transaction.failure();
     m_begun = false;
     if (QString failure = recordEvent(action, facts); !failure.isEmpty()) {
         m_begun = false;
@@ -431,7 +480,7 @@ QString AuditTrail::forEach(const Filter& filter, const std::function<void(const
         return sqlErrorText(query.lastError());
     if (!query.value(0).toBool())
         return {};
-    QString sql = QStringLiteral("SELECT %1 FROM 操作日志 WHERE 1 = 1").arg(kEntryColumns);
+    QString sql = QStringLiteral("SELECT %1 FROM 操作日志 WHERE 1 = 1").arg(entryColumns());
     QVariantList values;
     if (!filter.since.isEmpty()) {
         sql += QStringLiteral(" AND 本地时间 >= ?");
@@ -513,7 +562,7 @@ AuditTrail::Verification AuditTrail::verifyFile() const
     }
     if (sqlite3_column_int(present.get(), 0) == 0)
         return result;
-    const auto rows = prepare(QStringLiteral("SELECT %1 FROM 操作日志 ORDER BY 编号").arg(kEntryColumns));
+    const auto rows = prepare(QStringLiteral("SELECT %1 FROM 操作日志 ORDER BY 编号").arg(entryColumns()));
     if (!rows) {
         result.reason = QString::fromUtf8(sqlite3_errmsg(database));
         return result;
@@ -572,14 +621,14 @@ AuditTrail::Restoration AuditTrail::restore(qint64 id)
         result.text = text;
         return result;
     };
-    TransactionGuard transaction(m_database);
+    OwnTransaction transaction(m_database, m_server);
     if (!transaction.isOpen())
-        return failed(sqlErrorText(m_database.lastError()));
+        return failed(transaction.failure());
     m_begun = false;
     if (QString failure = begin(); !failure.isEmpty())
         return failed(failure);
     QSqlQuery query(m_database);
-    query.prepare(QStringLiteral("SELECT %1 FROM 操作日志 WHERE 编号 = ?").arg(kEntryColumns));
+    query.prepare(QStringLiteral("SELECT %1 FROM 操作日志 WHERE 编号 = ?").arg(entryColumns()));
     query.addBindValue(id);
     if (!query.exec())
         return failed(sqlErrorText(query.lastError()));

@@ -14,6 +14,8 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QSqlDatabase>
 #include <gtest/gtest.h>
 
@@ -229,8 +231,12 @@ TEST_P(TrailedRecords, F12DeleteIsLoggedAndRestoredWithItsBytes)
     ASSERT_EQ(entries.size(), 1u);
     EXPECT_EQ(entries[0].action, QStringLiteral("删除记录"));
     EXPECT_EQ(entries[0].number, toQString(kPadded)); // the trailing blank kept
-    EXPECT_TRUE(entries[0].before.contains(QStringLiteral("[\"文件类型\",\"wps\"]")))
-        << entries[0].before.toStdString();
+    // Every column, in the register's order, as [column, text or null].
+    const QJsonArray before = QJsonDocument::fromJson(entries[0].before.toUtf8()).array();
+    ASSERT_EQ(before.size(), 16);
+    EXPECT_EQ(before.first().toArray(), (QJsonArray{QStringLiteral("发文号"), toQString(kPadded)}));
+    EXPECT_EQ(before.last().toArray(), (QJsonArray{QStringLiteral("文件类型"), QStringLiteral("wps")}));
+    EXPECT_EQ(before.at(2).toArray(), (QJsonArray{QStringLiteral("密级"), QJsonValue()}));
     const QByteArray bytes = QStringLiteral("甲%1").arg(m_padded).toUtf8();
     EXPECT_EQ(entries[0].attachmentSize, bytes.size());
     EXPECT_EQ(entries[0].attachmentDigest,
