@@ -5,7 +5,6 @@
 
 #include "TestDatabase.h"
 #include "db/TransactionGuard.h"
-#include "people/PeopleTable.h"
 #include "platform/GbkQt.h"
 
 #include <QProcess>
@@ -108,25 +107,6 @@ TEST_P(AuditTrailTest, AnOlderRegisterGetsTheTrailAtItsFirstChange)
     logEvents(2);
     EXPECT_EQ(entries().size(), 2u);
     EXPECT_FALSE(firstBad());
-}
-
-TEST_P(AuditTrailTest, ThePersonnelImportLogsEveryPersonItReplaces)
-{
-    ASSERT_TRUE(TestDatabase::insertPerson("张三", "ZS"));
-    ASSERT_TRUE(TestDatabase::insertPerson("李四", "LS"));
-    SqlPeopleTable table;
-    ASSERT_TRUE(table.replaceAll({Person{"王五"_gbk, "WW"_gbk}}));
-    const std::vector<AuditTrail::Entry> logged = entries();
-    ASSERT_EQ(logged.size(), 2u);
-    QStringList before;
-    for (const AuditTrail::Entry& entry : logged) {
-        EXPECT_EQ(entry.action, QStringLiteral("导入人员"));
-        EXPECT_EQ(entry.table, QStringLiteral("人员信息表"));
-        before << entry.before;
-    }
-    before.sort();
-    EXPECT_EQ(before, (QStringList{QStringLiteral("[[\"姓名\",\"张三\"],[\"简称\",\"ZS\"]]"),
-                                   QStringLiteral("[[\"姓名\",\"李四\"],[\"简称\",\"LS\"]]")}));
 }
 
 TEST_P(AuditTrailTest, RestoreRefusesANumberThatIsRegisteredAgainAndWhatIsNoRecord)
