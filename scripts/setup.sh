@@ -44,13 +44,11 @@ packages=(
     postgresql libqt6sql6-psql
     # libpq itself: attachments and the copy send their values as parameters, bytes as bytes
     libpq-dev
-    # the audit trail's SHA-256 chain (OpenSSL's libcrypto), and its quick check of data.db
-    # through SQLite's own interface
-    libssl-dev libsqlite3-dev
     # the source format check
     clang-format
-    # tests: rows of the audit trail edited by hand, as an outsider would
-    sqlite3
+    # the audit trail's SHA-256 chain (OpenSSL's libcrypto), and its quick check of data.db
+    # through SQLite's own interface; tests edit rows of the trail by hand with sqlite3
+    libssl-dev libsqlite3-dev sqlite3
     # the Debian packages: CPack's shlibdeps (dpkg-dev, file), man pages from --help,
     # the checks of the package test (lintian, the desktop entry, the form on Xvfb)
     dpkg-dev file help2man lintian desktop-file-utils xdotool
