@@ -3,6 +3,7 @@
 #include "RegdeskVersion.h"
 #include "app/PictureVerify.h"
 #include "db/AdoDatabase.h"
+#include "db/AuditTrail.h"
 #include "db/DatabaseSettings.h"
 #include "db/PrivateConnection.h"
 #include "db/RegisterCopy.h"
@@ -27,6 +28,9 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QSaveFile>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <cstdio>
@@ -45,6 +49,8 @@ constexpr const char* kUsage =
     "| regdesk-admin import-people DIR FILE | regdesk-admin compact DIR "
     "| regdesk-admin backup DIR | regdesk-admin copy [--append] DIR | regdesk-admin index DIR\n"
     "| regdesk-admin verify FILE... [--payload TEXTFILE]\n"
+    "| regdesk-admin log DIR [--since DATE] [--number 发文号] [--verify] [--export FILE] | regdesk-admin restore DIR "
+    "ID\n"
     "Try 'regdesk-admin --help' for more.\n";
 
 // One command of the help: the synopsis, then what it does (lines indented by the printer).
@@ -88,6 +94,16 @@ const std::vector<CommandHelp>& commandHelp()
          "Decode the PDF417 barcode of each picture (EMF, WMF, BMP, PNG, JPEG) and print its\n"
          "text (UTF-8) and its 13 fields; with --payload, compare each with the bytes of\n"
          "TEXTFILE. Exit status 0 when every picture decodes (and matches)."},
+        {"log", "log DIR [--since DATE] [--number 发文号] [--verify] [--export FILE]",
+         "Print the register's trail of deletions and replacements (操作日志), one line a\n"
+         "change (UTF-8): rows of local date DATE (YYYY-MM-DD) and later, of one 发文号\n"
+         "(blanks around it ignored). --verify checks the chain instead and names the\n"
+         "first row that does not fit (exit status 1). --export writes the rows to FILE\n"
+         "as CSV (UTF-8) for archiving."},
+        {"restore", "restore DIR ID",
+         "Put the record that row ID of 操作日志 deleted or replaced back into its register,\n"
+         "with its attachment, and log the restore. Refused (exit status 3) when a record\n"
+         "of that 发文号 exists now or the row was restored before."},
         {"help", "help [COMMAND]", "Show this help, or the help of one command."},
     };
     return commands;
@@ -539,6 +555,206 @@ AdminResult copyCommand(const std::string& directory, bool append)
     return result;
 }
 
+// log and restore: the register's trail of deletions and replacements.
+
+// The register of a desk folder on a connection of its own; null, with the
+// error in `result`, when it cannot be opened.
+std::unique_ptr<PrivateConnection> openRegisterOf(const std::string& directory, RegisterFileMode mode,
+                                                  AdminResult& result)
+{
+    if (!QFileInfo(QString::fromUtf8(directory)).isDir()) {
+        result = noFolder(directory);
+        return nullptr;
+    }
+    const DatabaseSettings settings = settingsOf(directory);
+    std::unique_ptr<PrivateConnection> connection;
+    if (settings.kind == DatabaseSettings::Kind::PostgreSql)
+        connection = std::make_unique<PrivateConnection>(ServerAddress::fromSettings(settings));
+    else if (settings.kind == DatabaseSettings::Kind::DataFile)
+        connection = std::make_unique<PrivateConnection>(
+            QDir(QString::fromUtf8(directory)).filePath(QString::fromUtf8(AdoDatabase::kDatabaseFileName)), mode);
+    if (!connection) {
+        result.exitCode = 4;
+        result.errors = unknownTypeError(settings);
+        return nullptr;
+    }
+    if (!connection->isOpen()) {
+        result.exitCode = 4;
+        result.errors = "regdesk-admin: cannot open the register database: " + connection->error().toStdString() + "\n";
+        return nullptr;
+    }
+    return connection;
+}
+
+// A text as one quoted token of a line: blanks visible, line breaks escaped.
+std::string quoted(const QString& text)
+{
+    const QByteArray json = QJsonDocument(QJsonArray{text}).toJson(QJsonDocument::Compact);
+    return json.mid(1, json.size() - 2).toStdString();
+}
+
+std::string trailLine(const AuditTrail::Entry& entry)
+{
+    std::string line = "#" + std::to_string(entry.id) + "  " + entry.localTime.toStdString() + "  " +
+                       entry.user.toStdString() + "@" + entry.host.toStdString() + " 进程" +
+                       std::to_string(entry.process) + "  " + entry.action.toStdString();
+    if (!entry.table.isEmpty())
+        line += "  " + entry.table.toStdString();
+    if (entry.number)
+        line += "  发文号=" + quoted(*entry.number);
+    if (entry.attachmentSize)
+        line += "  附件=" + std::to_string(*entry.attachmentSize) +
+                "字节 sha256:" + entry.attachmentDigest.value_or(QString()).toStdString();
+    if (entry.refersTo)
+        line += "  恢复自=#" + std::to_string(*entry.refersTo);
+    return line + "  原记录=" + entry.before.toStdString() + "\n";
+}
+
+// One CSV field (RFC 4180): NULL as nothing, a text always quoted, so that
+// an empty text ("") stays apart from NULL for whoever recomputes the chain.
+QByteArray csvField(const std::optional<QString>& text)
+{
+    if (!text)
+        return {};
+    QByteArray field = text->toUtf8();
+    field.replace("\"", "\"\"");
+    return '"' + field + '"';
+}
+
+QByteArray csvLine(const AuditTrail::Entry& entry)
+{
+    const auto number = [](const std::optional<qint64>& value) {
+        return value ? std::optional<QString>(QString::number(*value)) : std::nullopt;
+    };
+    const std::optional<QString> fields[] = {QString::number(entry.id),
+                                             entry.utcTime,
+                                             entry.localTime,
+                                             entry.user,
+                                             entry.host,
+                                             QString::number(entry.process),
+                                             entry.action,
+                                             entry.table,
+                                             entry.number,
+                                             entry.before,
+                                             number(entry.attachmentSize),
+                                             entry.attachmentDigest,
+                                             number(entry.refersTo),
+                                             entry.chain};
+    QByteArray line;
+    for (const std::optional<QString>& field : fields)
+        line += (line.isEmpty() ? QByteArray() : QByteArray(",")) + csvField(field);
+    return line + "\r\n";
+}
+
+AdminResult logCommand(const std::vector<std::string>& arguments)
+{
+    AdminResult result;
+    AuditTrail::Filter filter;
+    bool verify = false;
+    std::optional<std::string> exportPath;
+    for (std::size_t i = 2; i < arguments.size(); ++i) {
+        const std::string& option = arguments[i];
+        const bool hasValue = i + 1 < arguments.size();
+        if (option == "--verify") {
+            verify = true;
+        } else if (option == "--since" && hasValue &&
+                   QDate::fromString(QString::fromStdString(arguments[i + 1]), Qt::ISODate).isValid() &&
+                   arguments[i + 1].size() == 10) {
+            filter.since = QString::fromStdString(arguments[++i]);
+        } else if (option == "--number" && hasValue && !arguments[i + 1].empty()) {
+            filter.number = QString::fromStdString(arguments[++i]);
+        } else if (option == "--export" && hasValue && !arguments[i + 1].empty()) {
+            exportPath = arguments[++i];
+        } else {
+            return {64, {}, "regdesk-admin: log: unknown or incomplete option " + option + "\n" + kUsage};
+        }
+    }
+    const std::unique_ptr<PrivateConnection> connection =
+        openRegisterOf(arguments[1], RegisterFileMode::ReadOnly, result);
+    if (!connection)
+        return result;
+    const AuditTrail trail(connection->database());
+    if (verify) {
+        const AuditTrail::Verification verification = trail.verify();
+        if (verification.firstBad) {
+            result.exitCode = 1;
+            result.errors = "regdesk-admin: 操作日志 编号 " + std::to_string(*verification.firstBad) +
+                            " does not fit the chain: " + verification.reason.toStdString() + "\n";
+        } else if (!verification.reason.isEmpty()) {
+            result.exitCode = 4;
+            result.errors = "regdesk-admin: cannot read 操作日志: " + verification.reason.toStdString() + "\n";
+        } else {
+            result.output = "操作日志: " + std::to_string(verification.rows) + " rows, the chain is unbroken\n";
+        }
+        return result;
+    }
+    QSaveFile file(exportPath ? QString::fromStdString(*exportPath) : QString());
+    if (exportPath) {
+        if (!file.open(QIODevice::WriteOnly)) {
+            result.exitCode = 4;
+            result.errors =
+                "regdesk-admin: cannot write " + *exportPath + ": " + file.errorString().toStdString() + "\n";
+            return result;
+        }
+        // UTF-8 with a byte-order mark, so that a spreadsheet reads the Chinese right.
+        file.write(
+            "\xEF\xBB\xBF编号,时间,本地时间,用户,主机,进程,操作,表名,发文号,原记录,附件大小,附件摘要,关联,链值\r\n");
+    }
+    qint64 rows = 0;
+    const QString failure = trail.forEach(filter, [&](const AuditTrail::Entry& entry) {
+        ++rows;
+        if (exportPath)
+            file.write(csvLine(entry));
+        else
+            result.output += trailLine(entry);
+    });
+    if (!failure.isEmpty()) {
+        result.exitCode = 4;
+        result.errors = "regdesk-admin: cannot read 操作日志: " + failure.toStdString() + "\n";
+        return result;
+    }
+    if (exportPath) {
+        if (!file.commit()) {
+            result.exitCode = 4;
+            result.errors =
+                "regdesk-admin: cannot write " + *exportPath + ": " + file.errorString().toStdString() + "\n";
+            return result;
+        }
+        result.output = "wrote " + std::to_string(rows) + " rows of 操作日志 to " + *exportPath + "\n";
+    } else if (rows == 0) {
+        result.output = "操作日志: no rows\n";
+    }
+    return result;
+}
+
+AdminResult restoreCommand(const std::string& directory, const std::string& idText)
+{
+    AdminResult result;
+    bool ok = false;
+    const qint64 id = QString::fromStdString(idText).toLongLong(&ok);
+    if (!ok || id < 1 || idText.find_first_not_of("0123456789") != std::string::npos)
+        return {64, {}, "regdesk-admin: restore: ID must be the number of a row of 操作日志\n" + std::string(kUsage)};
+    const std::unique_ptr<PrivateConnection> connection =
+        openRegisterOf(directory, RegisterFileMode::ReadWrite, result);
+    if (!connection)
+        return result;
+    const AuditTrail::Restoration restoration = AuditTrail(connection->database()).restore(id);
+    switch (restoration.outcome) {
+    case AuditTrail::Restoration::Outcome::Restored:
+        result.output = restoration.text.toStdString() + "\n";
+        break;
+    case AuditTrail::Restoration::Outcome::Refused:
+        result.exitCode = 3;
+        result.errors = "regdesk-admin: nothing restored: " + restoration.text.toStdString() + "\n";
+        break;
+    case AuditTrail::Restoration::Outcome::Failed:
+        result.exitCode = 4;
+        result.errors = "regdesk-admin: nothing restored: " + restoration.text.toStdString() + "\n";
+        break;
+    }
+    return result;
+}
+
 } // namespace
 
 std::string describeSettings(const std::string& settingsPath)
@@ -596,6 +812,10 @@ AdminResult runAdminCommand(const std::vector<std::string>& arguments)
         return copyCommand(arguments[1], false);
     if (arguments.size() == 3 && arguments[0] == "copy" && arguments[1] == "--append")
         return copyCommand(arguments[2], true);
+    if (arguments.size() >= 2 && arguments[0] == "log")
+        return logCommand(arguments);
+    if (arguments.size() == 3 && arguments[0] == "restore")
+        return restoreCommand(arguments[1], arguments[2]);
     AdminResult result;
     result.exitCode = 64;
     result.errors = kUsage;
@@ -605,8 +825,8 @@ AdminResult runAdminCommand(const std::vector<std::string>& arguments)
 bool logAdminFailure(const std::vector<std::string>& arguments, const AdminResult& result)
 {
     // Usage errors are the caller's to read, and only commands on a desk folder have a log.
-    static const std::set<std::string> onFolder = {"init",   "settings", "import-people", "compact",
-                                                   "backup", "index",    "copy"};
+    static const std::set<std::string> onFolder = {"init",  "settings", "import-people", "compact", "backup",
+                                                   "index", "copy",     "log",           "restore"};
     if (result.exitCode == 0 || result.exitCode == 64 || arguments.size() < 2 || !onFolder.contains(arguments[0]))
         return false;
     const std::string& folder = arguments[0] == "copy" ? arguments.back() : arguments[1];

@@ -20,6 +20,9 @@ namespace regdesk {
 //                 first search, in slices that leave the desks working
 //   copy [--append] DIR  copy DIR/data.db into the PostgreSQL register that
 //                 DIR/document.ini names, in one transaction; counts printed
+//   log DIR [--since DATE] [--number 发文号] [--verify] [--export FILE]
+//                 print, check or export the trail of deletions and replacements
+//   restore DIR ID  put back the record that a row of the trail deleted or replaced
 //   verify FILE... [--payload TEXTFILE]  decode barcode pictures and print
 //                 their text and fields, or compare them with a payload
 //   help [COMMAND], --help, --version

@@ -137,6 +137,12 @@ QString DatabaseMaintenance::writeCheckedCopy(WorkFile& work, const QString& tar
     if (::stat(native(databasePath()).constData(), &database) != 0)
         return QStringLiteral("找不到数据库文件 %1：%2").arg(databasePath(), systemError(errno));
     QString failure = writeCompactedCopy(databasePath(), work.path());
+    // The compacted register records its compaction itself: the row takes
+    // effect with the rename, or not at all.
+    if (failure.isEmpty() && replacesDatabase)
+        failure = logInFile(work.path(), AuditTrail::Action::Compact,
+                            {{QStringLiteral("数据库"), databasePath()},
+                             {QStringLiteral("压缩前字节"), QString::number(database.st_size)}});
     if (failure.isEmpty())
         failure = verifyCopy(work.path());
     // The copy holds the same register: it gets the same permissions.
@@ -162,6 +168,21 @@ QString DatabaseMaintenance::writeCheckedCopy(WorkFile& work, const QString& tar
     if (failure.isEmpty())
         work.keep();
     return failure;
+}
+
+QString DatabaseMaintenance::logInRegister(AuditTrail::Action action,
+                                           const std::vector<std::pair<QString, QString>>& facts)
+{
+    return logInFile(databasePath(), action, facts);
+}
+
+QString DatabaseMaintenance::logInFile(const QString& path, AuditTrail::Action action,
+                                       const std::vector<std::pair<QString, QString>>& facts)
+{
+    const PrivateConnection connection(path, RegisterFileMode::ReadWrite);
+    if (!connection.isOpen())
+        return connection.error();
+    return AuditTrail(connection.database()).recordEventAlone(action, facts);
 }
 
 QString DatabaseMaintenance::writeCompactedCopy(const QString& source, const QString& target)

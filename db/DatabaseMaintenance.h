@@ -40,7 +40,11 @@ protected:
     virtual QString writeCompactedCopy(const QString& source, const QString& target);
     virtual QString verifyCopy(const QString& path);
 
+    QString logInRegister(AuditTrail::Action action, const std::vector<std::pair<QString, QString>>& facts) override;
+
 private:
+    static QString logInFile(const QString& path, AuditTrail::Action action,
+                             const std::vector<std::pair<QString, QString>>& facts);
     // Writes, checks and renames a copy of data.db into `target` by way of `work`.
     QString writeCheckedCopy(WorkFile& work, const QString& target, bool replacesDatabase);
     // Why data.db must not be replaced now: the processes that have it open

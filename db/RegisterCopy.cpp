@@ -1,5 +1,6 @@
 #include "db/RegisterCopy.h"
 
+#include "db/AuditTrail.h"
 #include "db/RegisterColumns.h"
 #include "db/ServerAddress.h"
 #include "db/ServerStatement.h"
@@ -168,6 +169,16 @@ RegisterCopyReport copyRegister(const QSqlDatabase& source, const QSqlDatabase& 
                                  .arg(after.records);
             return report;
         }
+    }
+    // The copy is one row of the target's trail, in its transaction.
+    std::vector<std::pair<QString, QString>> facts = {
+        {QStringLiteral("来源"), source.databaseName()},
+        {QStringLiteral("追加"), append ? QStringLiteral("是") : QStringLiteral("否")}};
+    for (std::size_t i = 0; i < report.source.size() && i < report.written.size(); ++i)
+        facts.emplace_back(report.source[i].table, QString::number(report.written[i]));
+    if (QString failure = AuditTrail(target).recordEvent(AuditTrail::Action::CopyRegister, facts); !failure.isEmpty()) {
+        report.failure = QStringLiteral("操作日志无法写入（%1）").arg(failure);
+        return report;
     }
     if (!writing.commit())
         report.failure = sqlErrorText(target.lastError());

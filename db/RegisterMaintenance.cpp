@@ -149,6 +149,7 @@ timespec RegisterMaintenance::now()
 
 void RegisterMaintenance::deleteOlderBackups(const QString& keep, const timespec& runStart, BackupResult& result)
 {
+    QStringList older;
     for (const QString& old : backupNames()) {
         if (old == keep)
             continue;
@@ -158,6 +159,17 @@ void RegisterMaintenance::deleteOlderBackups(const QString& keep, const timespec
         if (::lstat(native(pathOf(old)).constData(), &info) == 0 &&
             std::tie(info.st_mtim.tv_sec, info.st_mtim.tv_nsec) >= std::tie(runStart.tv_sec, runStart.tv_nsec))
             continue;
+        older << old;
+    }
+    if (QString failure = logInRegister(AuditTrail::Action::Backup, {{QStringLiteral("备份"), keep},
+                                                                     {QStringLiteral("删除旧备份"), older.join(u'/')}});
+        !failure.isEmpty()) {
+        ::unlink(native(pathOf(keep)).constData());
+        result.writtenPath.clear();
+        result.failure = QStringLiteral("操作日志无法写入（%1）").arg(failure);
+        return;
+    }
+    for (const QString& old : older) {
         if (!deleteFile(pathOf(old)))
             result.undeletable << old;
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "db/AuditTrail.h"
 #include "platform/UniqueFd.h"
 
 #include <QDateTime>
@@ -100,8 +101,13 @@ protected:
     static timespec now();
     // Deletes every backup but `keep`, noting those that stay. A backup
     // written since `runStart` belongs to another run going on at the same
-    // time and stays: of two such runs, neither deletes the other's.
+    // time and stays: of two such runs, neither deletes the other's. The
+    // backup and the older ones it deletes are logged in the register first;
+    // when that fails nothing is deleted and the new backup goes again.
     void deleteOlderBackups(const QString& keep, const timespec& runStart, BackupResult& result);
+    // Writes one row of the register's 操作日志 for this run, in a
+    // transaction of its own; empty when written.
+    virtual QString logInRegister(AuditTrail::Action action, const std::vector<std::pair<QString, QString>>& facts) = 0;
     // A file of that name from an interrupted run, or planted there, must not
     // take the place of the copy: removes it (a link goes, not what it points to).
     static QString removeLeftover(const QString& path);

@@ -1,5 +1,6 @@
 #include "db/RegisterRecords.h"
 
+#include "db/AuditTrail.h"
 #include "db/ServerAddress.h"
 #include "db/ServerAttachments.h"
 #include "db/SqlDialect.h"
@@ -24,6 +25,11 @@ QString idList(const std::vector<qint64>& ids)
 }
 
 } // namespace
+
+QString RegisterRecords::logFailure(const QString& failure)
+{
+    return QStringLiteral("操作日志无法写入（%1）").arg(failure);
+}
 
 QString RegisterRecords::idsCondition() const
 {
@@ -60,8 +66,29 @@ QString RegisterRecords::withNamesakes(const GbkString& table, const std::vector
     return query.lastError().isValid() ? sqlErrorText(query.lastError()) : QString();
 }
 
+QString RegisterRecords::ofNumber(const GbkString& table, const GbkString& number, std::vector<qint64>& found) const
+{
+    found.clear();
+    const bool server = SqlDialect::kindOf(m_database) == SqlDialect::Kind::Postgres;
+    QSqlQuery query(m_database);
+    query.setForwardOnly(true);
+    if (!query.prepare(QStringLiteral("SELECT rowid FROM %1 WHERE %2 ORDER BY rowid")
+                           .arg(toQString(table), server ? QStringLiteral("regdesk_fold(发文号) = regdesk_fold(?)")
+                                                         : QStringLiteral("发文号 = ?"))))
+        return sqlErrorText(query.lastError());
+    query.addBindValue(toQString(number));
+    if (!query.exec())
+        return sqlErrorText(query.lastError());
+    while (query.next())
+        found.push_back(query.value(0).toLongLong());
+    return query.lastError().isValid() ? sqlErrorText(query.lastError()) : QString();
+}
+
 QString RegisterRecords::remove(const GbkString& table, const std::vector<qint64>& ids) const
 {
+    if (QString failure = AuditTrail(m_database).recordRows(AuditTrail::Action::DeleteRecord, toQString(table), ids);
+        !failure.isEmpty())
+        return logFailure(failure);
     QSqlQuery query(m_database);
     if (!query.prepare(QStringLiteral("DELETE FROM %1 WHERE %2").arg(toQString(table), idsCondition())))
         return sqlErrorText(query.lastError());
@@ -71,6 +98,10 @@ QString RegisterRecords::remove(const GbkString& table, const std::vector<qint64
 
 QString RegisterRecords::clearAttachments(const GbkString& table, const std::vector<qint64>& ids) const
 {
+    if (QString failure =
+            AuditTrail(m_database).recordRows(AuditTrail::Action::DeleteAttachment, toQString(table), ids, true);
+        !failure.isEmpty())
+        return logFailure(failure);
     QSqlQuery query(m_database);
     if (!query.prepare(
             QStringLiteral("UPDATE %1 SET 文件数据=NULL, 文件类型='' WHERE %2").arg(toQString(table), idsCondition())))
@@ -82,6 +113,11 @@ QString RegisterRecords::clearAttachments(const GbkString& table, const std::vec
 QString RegisterRecords::storeAttachment(const GbkString& table, const std::vector<qint64>& ids, const GbkString& type,
                                          const QByteArray& bytes) const
 {
+    // An attachment stored over another: the one that goes is kept.
+    if (QString failure =
+            AuditTrail(m_database).recordRows(AuditTrail::Action::DeleteAttachment, toQString(table), ids, true);
+        !failure.isEmpty())
+        return logFailure(failure);
     if (SqlDialect::kindOf(m_database) == SqlDialect::Kind::Postgres) {
         // Bytes as bytes: QtSql's driver would send them as escaped text.
         qint64 stored = 0;

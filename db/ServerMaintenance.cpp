@@ -38,6 +38,11 @@ QString ServerMaintenance::compact()
             failure = sqlErrorText(query.lastError());
         else if (!query.value(0).isNull())
             failure = QStringLiteral("只有表的所有者能压缩 %1，用户不是。").arg(query.value(0).toString());
+        else if (failure = AuditTrail(connection.database())
+                               .recordEventAlone(AuditTrail::Action::Compact,
+                                                 {{QStringLiteral("数据库"), m_address.describe()}});
+                 !failure.isEmpty())
+            failure = QStringLiteral("操作日志无法写入（%1）").arg(failure);
         else if (!query.exec(QStringLiteral("VACUUM (ANALYZE) ") + kRegisterTables))
             failure = sqlErrorText(query.lastError());
     }
@@ -77,6 +82,15 @@ RegisterMaintenance::BackupResult ServerMaintenance::backUp(const QDateTime& sta
     result.writtenPath = pathOf(name);
     deleteOlderBackups(name, started, result);
     return result;
+}
+
+QString ServerMaintenance::logInRegister(AuditTrail::Action action,
+                                         const std::vector<std::pair<QString, QString>>& facts)
+{
+    const PrivateConnection connection(m_address);
+    if (!connection.isOpen())
+        return connection.error();
+    return AuditTrail(connection.database()).recordEventAlone(action, facts);
 }
 
 QString ServerMaintenance::programPath(const QString& name)

@@ -28,6 +28,9 @@ public:
     // version), else the one on PATH; empty when there is none.
     static QString programPath(const QString& name);
 
+protected:
+    QString logInRegister(AuditTrail::Action action, const std::vector<std::pair<QString, QString>>& facts) override;
+
 private:
     // Runs a program to its end; empty when it exited with 0, else why not.
     QString runProgram(const QString& name, const QStringList& arguments, QByteArray* output = nullptr) const;

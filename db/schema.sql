@@ -56,3 +56,26 @@ CREATE TABLE 号码占用表 (
     时间 TEXT,
     PRIMARY KEY (种类, 号码)
 );
+-- The trail of every deletion and replacement, written in the transaction of
+-- the change (how the chain value is computed: db/AuditTrail.h, README).
+CREATE TABLE 操作日志 (
+    编号 INTEGER PRIMARY KEY,
+    时间 TEXT NOT NULL,
+    本地时间 TEXT NOT NULL,
+    用户 TEXT NOT NULL,
+    主机 TEXT NOT NULL,
+    进程 INTEGER NOT NULL,
+    操作 TEXT NOT NULL,
+    表名 TEXT NOT NULL,
+    发文号 TEXT,
+    原记录 TEXT NOT NULL,
+    附件大小 INTEGER,
+    附件摘要 TEXT,
+    关联 INTEGER,
+    链值 TEXT NOT NULL
+);
+-- The bytes of each attachment the trail records, by its row of 操作日志.
+CREATE TABLE 回收站附件 (
+    日志编号 INTEGER PRIMARY KEY,
+    文件数据 BLOB NOT NULL
+);

@@ -16,6 +16,8 @@
 -- function that wrote it, and a desk rebuilds an index without that mark.
 -- 号码占用表: numbers a desk has proposed and not yet saved (会话: the desk;
 -- empty once the code number is saved but not yet counted in the register).
+-- 操作日志, 回收站附件: the trail of every deletion and replacement, written in
+-- the transaction of the change (the chain value: db/AuditTrail.h, README).
 CREATE EXTENSION IF NOT EXISTS pg_trgm;
 CREATE FUNCTION regdesk_fold(text) RETURNS text LANGUAGE sql IMMUTABLE STRICT PARALLEL SAFE
     AS $$ SELECT translate($1, 'ABCDEFGHIJKLMNOPQRSTUVWXYZ', 'abcdefghijklmnopqrstuvwxyz') $$;
@@ -67,6 +69,26 @@ CREATE TABLE 号码占用表 (
     PRIMARY KEY (种类, 号码)
 );
 CREATE SEQUENCE 号码占用表_会话 AS integer CYCLE;
+CREATE TABLE 操作日志 (
+    编号 bigint PRIMARY KEY,
+    时间 text NOT NULL,
+    本地时间 text NOT NULL,
+    用户 text NOT NULL,
+    主机 text NOT NULL,
+    进程 bigint NOT NULL,
+    操作 text NOT NULL,
+    表名 text NOT NULL,
+    发文号 text,
+    原记录 text NOT NULL,
+    附件大小 bigint,
+    附件摘要 text,
+    关联 bigint,
+    链值 text NOT NULL
+);
+CREATE TABLE 回收站附件 (
+    日志编号 bigint PRIMARY KEY,
+    文件数据 bytea NOT NULL
+);
 CREATE INDEX 发文登记表_发文号 ON 发文登记表 (regdesk_fold(发文号));
 CREATE INDEX 收文登记表_发文号 ON 收文登记表 (regdesk_fold(发文号));
 CREATE INDEX 发文登记表_发文号_片段 ON 发文登记表 USING gin (发文号 gin_trgm_ops);

@@ -2,13 +2,16 @@
 
 #include "db/AdoDatabase.h"
 #include "db/AdoRecordset.h"
+#include "db/AuditTrail.h"
 #include "db/NumberClaims.h"
+#include "db/RegisterRecords.h"
 #include "db/RegisterStatements.h"
 #include "db/TransactionGuard.h"
 #include "desk/FormAttachment.h"
 #include "platform/GbkQt.h"
 #include "platform/Prompter.h"
 
+#include <QSqlDatabase>
 #include <algorithm>
 
 namespace regdesk {
@@ -83,8 +86,22 @@ bool SqlRegisterStore::insert(const GbkString& table, const DocumentRecord& reco
     }
     const GbkString insertion = outgoing ? RegisterStatements::insertOutgoing(table, record)
                                          : RegisterStatements::insertIncoming(table, record);
-    if (replaceExisting && !run(RegisterStatements::deleteNumber(table, number)))
-        return false;
+    if (replaceExisting) {
+        // The records that go are kept in the trail, in this transaction.
+        const QSqlDatabase database = QSqlDatabase::database(connection->name(), false);
+        std::vector<qint64> replaced;
+        QString failure = RegisterRecords(database).ofNumber(table, number, replaced);
+        if (failure.isEmpty())
+            failure =
+                AuditTrail(database).recordRows(AuditTrail::Action::ReplaceRegistration, toQString(table), replaced);
+        if (!failure.isEmpty()) {
+            tell(*connection, QStringLiteral("发文号%1的原有登记未被覆盖，本条登记未保存：\n%2")
+                                  .arg(toQString(number), RegisterRecords::logFailure(failure)));
+            return false;
+        }
+        if (!run(RegisterStatements::deleteNumber(table, number)))
+            return false;
+    }
     if (!run(insertion))
         return false;
     if ((outgoing && !claims.settle(number, record[DocumentRecord::CodeNumber], record.barcodeMade == "是"_gbk)) ||

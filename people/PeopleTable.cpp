@@ -2,15 +2,22 @@
 
 #include "db/AdoDatabase.h"
 #include "db/AdoRecordset.h"
+#include "db/AuditTrail.h"
 #include "db/RegisterStatements.h"
 #include "db/TransactionGuard.h"
+
+#include <QSqlDatabase>
 
 namespace regdesk {
 
 bool SqlPeopleTable::replaceAll(const std::vector<Person>& people)
 {
-    TransactionGuard transaction(AdoDatabase::activeConnection());
+    const std::shared_ptr<DbConnection>& connection = AdoDatabase::activeConnection();
+    TransactionGuard transaction(connection);
     if (!transaction.isOpen())
+        return false;
+    // Every person replaced is kept in the trail; without that row nothing changes.
+    if (!AuditTrail(QSqlDatabase::database(connection->name(), false)).recordPeople().isEmpty())
         return false;
     AdoRecordset statement;
     if (!statement.openQuery(RegisterStatements::deletePeople()))

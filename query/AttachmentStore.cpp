@@ -1,5 +1,6 @@
 #include "query/AttachmentStore.h"
 
+#include "db/AuditTrail.h"
 #include "db/RegisterRecords.h"
 #include "db/RegisterStatements.h"
 #include "db/ServerAttachments.h"
@@ -73,22 +74,32 @@ QString AttachmentStore::attach(const GbkString& table, const GbkString& number,
     if (bytes.isNull())
         bytes = QByteArray("", 0);
     const GbkString type = attachmentType(path);
+    TransactionGuard transaction(m_database);
+    if (!transaction.isOpen())
+        return describe(m_database.lastError());
+    // An attachment this one replaces is kept in the trail first.
+    const RegisterRecords registerRows(m_database);
+    std::vector<qint64> records;
+    if (QString failure = registerRows.ofNumber(table, number, records); !failure.isEmpty())
+        return failure;
+    if (QString failure =
+            AuditTrail(m_database).recordRows(AuditTrail::Action::DeleteAttachment, toQString(table), records, true);
+        !failure.isEmpty())
+        return RegisterRecords::logFailure(failure);
     if (SqlDialect::kindOf(m_database) == SqlDialect::Kind::Postgres) {
-        qint64 records = 0;
+        qint64 stored = 0;
         if (QString failure = ServerAttachments::store(m_database, toQString(table), toQString(number), toQString(type),
-                                                       bytes, records);
+                                                       bytes, stored);
             !failure.isEmpty())
             return failure;
-        return records < 1 ? QStringLiteral("登记表中没有发文号为%1的记录").arg(toQString(number)) : QString();
+        if (stored < 1)
+            return QStringLiteral("登记表中没有发文号为%1的记录").arg(toQString(number));
+        return transaction.commit() ? QString() : describe(m_database.lastError());
     }
     const std::optional<QString> blobUpdate =
         SqlDialect::blobUpdateFor(RegisterStatements::selectFileData(table, number), SqlDialect::kindOf(m_database));
     if (!blobUpdate)
         return QStringLiteral("无法写入附件");
-
-    TransactionGuard transaction(m_database);
-    if (!transaction.isOpen())
-        return describe(m_database.lastError());
     QSqlQuery query(m_database);
     const SqlDialect::Kind dialect = SqlDialect::kindOf(m_database);
     if (!query.exec(SqlDialect::translate(RegisterStatements::updateFileType(table, type, number), dialect)))

@@ -49,6 +49,9 @@ packages=(
     pandoc
     # the source format check
     clang-format
+    # the audit trail's SHA-256 chain (OpenSSL's libcrypto), and its quick check of data.db
+    # through SQLite's own interface; tests edit rows of the trail by hand with sqlite3
+    libssl-dev libsqlite3-dev sqlite3
     # the Debian packages: CPack's shlibdeps (dpkg-dev, file), man pages from --help,
     # the checks of the package test (lintian, the desktop entry, the form on Xvfb)
     dpkg-dev file help2man lintian desktop-file-utils xdotool

@@ -41,14 +41,16 @@ TEST(AdminInit, CreatesTheThreeRegistersAndNeverOverwrites)
         database.setDatabaseName(path);
         ASSERT_TRUE(database.open());
         QSqlQuery query(database);
-        // The registers, without the search indexes' own tables, the number claims and the count of barcodes.
+        // The registers and the trail, without the search indexes' own tables, the number claims and the
+        // count of barcodes.
         ASSERT_TRUE(query.exec(QStringLiteral("SELECT name FROM sqlite_master WHERE type='table' AND name NOT LIKE "
                                               "'%检索%' AND name NOT IN ('号码占用表', '制码计数') ORDER BY name")));
         QStringList tables;
         while (query.next())
             tables << query.value(0).toString();
-        EXPECT_EQ(tables, (QStringList{QStringLiteral("人员信息表"), QStringLiteral("发文登记表"),
-                                       QStringLiteral("收文登记表")}));
+        EXPECT_EQ(tables,
+                  (QStringList{QStringLiteral("人员信息表"), QStringLiteral("发文登记表"), QStringLiteral("回收站附件"),
+                               QStringLiteral("操作日志"), QStringLiteral("收文登记表")}));
         ASSERT_TRUE(query.exec(QStringLiteral("INSERT INTO 发文登记表 (发文号) VALUES ('keep')")));
         database.close();
     }

@@ -4,8 +4,10 @@
 #include "TestDatabase.h"
 #include "db/AdoDatabase.h"
 #include "db/AdoRecordset.h"
+#include "db/AuditTrail.h"
 #include "db/DatabaseMaintenance.h"
 #include "db/MaintenanceController.h"
+#include "db/PrivateConnection.h"
 #include "db/ServerMaintenance.h"
 
 #include <QCoreApplication>
@@ -136,6 +138,43 @@ TEST_F(MaintenanceFolder, CompactionIsRefusedWhileTheRegisterIsOpenOrHasAJournal
     EXPECT_TRUE(DatabaseMaintenance(m_folder.path()).compact().contains(QStringLiteral("data.db-journal")));
     EXPECT_EQ(contentOf(database()), before);
     EXPECT_EQ(entries(), (QStringList{QStringLiteral("data.db"), QStringLiteral("data.db-journal")}));
+}
+
+// The trail of a data.db as "操作 原记录" lines; "broken" when its chain does not hold.
+QStringList trailOf(const QString& path)
+{
+    const PrivateConnection connection(path, RegisterFileMode::ReadOnly);
+    const AuditTrail trail(connection.database());
+    QStringList lines;
+    trail.forEach({}, [&](const AuditTrail::Entry& entry) { lines << entry.action + u' ' + entry.before; });
+    if (trail.verify().firstBad)
+        lines << QStringLiteral("broken");
+    return lines;
+}
+
+TEST_F(MaintenanceFolder, BackupAndCompactionAreLoggedAndCompactionKeepsTheTrail)
+{
+    m_folder.writeFile(QStringLiteral("2023年1月2日3时4分.bak"), "older backup");
+    DatabaseMaintenance maintenance(m_folder.path());
+    EXPECT_EQ(maintenance.backUp(QDateTime(QDate(2024, 3, 5), QTime(14, 7))).failure, QString());
+    EXPECT_EQ(maintenance.compact(), QString());
+    const QStringList trail = trailOf(database());
+    ASSERT_EQ(trail.size(), 2) << trail.join(u'\n').toStdString();
+    EXPECT_EQ(
+        trail[0],
+        QStringLiteral("备份库 [[\"备份\",\"2024年3月5日14时7分.bak\"],[\"删除旧备份\",\"2023年1月2日3时4分.bak\"]]"));
+    EXPECT_TRUE(trail[1].startsWith(QStringLiteral("压缩库 [[\"数据库\",\"%1\"]").arg(database())));
+}
+
+TEST_F(MaintenanceFolder, ABackupThatCannotBeLoggedDeletesNothing)
+{
+    execute(database(), {QStringLiteral("CREATE TRIGGER injected BEFORE INSERT ON 操作日志 BEGIN "
+                                        "SELECT RAISE(ABORT, 'injected'); END")});
+    m_folder.writeFile(QStringLiteral("2023年1月2日3时4分.bak"), "older backup");
+    const DatabaseMaintenance::BackupResult result =
+        DatabaseMaintenance(m_folder.path()).backUp(QDateTime(QDate(2024, 3, 5), QTime(14, 7)));
+    EXPECT_TRUE(result.failure.contains(QStringLiteral("操作日志"))) << result.failure.toStdString();
+    EXPECT_EQ(entries(), (QStringList{QStringLiteral("2023年1月2日3时4分.bak"), QStringLiteral("data.db")}));
 }
 
 class InjectedFailure : public MaintenanceFolder, public ::testing::WithParamInterface<FaultyMaintenance::Fault>

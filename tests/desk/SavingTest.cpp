@@ -3,10 +3,12 @@
 #include "TestDatabase.h"
 #include "TestRecords.h"
 #include "db/AdoRecordset.h"
+#include "db/AuditTrail.h"
 #include "db/RegisterStatements.h"
 #include "desk/RegistrationSaving.h"
 #include "desk/SqlRegisterStore.h"
 #include "platform/FileSystem.h"
+#include "platform/GbkQt.h"
 
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -225,10 +227,61 @@ TEST_P(SavingOnDatabase, ReplacedRowSurvivesAFailedInsert)
     EXPECT_EQ(TestDatabase::rowsOf(table),
               (std::vector<std::pair<GbkString, GbkString>>{{"法〔2026〕1号"_gbk, "原来的"_gbk}}));
     EXPECT_FALSE(m_db.prompter().shown().empty()) << "the database layer reports the failed insert";
+    EXPECT_EQ(m_db.value(QStringLiteral("SELECT count(*) FROM 操作日志")), QStringLiteral("0"));
 
     EXPECT_TRUE(store.insert(table, registerRow("法〔2026〕1号"_gbk, "新的"_gbk), true, true));
     EXPECT_EQ(TestDatabase::rowsOf(table),
               (std::vector<std::pair<GbkString, GbkString>>{{"法〔2026〕1号"_gbk, "新的"_gbk}}));
+    EXPECT_EQ(m_db.value(QStringLiteral("SELECT count(*) FROM 操作日志")), QStringLiteral("1"));
+}
+
+TEST_P(SavingOnDatabase, AReplacingSaveLogsEachRecordItReplacesExactly)
+{
+    const GbkString table = RegisterStatements::outgoingTable();
+    const GbkString padded = "法〔2026〕2号 "_gbk;
+    for (const char* title : {"第一", "第二"})
+        ASSERT_TRUE(
+            TestDatabase::run(RegisterStatements::insertOutgoing(table, registerRow(padded, utf8ToGbk(title)))));
+    ASSERT_TRUE(
+        TestDatabase::run(RegisterStatements::insertOutgoing(table, registerRow("法〔2026〕2号"_gbk, "别的"_gbk))));
+    SqlRegisterStore store;
+    EXPECT_TRUE(store.isRegistered(table, padded));
+    EXPECT_TRUE(store.insert(table, registerRow(padded, "新的"_gbk), true, true));
+
+    std::vector<AuditTrail::Entry> entries;
+    AuditTrail(QSqlDatabase::database(m_db.connection()->name(), false)).forEach({}, [&](const AuditTrail::Entry& e) {
+        entries.push_back(e);
+    });
+    ASSERT_EQ(entries.size(), 2u);
+    for (const AuditTrail::Entry& entry : entries) {
+        EXPECT_EQ(entry.action, QStringLiteral("覆盖登记"));
+        EXPECT_EQ(entry.number, toQString(padded));
+    }
+    EXPECT_TRUE(entries[0].before.contains(QStringLiteral("第一")));
+    EXPECT_TRUE(entries[1].before.contains(QStringLiteral("第二")));
+}
+
+TEST_P(SavingOnDatabase, ASaveWhoseLogRowCannotBeWrittenReplacesNothing)
+{
+    const GbkString table = RegisterStatements::outgoingTable();
+    ASSERT_TRUE(
+        TestDatabase::run(RegisterStatements::insertOutgoing(table, registerRow("法〔2026〕3号"_gbk, "原来的"_gbk))));
+    if (GetParam() == Backend::Postgres) {
+        ASSERT_TRUE(m_db.execute(QStringLiteral("CREATE FUNCTION injected() RETURNS trigger LANGUAGE plpgsql AS "
+                                                "$$BEGIN RAISE EXCEPTION 'injected'; END$$")));
+        ASSERT_TRUE(m_db.execute(QStringLiteral(
+            "CREATE TRIGGER injected BEFORE INSERT ON 操作日志 FOR EACH ROW EXECUTE FUNCTION injected()")));
+    } else {
+        ASSERT_TRUE(m_db.execute(QStringLiteral(
+            "CREATE TRIGGER injected BEFORE INSERT ON 操作日志 BEGIN SELECT RAISE(ABORT, 'injected'); END")));
+    }
+    SqlRegisterStore store;
+    EXPECT_TRUE(store.isRegistered(table, "法〔2026〕3号"_gbk));
+    EXPECT_FALSE(store.insert(table, registerRow("法〔2026〕3号"_gbk, "新的"_gbk), true, true));
+    EXPECT_EQ(TestDatabase::rowsOf(table),
+              (std::vector<std::pair<GbkString, GbkString>>{{"法〔2026〕3号"_gbk, "原来的"_gbk}}));
+    ASSERT_FALSE(m_db.prompter().texts().isEmpty());
+    EXPECT_TRUE(m_db.prompter().texts().back().contains(QStringLiteral("操作日志无法写入")));
 }
 
 TEST_P(SavingOnDatabase, SaveWritesRowsAndFileType)

@@ -5,12 +5,14 @@
 #include "TestData.h"
 #include "db/AdoDatabase.h"
 #include "db/AdoRecordset.h"
+#include "db/AuditTrail.h"
 #include "db/RegisterStatements.h"
 #include "people/NameCompletion.h"
 #include "platform/FileSystem.h"
 #include "platform/GbkQt.h"
 #include "platform/OfficeConverter.h"
 
+#include <QSqlDatabase>
 #include <functional>
 #include <gtest/gtest.h>
 #include <map>
@@ -222,6 +224,22 @@ TEST_F(PeopleImportTest, NamesToTheLastRowEndWithoutAMessage)
     EXPECT_EQ(outcome.status, Status::Replaced);
     EXPECT_EQ(people(), (Rows{{"张三", "ZS"}, {"李四", "LS"}}));
     EXPECT_TRUE(m_prompter.texts().isEmpty());
+}
+
+TEST_F(PeopleImportTest, EveryPersonReplacedIsKeptInTheTrail)
+{
+    run(RegisterStatements::insertPerson("王五"_gbk, "WW"));
+    ASSERT_EQ(importFile(copy("people.xls", QStringLiteral("p.xls"))).status, Status::Replaced);
+    QStringList kept;
+    AuditTrail(QSqlDatabase::database(m_database.connection()->name(), false))
+        .forEach({}, [&](const AuditTrail::Entry& entry) {
+            EXPECT_EQ(entry.action, QStringLiteral("导入人员"));
+            EXPECT_EQ(entry.table, QStringLiteral("人员信息表"));
+            kept << entry.before;
+        });
+    kept.sort();
+    EXPECT_EQ(kept, (QStringList{QStringLiteral("[[\"姓名\",\"旧人\"],[\"简称\",\"JR\"]]"),
+                                 QStringLiteral("[[\"姓名\",\"王五\"],[\"简称\",\"WW\"]]")}));
 }
 
 TEST_F(PeopleImportTest, TextFileIsImportedLineByLine)

@@ -4,13 +4,19 @@
 
 #include "FakeDesktopOpener.h"
 #include "TestDatabase.h"
+#include "db/AuditTrail.h"
 #include "db/RegisterStatements.h"
 #include "list/RegisterListModel.h"
 #include "platform/GbkQt.h"
+#include "query/AttachmentStore.h"
 #include "query/QueryView.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QSqlDatabase>
 #include <gtest/gtest.h>
 
 using namespace regdesk;
@@ -180,6 +186,109 @@ TEST_P(LookAlikeRecords, AttachGoesToTheSelectedRecordOnly)
     EXPECT_EQ(fileTypeOf(m_plain), QString());
     EXPECT_EQ(m_view.listRows().itemValue(paddedRow()), RegisterListModel::kBlue);
     EXPECT_EQ(m_view.listRows().itemValue(1 - paddedRow()), 0u);
+}
+
+// The trail of the query window's deletions, read back.
+class TrailedRecords : public LookAlikeRecords
+{
+protected:
+    QSqlDatabase database() const { return QSqlDatabase::database(m_db.connection()->name(), false); }
+    std::vector<AuditTrail::Entry> trail() const
+    {
+        std::vector<AuditTrail::Entry> entries;
+        EXPECT_EQ(AuditTrail(database()).forEach({}, [&](const AuditTrail::Entry& e) { entries.push_back(e); }),
+                  QString());
+        return entries;
+    }
+    // Makes every statement on `table` of kind `event` fail.
+    void failOn(const QString& event, const QString& table)
+    {
+        if (GetParam() == test::Backend::Postgres) {
+            ASSERT_TRUE(m_db.execute(QStringLiteral("CREATE FUNCTION injected() RETURNS trigger LANGUAGE plpgsql AS "
+                                                    "$$BEGIN RAISE EXCEPTION 'injected'; END$$")));
+            ASSERT_TRUE(m_db.execute(QStringLiteral("CREATE TRIGGER injected BEFORE %1 ON %2 FOR EACH ROW EXECUTE "
+                                                    "FUNCTION injected()")
+                                         .arg(event, table)));
+        } else {
+            ASSERT_TRUE(m_db.execute(
+                QStringLiteral("CREATE TRIGGER injected BEFORE %1 ON %2 BEGIN SELECT RAISE(ABORT, 'injected'); END")
+                    .arg(event, table)));
+        }
+    }
+    QString count(const QString& table) { return m_db.value(QStringLiteral("SELECT count(*) FROM %1").arg(table)); }
+};
+
+INSTANTIATE_TEST_SUITE_P(Databases, TrailedRecords, ::testing::Values(test::Backend::Sqlite, test::Backend::Postgres),
+                         test::BackendName());
+
+TEST_P(TrailedRecords, F12DeleteIsLoggedAndRestoredWithItsBytes)
+{
+    selectPadded();
+    m_db.prompter().willAnswer(Prompter::Answer::Yes);
+    m_controller.deleteRecords();
+    ASSERT_EQ(numberOf(m_padded), QString());
+    const std::vector<AuditTrail::Entry> entries = trail();
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(entries[0].action, QStringLiteral("删除记录"));
+    EXPECT_EQ(entries[0].number, toQString(kPadded)); // the trailing blank kept
+    // Every column, in the register's order, as [column, text or null].
+    const QJsonArray before = QJsonDocument::fromJson(entries[0].before.toUtf8()).array();
+    ASSERT_EQ(before.size(), 16);
+    EXPECT_EQ(before.first().toArray(), (QJsonArray{QStringLiteral("发文号"), toQString(kPadded)}));
+    EXPECT_EQ(before.last().toArray(), (QJsonArray{QStringLiteral("文件类型"), QStringLiteral("wps")}));
+    EXPECT_EQ(before.at(2).toArray(), (QJsonArray{QStringLiteral("密级"), QJsonValue()}));
+    const QByteArray bytes = QStringLiteral("甲%1").arg(m_padded).toUtf8();
+    EXPECT_EQ(entries[0].attachmentSize, bytes.size());
+    EXPECT_EQ(entries[0].attachmentDigest,
+              QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex()));
+
+    const AuditTrail::Restoration restored = AuditTrail(database()).restore(entries[0].id);
+    ASSERT_EQ(restored.outcome, AuditTrail::Restoration::Outcome::Restored) << restored.text.toStdString();
+    EXPECT_EQ(numberOf(restored.record), toQString(kPadded));
+    StoredAttachment attachment;
+    EXPECT_EQ(AttachmentStore(database()).read(kTable, restored.record, attachment), QString());
+    EXPECT_EQ(attachment.type, "wps"_gbk);
+    EXPECT_EQ(attachment.bytes, bytes);
+    const AuditTrail::Restoration again = AuditTrail(database()).restore(entries[0].id);
+    EXPECT_EQ(again.outcome, AuditTrail::Restoration::Outcome::Refused);
+    EXPECT_EQ(trail().size(), 2u); // the restore, logged
+    EXPECT_EQ(trail().back().refersTo, entries[0].id);
+    EXPECT_FALSE(AuditTrail(database()).verify().firstBad);
+}
+
+TEST_P(TrailedRecords, F8DeleteKeepsTheAttachmentInTheBin)
+{
+    selectPadded();
+    m_db.prompter().willAnswer(Prompter::Answer::Yes);
+    m_controller.removeAttachments();
+    const std::vector<AuditTrail::Entry> entries = trail();
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(entries[0].action, QStringLiteral("删除附件"));
+    EXPECT_EQ(entries[0].number, toQString(kPadded));
+    EXPECT_EQ(count(QStringLiteral("回收站附件")), QStringLiteral("1"));
+}
+
+TEST_P(TrailedRecords, AFailedLogRowLeavesTheRecordAndTellsTheClerk)
+{
+    failOn(QStringLiteral("INSERT"), QStringLiteral("操作日志"));
+    selectPadded();
+    m_db.prompter().willAnswer(Prompter::Answer::Yes);
+    m_controller.deleteRecords();
+    EXPECT_EQ(numberOf(m_padded), toQString(kPadded));
+    ASSERT_EQ(m_db.prompter().texts().size(), 2);
+    EXPECT_TRUE(m_db.prompter().texts().back().contains(QStringLiteral("操作日志无法写入")));
+    EXPECT_EQ(m_view.listRows().rowCount(), 2);
+}
+
+TEST_P(TrailedRecords, AFailedChangeLeavesNoLogRow)
+{
+    failOn(QStringLiteral("DELETE"), QStringLiteral("发文登记表"));
+    selectPadded();
+    m_db.prompter().willAnswer(Prompter::Answer::Yes);
+    m_controller.deleteRecords();
+    EXPECT_EQ(numberOf(m_padded), toQString(kPadded));
+    EXPECT_EQ(count(QStringLiteral("操作日志")), QStringLiteral("0"));
+    EXPECT_EQ(count(QStringLiteral("回收站附件")), QStringLiteral("0"));
 }
 
 } // namespace

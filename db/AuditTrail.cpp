@@ -1,0 +1,729 @@
+#include "db/AuditTrail.h"
+
+#include "db/ServerAddress.h"
+
+#include <QDateTime>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QSqlDriver>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSysInfo>
+#include <memory>
+#include <openssl/evp.h>
+#include <pwd.h>
+#include <sqlite3.h>
+#include <unistd.h>
+
+namespace regdesk {
+namespace {
+
+// The chain's lock on the server: one desk extends it at a time, until its commit.
+constexpr int kChainLockKey = 0x41554454; // "AUDT"
+
+const QStringList& registerColumns()
+{
+    static const QStringList columns = {
+        QStringLiteral("发文号"),   QStringLiteral("标题"),     QStringLiteral("密级"),     QStringLiteral("文种"),
+        QStringLiteral("主送"),     QStringLiteral("发布层次"), QStringLiteral("发文单位"), QStringLiteral("紧急程度"),
+        QStringLiteral("成文日期"), QStringLiteral("制码号"),   QStringLiteral("制码单位"), QStringLiteral("制码时间"),
+        QStringLiteral("版本"),     QStringLiteral("备注"),     QStringLiteral("条码已打"), QStringLiteral("文件类型")};
+    return columns;
+}
+
+bool isRegister(const QString& table)
+{
+    return table == QStringLiteral("发文登记表") || table == QStringLiteral("收文登记表");
+}
+
+QString entryColumns()
+{
+    return QStringLiteral(
+        "编号, 时间, 本地时间, 用户, 主机, 进程, 操作, 表名, 发文号, 原记录, 附件大小, 附件摘要, 关联, 链值");
+}
+
+void netstring(QByteArray& out, const std::optional<QString>& field)
+{
+    if (!field) {
+        out += "N,";
+        return;
+    }
+    const QByteArray bytes = field->toUtf8();
+    out += QByteArray::number(bytes.size()) + ':' + bytes + ',';
+}
+
+std::optional<QString> numberText(const std::optional<qint64>& value)
+{
+    return value ? std::optional<QString>(QString::number(*value)) : std::nullopt;
+}
+
+std::optional<QString> textOrNull(const QVariant& value)
+{
+    return value.isNull() ? std::nullopt : std::optional<QString>(value.toString());
+}
+
+std::optional<qint64> integerOrNull(const QVariant& value)
+{
+    return value.isNull() ? std::nullopt : std::optional<qint64>(value.toLongLong());
+}
+
+QJsonValue jsonOf(const std::optional<QString>& text)
+{
+    return text ? QJsonValue(*text) : QJsonValue(QJsonValue::Null);
+}
+
+QString jsonText(const QJsonArray& pairs)
+{
+    return QString::fromUtf8(QJsonDocument(pairs).toJson(QJsonDocument::Compact));
+}
+
+QString userName()
+{
+    struct passwd entry
+    {
+    };
+    struct passwd* found = nullptr;
+    char buffer[4096];
+    if (::getpwuid_r(::geteuid(), &entry, buffer, sizeof buffer, &found) == 0 && found)
+        return QString::fromLocal8Bit(found->pw_name);
+    return QStringLiteral("uid %1").arg(::geteuid());
+}
+
+AuditTrail::Entry entryOf(const QSqlQuery& query)
+{
+    AuditTrail::Entry entry;
+    entry.id = query.value(0).toLongLong();
+    entry.utcTime = query.value(1).toString();
+    entry.localTime = query.value(2).toString();
+    entry.user = query.value(3).toString();
+    entry.host = query.value(4).toString();
+    entry.process = query.value(5).toLongLong();
+    entry.action = query.value(6).toString();
+    entry.table = query.value(7).toString();
+    entry.number = textOrNull(query.value(8));
+    entry.before = query.value(9).toString();
+    entry.attachmentSize = integerOrNull(query.value(10));
+    entry.attachmentDigest = textOrNull(query.value(11));
+    entry.refersTo = integerOrNull(query.value(12));
+    entry.chain = query.value(13).toString();
+    return entry;
+}
+
+// SHA-256 in lowercase hex, by OpenSSL (several times faster than Qt's own
+// on a million rows of --verify).
+QByteArray sha256Hex(const QByteArray& first, const QByteArray& second = {})
+{
+    unsigned char digest[EVP_MAX_MD_SIZE];
+    unsigned int length = 0;
+    const std::unique_ptr<EVP_MD_CTX, decltype(&EVP_MD_CTX_free)> context(EVP_MD_CTX_new(), &EVP_MD_CTX_free);
+    if (!context || EVP_DigestInit_ex(context.get(), EVP_sha256(), nullptr) != 1 ||
+        EVP_DigestUpdate(context.get(), first.constData(), static_cast<std::size_t>(first.size())) != 1 ||
+        EVP_DigestUpdate(context.get(), second.constData(), static_cast<std::size_t>(second.size())) != 1 ||
+        EVP_DigestFinal_ex(context.get(), digest, &length) != 1)
+        return {};
+    return QByteArray::fromRawData(reinterpret_cast<const char*>(digest), static_cast<qsizetype>(length)).toHex();
+}
+
+// A transaction of the trail's own. On data.db it takes the write lock at
+// once (BEGIN IMMEDIATE), waiting out another writer: a transaction that read
+// first could only fail when it came to write while another desk held the lock.
+class OwnTransaction
+{
+public:
+    OwnTransaction(QSqlDatabase database, bool server) : m_database(std::move(database)), m_server(server)
+    {
+        if (m_server) {
+            m_open = m_database.transaction();
+            m_failure = sqlErrorText(m_database.lastError());
+            return;
+        }
+        QSqlQuery begin(m_database);
+        m_open = begin.exec(QStringLiteral("BEGIN IMMEDIATE"));
+        m_failure = sqlErrorText(begin.lastError());
+    }
+    ~OwnTransaction()
+    {
+        if (!m_open)
+            return;
+        if (m_server)
+            m_database.rollback();
+        else
+            QSqlQuery(m_database).exec(QStringLiteral("ROLLBACK"));
+    }
+    OwnTransaction(const OwnTransaction&) = delete;
+    OwnTransaction& operator=(const OwnTransaction&) = delete;
+
+    bool isOpen() const { return m_open; }
+    // Why it did not begin.
+    const QString& failure() const { return m_failure; }
+    bool commit()
+    {
+        if (!m_open || !(m_server ? m_database.commit() : QSqlQuery(m_database).exec(QStringLiteral("COMMIT"))))
+            return false;
+        m_open = false;
+        return true;
+    }
+
+private:
+    QSqlDatabase m_database;
+    bool m_server;
+    bool m_open = false;
+    QString m_failure;
+};
+
+} // namespace
+
+QString AuditTrail::actionName(Action action)
+{
+    switch (action) {
+    case Action::DeleteRecord:
+        return QStringLiteral("删除记录");
+    case Action::ReplaceRegistration:
+        return QStringLiteral("覆盖登记");
+    case Action::DeleteAttachment:
+        return QStringLiteral("删除附件");
+    case Action::ImportPeople:
+        return QStringLiteral("导入人员");
+    case Action::Compact:
+        return QStringLiteral("压缩库");
+    case Action::Backup:
+        return QStringLiteral("备份库");
+    case Action::CopyRegister:
+        return QStringLiteral("复制登记库");
+    case Action::RestoreRecord:
+        return QStringLiteral("恢复记录");
+    }
+    return {};
+}
+
+QByteArray AuditTrail::canonicalContent(const Entry& entry)
+{
+    QByteArray out;
+    netstring(out, QString::number(entry.id));
+    netstring(out, entry.utcTime);
+    netstring(out, entry.localTime);
+    netstring(out, entry.user);
+    netstring(out, entry.host);
+    netstring(out, QString::number(entry.process));
+    netstring(out, entry.action);
+    netstring(out, entry.table);
+    netstring(out, entry.number);
+    netstring(out, entry.before);
+    netstring(out, numberText(entry.attachmentSize));
+    netstring(out, entry.attachmentDigest);
+    netstring(out, numberText(entry.refersTo));
+    return out;
+}
+
+QString AuditTrail::chainValue(const QString& previous, const Entry& entry)
+{
+    return QString::fromLatin1(sha256Hex(previous.toLatin1(), canonicalContent(entry)));
+}
+
+QStringList AuditTrail::schemaStatements(bool server)
+{
+    const QString integer = server ? QStringLiteral("bigint") : QStringLiteral("INTEGER");
+    const QString text = server ? QStringLiteral("text") : QStringLiteral("TEXT");
+    const QString blob = server ? QStringLiteral("bytea") : QStringLiteral("BLOB");
+    return {
+        QStringLiteral("CREATE TABLE IF NOT EXISTS 操作日志 (编号 %1 PRIMARY KEY, 时间 %2 NOT NULL, 本地时间 %2 NOT "
+                       "NULL, 用户 %2 NOT NULL, 主机 %2 NOT NULL, 进程 %1 NOT NULL, 操作 %2 NOT NULL, 表名 %2 NOT "
+                       "NULL, 发文号 %2, 原记录 %2 NOT NULL, 附件大小 %1, 附件摘要 %2, 关联 %1, 链值 %2 NOT NULL)")
+            .arg(integer, text),
+        QStringLiteral("CREATE TABLE IF NOT EXISTS 回收站附件 (日志编号 %1 PRIMARY KEY, 文件数据 %2 NOT NULL)")
+            .arg(integer, blob)};
+}
+
+AuditTrail::AuditTrail(QSqlDatabase database)
+    : m_database(std::move(database)), m_server(m_database.driverName() == QLatin1String("QPSQL"))
+{}
+
+QString AuditTrail::begin()
+{
+    if (m_begun)
+        return {};
+    QSqlQuery query(m_database);
+    // The chain is extended by one desk at a time: the server's lock lasts
+    // until the commit; on data.db the first write takes the file's write lock.
+    if (m_server && !query.exec(QStringLiteral("SELECT pg_advisory_xact_lock(%1, 0)").arg(kChainLockKey)))
+        return sqlErrorText(query.lastError());
+    const QString present = m_server
+                                ? QStringLiteral("SELECT count(*) FROM (VALUES (to_regclass('操作日志')), "
+                                                 "(to_regclass('回收站附件'))) AS t(c) WHERE c IS NOT NULL")
+                                : QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name IN "
+                                                 "('操作日志', '回收站附件')");
+    if (!query.exec(present) || !query.next())
+        return sqlErrorText(query.lastError());
+    if (query.value(0).toInt() != 2) {
+        // An older register gets the trail at its first change that needs it.
+        for (const QString& statement : schemaStatements(m_server)) {
+            if (!query.exec(statement))
+                return sqlErrorText(query.lastError());
+        }
+    }
+    if (!m_server && !query.exec(QStringLiteral("UPDATE 操作日志 SET 编号 = 编号 WHERE 0")))
+        return sqlErrorText(query.lastError());
+    if (!query.exec(QStringLiteral("SELECT 编号, 链值 FROM 操作日志 ORDER BY 编号 DESC LIMIT 1")))
+        return sqlErrorText(query.lastError());
+    if (query.next()) {
+        m_lastId = query.value(0).toLongLong();
+        m_lastChain = query.value(1).toString();
+    } else {
+        m_lastId = 0;
+        m_lastChain = chainStart();
+    }
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    m_stamp.utcTime = now.toString(Qt::ISODateWithMs);
+    m_stamp.localTime = now.toLocalTime().toString(Qt::ISODateWithMs);
+    m_stamp.user = userName();
+    m_stamp.host = QSysInfo::machineHostName();
+    m_stamp.process = ::getpid();
+    m_insert.reset();
+    m_keepBytes.reset();
+    m_begun = true;
+    return {};
+}
+
+void AuditTrail::stamp(Entry& entry) const
+{
+    entry.utcTime = m_stamp.utcTime;
+    entry.localTime = m_stamp.localTime;
+    entry.user = m_stamp.user;
+    entry.host = m_stamp.host;
+    entry.process = m_stamp.process;
+}
+
+QString AuditTrail::append(Entry& entry, const std::optional<qint64>& sourceRowForBytes, const QString& sourceTable)
+{
+    stamp(entry);
+    entry.id = m_lastId + 1;
+    entry.chain = chainValue(m_lastChain, entry);
+    if (!m_insert) {
+        m_insert.emplace(m_database);
+        if (!m_insert->prepare(
+                QStringLiteral("INSERT INTO 操作日志 (%1) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")
+                    .arg(entryColumns()))) {
+            const QString failure = sqlErrorText(m_insert->lastError());
+            m_insert.reset();
+            return failure;
+        }
+    }
+    QSqlQuery& query = *m_insert;
+    // A null QString binds as NULL: the columns that hold text always get text.
+    const auto text = [](const QString& value) { return QVariant(value.isNull() ? QString::fromLatin1("") : value); };
+    for (const QVariant& value :
+         {QVariant(entry.id), text(entry.utcTime), text(entry.localTime), text(entry.user), text(entry.host),
+          QVariant(entry.process), text(entry.action), text(entry.table),
+          entry.number ? QVariant(*entry.number) : QVariant(QMetaType::fromType<QString>()), text(entry.before),
+          entry.attachmentSize ? QVariant(*entry.attachmentSize) : QVariant(QMetaType::fromType<qint64>()),
+          entry.attachmentDigest ? QVariant(*entry.attachmentDigest) : QVariant(QMetaType::fromType<QString>()),
+          entry.refersTo ? QVariant(*entry.refersTo) : QVariant(QMetaType::fromType<qint64>()), QVariant(entry.chain)})
+        query.addBindValue(value);
+    if (!query.exec())
+        return sqlErrorText(query.lastError());
+    if (sourceRowForBytes && entry.attachmentSize) {
+        // Copied by the database itself: the bytes never pass through the desk.
+        if (!m_keepBytes || m_keepBytesTable != sourceTable) {
+            m_keepBytes.emplace(m_database);
+            m_keepBytesTable = sourceTable;
+            if (!m_keepBytes->prepare(QStringLiteral("INSERT INTO 回收站附件 (日志编号, 文件数据) SELECT ?, 文件数据 "
+                                                     "FROM %1 WHERE rowid = ? AND 文件数据 IS NOT NULL")
+                                          .arg(sourceTable))) {
+                const QString failure = sqlErrorText(m_keepBytes->lastError());
+                m_keepBytes.reset();
+                return failure;
+            }
+        }
+        QSqlQuery& keep = *m_keepBytes;
+        keep.addBindValue(entry.id);
+        keep.addBindValue(*sourceRowForBytes);
+        if (!keep.exec())
+            return sqlErrorText(keep.lastError());
+        if (keep.numRowsAffected() != 1)
+            return QStringLiteral("附件没有存入回收站");
+    }
+    m_lastId = entry.id;
+    m_lastChain = entry.chain;
+    return {};
+}
+
+QString AuditTrail::recordRows(Action action, const QString& table, const std::vector<qint64>& ids,
+                               bool onlyWithAttachment, std::optional<qint64> refersTo)
+{
+    if (ids.empty())
+        return {};
+    if (!isRegister(table))
+        return QStringLiteral("%1 不是登记表").arg(table);
+    if (QString failure = begin(); !failure.isEmpty())
+        return failure;
+    QJsonArray idArray;
+    for (const qint64 id : ids)
+        idArray.append(id);
+    const QString idList = QString::fromUtf8(QJsonDocument(idArray).toJson(QJsonDocument::Compact));
+    // Size and digest of the bytes: the server computes them; data.db hands
+    // the bytes over, one record at a time.
+    const QString attachment = m_server ? QStringLiteral("octet_length(文件数据), encode(sha256(文件数据), 'hex')")
+                                        : QStringLiteral("length(文件数据), 文件数据");
+    const QString idsCondition = m_server
+                                     ? QStringLiteral("rowid IN (SELECT json_array_elements_text(?::json)::bigint)")
+                                     : QStringLiteral("rowid IN (SELECT value FROM json_each(?))");
+    const QString only =
+        onlyWithAttachment ? QStringLiteral(" AND (文件数据 IS NOT NULL OR coalesce(文件类型, '') <> '')") : QString();
+    // The record as JSON, made by the database: [[column, text or null], ...]
+    // in the register's order (a value another program stored as a number
+    // or bytes, as its text).
+    QStringList pairs;
+    for (const QString& column : registerColumns())
+        pairs << (m_server ? QStringLiteral("json_build_array('%1', %1)").arg(column)
+                           : QStringLiteral("json_array('%1', CAST(%1 AS TEXT))").arg(column));
+    const QString before = m_server ? QStringLiteral("json_build_array(%1)::text").arg(pairs.join(QStringLiteral(", ")))
+                                    : QStringLiteral("json_array(%1)").arg(pairs.join(QStringLiteral(", ")));
+    QSqlQuery rows(m_database);
+    rows.setForwardOnly(true);
+    if (!rows.prepare(QStringLiteral("SELECT rowid, 发文号, %1, %2 FROM %3 WHERE %4%5 ORDER BY rowid")
+                          .arg(before, attachment, table, idsCondition, only)))
+        return sqlErrorText(rows.lastError());
+    rows.addBindValue(idList);
+    if (!rows.exec())
+        return sqlErrorText(rows.lastError());
+    // Read whole before the first row is written: the server's driver drops
+    // the rest of a result when another statement runs on its connection.
+    // The bytes themselves are hashed as they pass and never kept.
+    std::vector<std::pair<Entry, qint64>> entries;
+    while (rows.next()) {
+        Entry entry;
+        entry.action = actionName(action);
+        entry.table = table;
+        entry.refersTo = refersTo;
+        entry.number = textOrNull(rows.value(1));
+        entry.before = rows.value(2).toString();
+        if (!rows.value(3).isNull()) {
+            entry.attachmentSize = rows.value(3).toLongLong();
+            entry.attachmentDigest =
+                m_server ? rows.value(4).toString() : QString::fromLatin1(sha256Hex(rows.value(4).toByteArray()));
+        }
+        entries.emplace_back(std::move(entry), rows.value(0).toLongLong());
+    }
+    if (rows.lastError().isValid())
+        return sqlErrorText(rows.lastError());
+    rows.finish();
+    for (auto& [entry, rowid] : entries) {
+        if (QString failure = append(entry, rowid, table); !failure.isEmpty())
+            return failure;
+    }
+    return {};
+}
+
+QString AuditTrail::recordPeople()
+{
+    if (QString failure = begin(); !failure.isEmpty())
+        return failure;
+    QSqlQuery people(m_database);
+    people.setForwardOnly(true);
+    if (!people.exec(QStringLiteral("SELECT 姓名, 简称 FROM 人员信息表")))
+        return sqlErrorText(people.lastError());
+    std::vector<Entry> entries;
+    while (people.next()) {
+        Entry entry;
+        entry.action = actionName(Action::ImportPeople);
+        entry.table = QStringLiteral("人员信息表");
+        entry.before = jsonText({QJsonArray{QStringLiteral("姓名"), jsonOf(textOrNull(people.value(0)))},
+                                 QJsonArray{QStringLiteral("简称"), jsonOf(textOrNull(people.value(1)))}});
+        entries.push_back(std::move(entry));
+    }
+    if (people.lastError().isValid())
+        return sqlErrorText(people.lastError());
+    people.finish();
+    for (Entry& entry : entries) {
+        if (QString failure = append(entry, std::nullopt, {}); !failure.isEmpty())
+            return failure;
+    }
+    return {};
+}
+
+QString AuditTrail::recordEvent(Action action, const std::vector<std::pair<QString, QString>>& facts)
+{
+    if (QString failure = begin(); !failure.isEmpty())
+        return failure;
+    Entry entry;
+    entry.action = actionName(action);
+    QJsonArray pairs;
+    for (const auto& [name, value] : facts)
+        pairs.append(QJsonArray{name, value});
+    entry.before = jsonText(pairs);
+    return append(entry, std::nullopt, {});
+}
+
+QString AuditTrail::recordEventAlone(Action action, const std::vector<std::pair<QString, QString>>& facts)
+{
+    OwnTransaction transaction(m_database, m_server);
+    if (!transaction.isOpen())
+        return transaction.failure();
+    m_begun = false;
+    if (QString failure = recordEvent(action, facts); !failure.isEmpty()) {
+        m_begun = false;
+        return failure;
+    }
+    m_begun = false;
+    m_insert.reset();
+    m_keepBytes.reset();
+    return transaction.commit() ? QString() : sqlErrorText(m_database.lastError());
+}
+
+QString AuditTrail::forEach(const Filter& filter, const std::function<void(const Entry&)>& visit) const
+{
+    QSqlQuery query(m_database);
+    query.setForwardOnly(true);
+    const QString present = m_server ? QStringLiteral("SELECT to_regclass('操作日志') IS NOT NULL")
+                                     : QStringLiteral("SELECT count(*) FROM sqlite_master WHERE name = '操作日志'");
+    if (!query.exec(present) || !query.next())
+        return sqlErrorText(query.lastError());
+    if (!query.value(0).toBool())
+        return {};
+    QString sql = QStringLiteral("SELECT %1 FROM 操作日志 WHERE 1 = 1").arg(entryColumns());
+    QVariantList values;
+    if (!filter.since.isEmpty()) {
+        sql += QStringLiteral(" AND 本地时间 >= ?");
+        values << filter.since;
+    }
+    if (!filter.number.isEmpty()) {
+        sql += m_server ? QStringLiteral(" AND btrim(发文号, E' \\t') = ?")
+                        : QStringLiteral(" AND trim(发文号, ' ' || char(9)) = ?");
+        values << filter.number.trimmed();
+    }
+    if (!query.prepare(sql + QStringLiteral(" ORDER BY 编号")))
+        return sqlErrorText(query.lastError());
+    for (const QVariant& value : values)
+        query.addBindValue(value);
+    if (!query.exec())
+        return sqlErrorText(query.lastError());
+    while (query.next())
+        visit(entryOf(query));
+    return query.lastError().isValid() ? sqlErrorText(query.lastError()) : QString();
+}
+
+AuditTrail::Verification AuditTrail::verify() const
+{
+    if (!m_server)
+        return verifyFile();
+    Verification result;
+    QString previous = chainStart();
+    qint64 previousId = 0;
+    const QString failure = forEach({}, [&](const Entry& entry) {
+        if (result.firstBad)
+            return;
+        ++result.rows;
+        if (entry.id != previousId + 1) {
+            result.firstBad = entry.id;
+            result.reason = entry.id <= previousId
+                                ? QStringLiteral("编号 %1 不在 %2 之后").arg(entry.id).arg(previousId)
+                                : QStringLiteral("编号 %1 之前缺少第 %2 至 %3 行")
+                                      .arg(entry.id)
+                                      .arg(previousId + 1)
+                                      .arg(entry.id - 1);
+            return;
+        }
+        if (chainValue(previous, entry) != entry.chain) {
+            result.firstBad = entry.id;
+            result.reason =
+                QStringLiteral("编号 %1 的链值不符：该行已被改动，或它之前的行被删除、替换或调换").arg(entry.id);
+            return;
+        }
+        previous = entry.chain;
+        previousId = entry.id;
+    });
+    if (!failure.isEmpty())
+        result.reason = failure;
+    return result;
+}
+
+// data.db: read through the database engine's own interface on the desk's
+// connection (the driver's handle), so that a million rows are hashed
+// straight from the stored UTF-8 bytes, without a copy per field.
+AuditTrail::Verification AuditTrail::verifyFile() const
+{
+    Verification result;
+    const QVariant handle = m_database.driver() ? m_database.driver()->handle() : QVariant();
+    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0 ||
+        !*static_cast<sqlite3* const*>(handle.data())) {
+        result.reason = QStringLiteral("数据库没有打开");
+        return result;
+    }
+    sqlite3* const database = *static_cast<sqlite3* const*>(handle.data());
+    const auto prepare = [&](const QString& sql) {
+        sqlite3_stmt* statement = nullptr;
+        sqlite3_prepare_v2(database, sql.toUtf8().constData(), -1, &statement, nullptr);
+        return std::unique_ptr<sqlite3_stmt, decltype(&sqlite3_finalize)>(statement, &sqlite3_finalize);
+    };
+    const auto present = prepare(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE name = '操作日志'"));
+    if (!present || sqlite3_step(present.get()) != SQLITE_ROW) {
+        result.reason = QString::fromUtf8(sqlite3_errmsg(database));
+        return result;
+    }
+    if (sqlite3_column_int(present.get(), 0) == 0)
+        return result;
+    const auto rows = prepare(QStringLiteral("SELECT %1 FROM 操作日志 ORDER BY 编号").arg(entryColumns()));
+    if (!rows) {
+        result.reason = QString::fromUtf8(sqlite3_errmsg(database));
+        return result;
+    }
+    constexpr int kContentFields = 13; // 编号 ... 关联; 链值 last
+    QByteArray previous = chainStart().toLatin1();
+    qint64 previousId = 0;
+    QByteArray content;
+    int step = SQLITE_ROW;
+    while ((step = sqlite3_step(rows.get())) == SQLITE_ROW) {
+        ++result.rows;
+        const qint64 id = sqlite3_column_int64(rows.get(), 0);
+        if (id != previousId + 1) {
+            result.firstBad = id;
+            result.reason =
+                id <= previousId
+                    ? QStringLiteral("编号 %1 不在 %2 之后").arg(id).arg(previousId)
+                    : QStringLiteral("编号 %1 之前缺少第 %2 至 %3 行").arg(id).arg(previousId + 1).arg(id - 1);
+            return result;
+        }
+        content.clear();
+        for (int i = 0; i < kContentFields; ++i) {
+            if (sqlite3_column_type(rows.get(), i) == SQLITE_NULL) {
+                content.append("N,", 2);
+                continue;
+            }
+            const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(rows.get(), i));
+            const int size = sqlite3_column_bytes(rows.get(), i);
+            content.append(QByteArray::number(size)).append(':').append(text, size).append(',');
+        }
+        const QByteArray chain = sha256Hex(previous, content);
+        const auto* stored = reinterpret_cast<const char*>(sqlite3_column_text(rows.get(), kContentFields));
+        if (!stored || chain != QByteArray(stored, sqlite3_column_bytes(rows.get(), kContentFields))) {
+            result.firstBad = id;
+            result.reason = QStringLiteral("编号 %1 的链值不符：该行已被改动，或它之前的行被删除、替换或调换").arg(id);
+            return result;
+        }
+        previous = chain;
+        previousId = id;
+    }
+    if (step != SQLITE_DONE)
+        result.reason = QString::fromUtf8(sqlite3_errmsg(database));
+    return result;
+}
+
+AuditTrail::Restoration AuditTrail::restore(qint64 id)
+{
+    Restoration result;
+    const auto failed = [&](const QString& text) {
+        result.outcome = Restoration::Outcome::Failed;
+        result.text = text;
+        return result;
+    };
+    const auto refused = [&](const QString& text) {
+        result.outcome = Restoration::Outcome::Refused;
+        result.text = text;
+        return result;
+    };
+    OwnTransaction transaction(m_database, m_server);
+    if (!transaction.isOpen())
+        return failed(transaction.failure());
+    m_begun = false;
+    if (QString failure = begin(); !failure.isEmpty())
+        return failed(failure);
+    QSqlQuery query(m_database);
+    query.prepare(QStringLiteral("SELECT %1 FROM 操作日志 WHERE 编号 = ?").arg(entryColumns()));
+    query.addBindValue(id);
+    if (!query.exec())
+        return failed(sqlErrorText(query.lastError()));
+    if (!query.next())
+        return refused(QStringLiteral("操作日志中没有编号 %1").arg(id));
+    const Entry entry = entryOf(query);
+    query.finish();
+    if ((entry.action != actionName(Action::DeleteRecord) && entry.action != actionName(Action::ReplaceRegistration)) ||
+        !isRegister(entry.table))
+        return refused(QStringLiteral("编号 %1 是“%2”，不是删除或覆盖的登记记录").arg(id).arg(entry.action));
+    query.prepare(QStringLiteral("SELECT 编号 FROM 操作日志 WHERE 操作 = ? AND 关联 = ? ORDER BY 编号 LIMIT 1"));
+    query.addBindValue(actionName(Action::RestoreRecord));
+    query.addBindValue(id);
+    if (!query.exec())
+        return failed(sqlErrorText(query.lastError()));
+    if (query.next())
+        return refused(QStringLiteral("编号 %1 的记录已由编号 %2 恢复过").arg(id).arg(query.value(0).toLongLong()));
+
+    // The record as logged: every column, in the register's order.
+    const QJsonArray pairs = QJsonDocument::fromJson(entry.before.toUtf8()).array();
+    QStringList columns;
+    QVariantList values;
+    for (const QJsonValue& pair : pairs) {
+        const QString column = pair.toArray().at(0).toString();
+        if (!registerColumns().contains(column) || columns.contains(column))
+            return refused(QStringLiteral("编号 %1 的原记录无法读出").arg(id));
+        columns << column;
+        const QJsonValue value = pair.toArray().at(1);
+        values << (value.isNull() ? QVariant(QMetaType::fromType<QString>()) : QVariant(value.toString()));
+    }
+    if (columns.isEmpty())
+        return refused(QStringLiteral("编号 %1 的原记录无法读出").arg(id));
+    if (entry.number) {
+        // The register's own comparison, as a save asks whether a number is registered.
+        query.prepare(m_server
+                          ? QStringLiteral("SELECT 发文号 FROM %1 WHERE regdesk_fold(发文号) = regdesk_fold(?) LIMIT 1")
+                                .arg(entry.table)
+                          : QStringLiteral("SELECT 发文号 FROM %1 WHERE 发文号 = ? LIMIT 1").arg(entry.table));
+        query.addBindValue(*entry.number);
+        if (!query.exec())
+            return failed(sqlErrorText(query.lastError()));
+        if (query.next())
+            return refused(
+                QStringLiteral("%1 中现有发文号为“%2”的记录，未恢复").arg(entry.table, query.value(0).toString()));
+    }
+    QStringList holes;
+    for (qsizetype i = 0; i < columns.size(); ++i)
+        holes << QStringLiteral("?");
+    query.prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)%4")
+                      .arg(entry.table, columns.join(QStringLiteral(", ")), holes.join(QStringLiteral(", ")),
+                           m_server ? QStringLiteral(" RETURNING rowid") : QString()));
+    for (const QVariant& value : values)
+        query.addBindValue(value);
+    if (!query.exec())
+        return failed(sqlErrorText(query.lastError()));
+    if (m_server) {
+        if (!query.next())
+            return failed(sqlErrorText(query.lastError()));
+        result.record = query.value(0).toLongLong();
+    } else {
+        result.record = query.lastInsertId().toLongLong();
+    }
+    query.finish();
+    if (entry.attachmentSize) {
+        query.prepare(QStringLiteral("UPDATE %1 SET 文件数据 = (SELECT 文件数据 FROM 回收站附件 WHERE 日志编号 = ?) "
+                                     "WHERE rowid = ?")
+                          .arg(entry.table));
+        query.addBindValue(id);
+        query.addBindValue(result.record);
+        if (!query.exec())
+            return failed(sqlErrorText(query.lastError()));
+        query.prepare(
+            m_server ? QStringLiteral("SELECT octet_length(文件数据), encode(sha256(文件数据), 'hex') FROM %1 "
+                                      "WHERE rowid = ?")
+                           .arg(entry.table)
+                     : QStringLiteral("SELECT length(文件数据), 文件数据 FROM %1 WHERE rowid = ?").arg(entry.table));
+        query.addBindValue(result.record);
+        if (!query.exec() || !query.next())
+            return failed(sqlErrorText(query.lastError()));
+        const QString digest =
+            m_server ? query.value(1).toString() : QString::fromLatin1(sha256Hex(query.value(1).toByteArray()));
+        if (query.value(0).isNull() || query.value(0).toLongLong() != *entry.attachmentSize ||
+            digest != entry.attachmentDigest)
+            return refused(QStringLiteral("回收站中编号 %1 的附件已缺失或被改动，未恢复").arg(id));
+        query.finish();
+    }
+    if (QString failure = recordRows(Action::RestoreRecord, entry.table, {result.record}, false, id);
+        !failure.isEmpty())
+        return failed(failure);
+    if (!transaction.commit())
+        return failed(sqlErrorText(m_database.lastError()));
+    m_begun = false;
+    result.outcome = Restoration::Outcome::Restored;
+    result.text = QStringLiteral("编号 %1 的记录已恢复到 %2").arg(id).arg(entry.table);
+    return result;
+}
+
+} // namespace regdesk

@@ -1,0 +1,164 @@
+// The trail of deletions and replacements: the chain as an auditor
+// recomputes it, tampering found and named, the personnel import's rows, and
+// restore refusing to double a number; on data.db and PostgreSQL.
+#include "db/AuditTrail.h"
+
+#include "TestDatabase.h"
+#include "db/TransactionGuard.h"
+#include "platform/GbkQt.h"
+
+#include <QProcess>
+#include <QSqlDatabase>
+#include <gtest/gtest.h>
+
+namespace regdesk::test {
+namespace {
+
+// Computed apart from this code (Python's hashlib over the documented netstrings).
+TEST(AuditChain, MatchesTheDocumentedRecomputation)
+{
+    AuditTrail::Entry entry;
+    entry.id = 1;
+    entry.utcTime = QStringLiteral("2026-01-02T03:04:05.000Z");
+    entry.localTime = QStringLiteral("2026-01-02T11:04:05.000+08:00");
+    entry.user = QStringLiteral("张三");
+    entry.host = QStringLiteral("desk1");
+    entry.process = 42;
+    entry.action = QStringLiteral("删除记录");
+    entry.table = QStringLiteral("发文登记表");
+    entry.number = QStringLiteral("7号 ");
+    entry.before = QStringLiteral("[[\"发文号\",\"7号 \"]]");
+    entry.attachmentSize = 3;
+    entry.attachmentDigest = QStringLiteral("abc");
+    EXPECT_EQ(AuditTrail::chainValue(AuditTrail::chainStart(), entry),
+              QStringLiteral("61309ef11e1ae24aa2866db642c2ab5cfb0a23dd1f09abb21b9c7171d7fa8a16"));
+    entry.number = QStringLiteral("7号"); // a blank less is another row
+    EXPECT_NE(AuditTrail::chainValue(AuditTrail::chainStart(), entry),
+              QStringLiteral("61309ef11e1ae24aa2866db642c2ab5cfb0a23dd1f09abb21b9c7171d7fa8a16"));
+}
+
+class AuditTrailTest : public ::testing::TestWithParam<Backend>
+{
+protected:
+    void SetUp() override { ASSERT_TRUE(m_db.isOpen()); }
+    QSqlDatabase database() const { return QSqlDatabase::database(m_db.connection()->name(), false); }
+    std::vector<AuditTrail::Entry> entries() const
+    {
+        std::vector<AuditTrail::Entry> all;
+        EXPECT_EQ(AuditTrail(database()).forEach({}, [&](const AuditTrail::Entry& e) { all.push_back(e); }), QString());
+        return all;
+    }
+    void logEvents(int count)
+    {
+        for (int i = 1; i <= count; ++i)
+            ASSERT_EQ(AuditTrail(database())
+                          .recordEventAlone(AuditTrail::Action::Backup, {{QStringLiteral("备份"), QString::number(i)}}),
+                      QString());
+    }
+    std::optional<qint64> firstBad() const { return AuditTrail(database()).verify().firstBad; }
+
+    TestDatabase m_db{GetParam()};
+};
+
+INSTANTIATE_TEST_SUITE_P(Databases, AuditTrailTest, ::testing::Values(Backend::Sqlite, Backend::Postgres),
+                         BackendName());
+
+TEST_P(AuditTrailTest, TamperingIsFoundAtTheFirstRowThatNoLongerFits)
+{
+    const QString columns = QStringLiteral("时间, 本地时间, 用户, 主机, 进程, 操作, 表名, 发文号, 原记录, 附件大小, "
+                                           "附件摘要, 关联, 链值");
+    const struct
+    {
+        const char* name;
+        QString sql;
+        qint64 firstBad;
+    } cases[] = {
+        {"edited", QStringLiteral("UPDATE 操作日志 SET 原记录 = '[]' WHERE 编号 = 2"), 2},
+        {"deleted", QStringLiteral("DELETE FROM 操作日志 WHERE 编号 = 2"), 3},
+        {"swapped",
+         QStringLiteral("UPDATE 操作日志 SET (%1) = (SELECT %1 FROM 操作日志 AS o WHERE o.编号 = 5 - 操作日志.编号) "
+                        "WHERE 编号 IN (2, 3)")
+             .arg(columns),
+         2},
+        {"last row's chain", QStringLiteral("UPDATE 操作日志 SET 链值 = upper(链值) WHERE 编号 = 4"), 4},
+        {"renumbered", QStringLiteral("UPDATE 操作日志 SET 编号 = 编号 + 10 WHERE 编号 >= 3"), 13},
+    };
+    logEvents(4);
+    ASSERT_FALSE(firstBad());
+    EXPECT_EQ(AuditTrail(database()).verify().rows, 4);
+    for (const auto& tampering : cases) {
+        ASSERT_TRUE(m_db.execute(QStringLiteral("CREATE TABLE kept AS SELECT * FROM 操作日志")));
+        ASSERT_TRUE(m_db.execute(tampering.sql)) << tampering.name;
+        const AuditTrail::Verification verification = AuditTrail(database()).verify();
+        EXPECT_EQ(verification.firstBad, tampering.firstBad) << tampering.name;
+        EXPECT_TRUE(verification.reason.contains(QString::number(tampering.firstBad))) << tampering.name;
+        ASSERT_TRUE(m_db.execute(QStringLiteral("DELETE FROM 操作日志")));
+        ASSERT_TRUE(m_db.execute(QStringLiteral("INSERT INTO 操作日志 SELECT * FROM kept")));
+        ASSERT_TRUE(m_db.execute(QStringLiteral("DROP TABLE kept")));
+        ASSERT_FALSE(firstBad()) << tampering.name;
+    }
+}
+
+TEST_P(AuditTrailTest, AnOlderRegisterGetsTheTrailAtItsFirstChange)
+{
+    ASSERT_TRUE(m_db.execute(QStringLiteral("DROP TABLE 操作日志")));
+    ASSERT_TRUE(m_db.execute(QStringLiteral("DROP TABLE 回收站附件")));
+    EXPECT_TRUE(entries().empty()); // read as an empty trail
+    logEvents(2);
+    EXPECT_EQ(entries().size(), 2u);
+    EXPECT_FALSE(firstBad());
+}
+
+TEST_P(AuditTrailTest, RestoreRefusesANumberThatIsRegisteredAgainAndWhatIsNoRecord)
+{
+    const GbkString table = "发文登记表"_gbk;
+    const qint64 id = m_db.insert(table, {{"发文号", "A1"_gbk}, {"标题", "旧"_gbk}});
+    ASSERT_GE(id, 0);
+    {
+        TransactionGuard transaction(m_db.connection());
+        ASSERT_EQ(
+            AuditTrail(database()).recordRows(AuditTrail::Action::DeleteRecord, QStringLiteral("发文登记表"), {id}),
+            QString());
+        ASSERT_TRUE(m_db.execute(QStringLiteral("DELETE FROM 发文登记表")));
+        ASSERT_TRUE(transaction.commit());
+    }
+    ASSERT_GE(m_db.insert(table, {{"发文号", "a1"_gbk}, {"标题", "新"_gbk}}), 0); // the same number to the register
+    const AuditTrail::Restoration refused = AuditTrail(database()).restore(1);
+    EXPECT_EQ(refused.outcome, AuditTrail::Restoration::Outcome::Refused);
+    EXPECT_TRUE(refused.text.contains(QStringLiteral("a1"))) << refused.text.toStdString();
+    logEvents(1);
+    EXPECT_EQ(AuditTrail(database()).restore(2).outcome, AuditTrail::Restoration::Outcome::Refused);
+    EXPECT_EQ(AuditTrail(database()).restore(99).outcome, AuditTrail::Restoration::Outcome::Refused);
+    EXPECT_EQ(entries().size(), 2u); // refusals log nothing
+}
+
+// Two desk processes deleting at once on the server: one chain, no fork, no gap.
+TEST(AuditTrailDesks, TwoDesksDeletingAtOnceLeaveOneUnbrokenChain)
+{
+    constexpr int kEach = 60;
+    TestDatabase db(Backend::Postgres);
+    ASSERT_TRUE(db.isOpen());
+    for (int i = 0; i < 2 * kEach; ++i)
+        ASSERT_GE(db.insert("发文登记表"_gbk, {{"发文号", GbkString("N") + std::to_string(i)}}), 0);
+    const qint64 first = db.value(QStringLiteral("SELECT min(rowid) FROM 发文登记表")).toLongLong();
+    QProcess desks[2];
+    for (int d = 0; d < 2; ++d) {
+        desks[d].start(QStringLiteral(REGDESK_TRAIL_WORKER), {db.folder().path(), QString::number(first + d * kEach),
+                                                              QString::number(first + (d + 1) * kEach - 1)});
+        ASSERT_TRUE(desks[d].waitForStarted());
+    }
+    for (QProcess& desk : desks) {
+        ASSERT_TRUE(desk.waitForFinished(5 * 60 * 1000));
+        EXPECT_EQ(desk.exitCode(), 0) << desk.readAllStandardError().toStdString();
+    }
+    EXPECT_EQ(db.value(QStringLiteral("SELECT count(*) FROM 发文登记表")), QStringLiteral("0"));
+    const AuditTrail::Verification verification =
+        AuditTrail(QSqlDatabase::database(db.connection()->name(), false)).verify();
+    EXPECT_FALSE(verification.firstBad) << verification.reason.toStdString();
+    EXPECT_EQ(verification.rows, 2 * kEach);
+    // Both desks' rows are interleaved in the one chain.
+    EXPECT_EQ(db.value(QStringLiteral("SELECT count(DISTINCT 进程) FROM 操作日志")), QStringLiteral("2"));
+}
+
+} // namespace
+} // namespace regdesk::test
