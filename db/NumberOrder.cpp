@@ -28,11 +28,13 @@ QStringList statements()
             .arg(trimmed)
             .arg(kLongestHead);
     // Zeros in front are passed over and at most 18 digits read: a longer run
-    // is then still above any serial, and no text overflows the cast.
+    // is then still above any serial, and no text overflows the cast. Only
+    // built-in functions in the body: a restored dump makes the index with
+    // an empty search path.
     const QString bound =
         QStringLiteral("CREATE OR REPLACE FUNCTION regdesk_number_bound(text) RETURNS bigint LANGUAGE sql IMMUTABLE "
-                       "STRICT PARALLEL SAFE AS $$ SELECT coalesce(CAST(substring(substr(%1, "
-                       "length(regdesk_number_head($1)) + 1) FROM '^0*([0-9]{1,18})') AS bigint), 0) $$")
+                       "STRICT PARALLEL SAFE AS $$ SELECT coalesce(CAST(substring(substr(%1, strpos(%1, '〕') + 1) "
+                       "FROM '^0*([0-9]{1,18})') AS bigint), 0) $$")
             .arg(trimmed);
     return {head, bound,
             QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON 发文登记表 (regdesk_number_head(发文号), "

@@ -22,6 +22,7 @@
 #include "settings/UserGuide.h"
 
 #include <filesystem>
+#include <unordered_set>
 
 namespace regdesk {
 namespace {} // namespace
@@ -284,10 +285,19 @@ void QueryController::deleteRecords()
         report(QStringLiteral("记录没有删除：") + failure);
         return;
     }
+    // Runs of deleted rows leave the list together: thousands of rows go at once.
+    const std::unordered_set<qint64> gone(doomed.begin(), doomed.end());
     RegisterListModel& list = m_view.listRows();
-    for (int row = list.rowCount() - 1; row >= 0; --row) {
-        if (std::find(doomed.begin(), doomed.end(), list.recordId(row)) != doomed.end())
-            list.removeRows(row, 1);
+    for (int end = list.rowCount(); end > 0;) {
+        if (!gone.contains(list.recordId(end - 1))) {
+            --end;
+            continue;
+        }
+        int start = end - 1;
+        while (start > 0 && gone.contains(list.recordId(start - 1)))
+            --start;
+        list.removeRows(start, end - start);
+        end = start;
     }
 }
 
