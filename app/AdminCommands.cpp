@@ -1,6 +1,7 @@
 #include "app/AdminCommands.h"
 
 #include "RegdeskVersion.h"
+#include "app/IntakeCommand.h"
 #include "app/PictureVerify.h"
 #include "db/AdoDatabase.h"
 #include "db/DatabaseSettings.h"
@@ -36,7 +37,7 @@ constexpr const char* kUsage =
     "usage: regdesk-admin init DIR | regdesk-admin settings DIR | regdesk-admin initials TEXT "
     "| regdesk-admin import-people DIR FILE | regdesk-admin compact DIR "
     "| regdesk-admin backup DIR | regdesk-admin copy [--append] DIR | regdesk-admin index DIR\n"
-    "| regdesk-admin verify FILE... [--payload TEXTFILE]\n"
+    "| regdesk-admin verify FILE... [--payload TEXTFILE] | regdesk-admin intake DIR FILE...|FOLDER\n"
     "Try 'regdesk-admin --help' for more.\n";
 
 // One command of the help: the synopsis, then what it does (lines indented by the printer).
@@ -74,6 +75,11 @@ const std::vector<CommandHelp>& commandHelp()
          "Decode the PDF417 barcode of each picture (EMF, WMF, BMP, PNG, JPEG) and print its\n"
          "text (UTF-8) and its 13 fields; with --payload, compare each with the bytes of\n"
          "TEXTFILE. Exit status 0 when every picture decodes (and matches)."},
+        {"intake", "intake DIR FILE...|FOLDER",
+         "Register the barcode of each PDF or picture file (PNG, JPEG, TIFF, BMP; a FOLDER\n"
+         "stands for its files) into DIR's 收文登记表, as a scan and 保存 of the form would.\n"
+         "A number registered already is skipped and listed, never replaced; so is a file\n"
+         "without a barcode. Prints a summary; exit status 1 when a file could not be read."},
         {"help", "help [COMMAND]", "Show this help, or the help of one command."},
     };
     return commands;
@@ -626,6 +632,8 @@ AdminResult runAdminCommand(const std::vector<std::string>& arguments)
         return indexCommand(arguments[1]);
     if (!arguments.empty() && arguments[0] == "verify")
         return verifyCommand({arguments.begin() + 1, arguments.end()});
+    if (!arguments.empty() && arguments[0] == "intake")
+        return intakeCommand({arguments.begin() + 1, arguments.end()});
     if (arguments.size() == 2 && arguments[0] == "copy")
         return copyCommand(arguments[1], false);
     if (arguments.size() == 3 && arguments[0] == "copy" && arguments[1] == "--append")
@@ -640,7 +648,7 @@ bool logAdminFailure(const std::vector<std::string>& arguments, const AdminResul
 {
     // Usage errors are the caller's to read, and only commands on a desk folder have a log.
     static const std::set<std::string> onFolder = {"init",   "settings", "import-people", "compact",
-                                                   "backup", "index",    "copy"};
+                                                   "backup", "index",    "copy",          "intake"};
     if (result.exitCode == 0 || result.exitCode == 64 || arguments.size() < 2 || !onFolder.contains(arguments[0]))
         return false;
     const std::string& folder = arguments[0] == "copy" ? arguments.back() : arguments[1];

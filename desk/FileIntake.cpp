@@ -6,8 +6,8 @@
 #include "platform/Prompter.h"
 #include "scanner/ScanIntake.h"
 
-#include <QApplication>
 #include <QCursor>
+#include <QGuiApplication>
 
 namespace regdesk {
 
@@ -41,12 +41,16 @@ void FileIntake::readWaitingFiles()
         FileReading reading;
         {
             // Rendering a page takes a moment: the form keeps painting and shows it is busy.
-            QApplication::setOverrideCursor(Qt::BusyCursor);
+            // (No cursor to change where there is no screen.)
+            const bool busyCursor = qGuiApp != nullptr;
+            if (busyCursor)
+                QGuiApplication::setOverrideCursor(QCursor(Qt::BusyCursor));
             const QString failure = runInBackground([this, &path, &reading] {
                 reading = m_reader(path);
                 return QString();
             });
-            QApplication::restoreOverrideCursor();
+            if (busyCursor)
+                QGuiApplication::restoreOverrideCursor();
             if (!failure.isEmpty()) {
                 reading.status = FileReading::Status::Unreadable;
                 reading.reason = failure;

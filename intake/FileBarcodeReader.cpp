@@ -84,7 +84,7 @@ bool pastDeadline(const QVariant& deadline)
 FileReading readPdf(const QByteArray& bytes, const FileReaderLimits& limits, const QDeadlineTimer& deadline)
 {
     const std::unique_ptr<Poppler::Document> document = Poppler::Document::loadFromData(bytes);
-    if (!document)
+    if (!document || (!document->isLocked() && document->numPages() <= 0))
         return unreadable(QStringLiteral("PDF 文件已损坏，无法打开"));
     if (document->isLocked())
         return unreadable(QStringLiteral("PDF 文件已加密，无法读取"));
@@ -115,8 +115,12 @@ FileReading readPdf(const QByteArray& bytes, const FileReaderLimits& limits, con
                 [](const QVariant& closure) { return pastDeadline(closure); }, deadlineNs);
             if (deadline.hasExpired())
                 return timedOut();
+            const int before = reading.symbolsFound;
             if (!image.isNull() && takeSymbols(image, reading))
                 return reading;
+            // Symbols that were read but hold no payload are not read better finer.
+            if (reading.symbolsFound > before)
+                break;
         }
     }
     explainNoPayload(reading);
