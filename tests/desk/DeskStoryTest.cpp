@@ -5,6 +5,7 @@
 // window with its Excel list, and files attached to list rows.
 #include "FakeDesktopOpener.h"
 #include "FlatOdsReader.h"
+#include "IntakeFixtures.h"
 #include "PictureDecoder.h"
 #include "SerialPortFixture.h"
 #include "TestDatabase.h"
@@ -36,6 +37,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
@@ -85,6 +87,7 @@ private slots:
     void importedPeopleAreOfferedAtOnce();
     void doubleClickedRowSavesItsFile();
     void queryWindowFindsAndPrintsTheList();
+    void droppedPdfBecomesASavedIncomingRow();
 
 private:
     template <typename T = QWidget> T* byId(int id) const { return findControl<T>(m_form.get(), id); }
@@ -475,6 +478,45 @@ void DeskStoryTest::queryWindowFindsAndPrintsTheList()
     QCOMPARE(m_opener.openedFiles().size(), 2u);
     QCOMPARE(m_excel.templateConversions(), 1);
     QCOMPARE(db.prompter().texts(), QStringList{});
+}
+
+void DeskStoryTest::droppedPdfBecomesASavedIncomingRow()
+{
+    test::TestDatabase db;
+    QVERIFY(db.isOpen());
+    const GbkString payload = test::trickyPayload("京收〔2026〕9号"_gbk);
+    const QString pdf = db.folder().filePath(QStringLiteral("来文.pdf"));
+    QVERIFY(test::writeBytes(pdf, test::pdfOfPages({{test::symbolImage(payload)}})));
+    openDesk(db);
+    if (QTest::currentTestFailed())
+        return;
+    QCOMPARE(m_form->windowTitle(), QStringLiteral("收文登记"));
+    // Dropped from the file manager over a field, which takes no files itself.
+    const auto drop = [this, &pdf] {
+        QMimeData files;
+        files.setUrls({QUrl::fromLocalFile(pdf)});
+        QWidget* field = byId(Dialog::TitleEdit);
+        QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &files, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(field, &enter);
+        QVERIFY(enter.isAccepted());
+        QDropEvent dropped(QPointF(5, 5), Qt::CopyAction, &files, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(field, &dropped);
+        QVERIFY(dropped.isAccepted());
+    };
+    drop();
+    QTRY_COMPARE(m_form->registerList().rowCount(), 1);
+    QCOMPARE(byId<QLineEdit>(Dialog::TitleEdit)->text(), QString()); // the fields stay as they are
+    m_form->registerList().selectRow(0);
+    click(Dialog::SaveButton);
+    QCOMPARE(db.prompter().texts(), QStringList{});
+    const QStringList saved = registeredRow(RegisterStatements::incomingTable(), "京收〔2026〕9号"_gbk);
+    QCOMPARE(saved.value(DocumentRecord::Title), toQString("關於"_gbk + "\x85\x5E\x81\x7C" + "的通知"_gbk));
+
+    // In 发文登记 a drop is refused with a word.
+    click(Dialog::ModeButton);
+    drop();
+    QTRY_COMPARE(db.prompter().texts(), QStringList{QStringLiteral("发文登记时不能收文，请先切换到收文登记。")});
+    QCOMPARE(m_form->registerList().rowCount(), 0);
 }
 
 QTEST_MAIN(DeskStoryTest)
