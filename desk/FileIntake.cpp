@@ -42,7 +42,7 @@ void FileIntake::readWaitingFiles()
         {
             // Rendering a page takes a moment: the form keeps painting and shows it is busy.
             // (No cursor to change where there is no screen.)
-            const bool busyCursor = qGuiApp != nullptr;
+            const bool busyCursor = qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr;
             if (busyCursor)
                 QGuiApplication::setOverrideCursor(QCursor(Qt::BusyCursor));
             const QString failure = runInBackground([this, &path, &reading] {
