@@ -14,6 +14,8 @@
 #   regdesk_shared_register_bench  several desks' register on PostgreSQL beside data.db with 1,000,000
 #                           registrations (numbering, searches, a save) and regdesk-admin copy of
 #                           100,000 with attachments, on a throwaway cluster (about three minutes)
+#   regdesk_intake_bench    a one-page PDF from the drop to its list row (goal under 300 ms) and
+#                           regdesk-admin intake of a folder of 50 mixed files (goal under 15 s)
 #   regdesk_search_index_bench  building the search index of an older data.db of 600,000 records, in one
 #                           transaction and in slices, while another desk saves (about one minute)
 set -euo pipefail
@@ -21,7 +23,8 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build="$root/build/bench"
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DREGDESK_TESTS=OFF -DREGDESK_BENCHMARKS=ON >/dev/null
 cmake --build "$build" -j "$(nproc)" --target lattix_bench regdesk_list_bench regdesk_outgoing_bench regdesk_people_bench \
-    regdesk_excel_list_bench regdesk_query_bench regdesk_settings_bench regdesk_shared_register_bench regdesk_search_index_bench pdf417
+    regdesk_excel_list_bench regdesk_query_bench regdesk_settings_bench regdesk_shared_register_bench regdesk_search_index_bench \
+    regdesk_intake_bench pdf417
 export QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen}
 echo "== Lattix encoding against libzint"
 "$build/lattix/bench/lattix_bench"
@@ -41,3 +44,5 @@ echo "== Several desks' register: PostgreSQL beside data.db, 1,000,000 registrat
 "$build/app/bench/regdesk_shared_register_bench"
 echo "== Search index of an older data.db, 600,000 records, while another desk saves"
 "$build/db/regdesk_search_index_bench"
+echo "== Incoming documents from files: drop to row, regdesk-admin intake of 50 files"
+"$build/app/bench/regdesk_intake_bench"
