@@ -127,9 +127,10 @@ FileReading readPdf(const QByteArray& bytes, const FileReaderLimits& limits, con
     return reading;
 }
 
-FileReading readPicture(QByteArray bytes, const FileReaderLimits& limits, const QDeadlineTimer& deadline)
+FileReading readPicture(const QByteArray& bytes, const FileReaderLimits& limits, const QDeadlineTimer& deadline)
 {
-    QBuffer buffer(&bytes);
+    QBuffer buffer;
+    buffer.setData(bytes);
     buffer.open(QIODevice::ReadOnly);
     const QByteArray format = QImageReader::imageFormat(&buffer);
     static const QList<QByteArray> kFormats = {"png", "jpeg", "tiff", "bmp"};
@@ -177,7 +178,8 @@ FileReading readBarcodeFile(const QString& path, const FileReaderLimits& limits)
     const std::optional<std::string> bytes = readRegularNativeFile(native, limits.maxFileBytes, FileLinks::Refuse);
     if (!bytes)
         return unreadable(QStringLiteral("无法读取文件"));
-    const QByteArray data = QByteArray::fromStdString(*bytes);
+    // Not copied: the reading ends before `bytes` goes.
+    const QByteArray data = QByteArray::fromRawData(bytes->data(), static_cast<qsizetype>(bytes->size()));
     FileReading reading = data.left(kPdfMarkWindow).contains("%PDF-") ? readPdf(data, limits, deadline)
                                                                       : readPicture(data, limits, deadline);
     return reading;

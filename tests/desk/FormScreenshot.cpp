@@ -112,11 +112,16 @@ int main(int argc, char* argv[])
         test::writeBytes(pdf, test::pdfOfPages({{test::symbolImage(BarcodePayload::buildPayload(sent))}}));
         QMimeData dragged;
         dragged.setUrls({QUrl::fromLocalFile(pdf)});
+        QDragEnterEvent enter(QPoint(20, 20), Qt::CopyAction, &dragged, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&form.registerList(), &enter);
         QDropEvent drop(QPointF(20, 20), Qt::CopyAction, &dragged, Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(&form.registerList(), &drop);
         if (QTest::qWaitFor([&form] { return form.registerList().rowCount() == 4; }, 20000)) {
             form.registerList().selectRow(3);
             droppedSaved = save(form, QDir(output).filePath(QStringLiteral("registration-dropped-file.png")));
+        } else {
+            std::fprintf(stderr, "the dropped file gave no row: %s\n",
+                         qPrintable(db.prompter().texts().join(QLatin1Char('\n'))));
         }
     }
 
