@@ -1,6 +1,7 @@
 #include "app/AdminCommands.h"
 
 #include "RegdeskVersion.h"
+#include "app/IntakeCommand.h"
 #include "app/PictureVerify.h"
 #include "db/AdoDatabase.h"
 #include "db/AuditTrail.h"
@@ -48,7 +49,7 @@ constexpr const char* kUsage =
     "| regdesk-admin initials TEXT "
     "| regdesk-admin import-people DIR FILE | regdesk-admin compact DIR "
     "| regdesk-admin backup DIR | regdesk-admin copy [--append] DIR | regdesk-admin index DIR\n"
-    "| regdesk-admin verify FILE... [--payload TEXTFILE]\n"
+    "| regdesk-admin verify FILE... [--payload TEXTFILE] | regdesk-admin intake DIR FILE...|FOLDER\n"
     "| regdesk-admin log DIR [--since DATE] [--number 发文号] [--verify] [--export FILE] | regdesk-admin restore DIR "
     "ID\n"
     "Try 'regdesk-admin --help' for more.\n";
@@ -104,6 +105,11 @@ const std::vector<CommandHelp>& commandHelp()
          "Put the record that row ID of 操作日志 deleted or replaced back into its register,\n"
          "with its attachment, and log the restore. Refused (exit status 3) when a record\n"
          "of that 发文号 exists now or the row was restored before."},
+        {"intake", "intake DIR FILE...|FOLDER",
+         "Register the barcode of each PDF or picture file (PNG, JPEG, TIFF, BMP; a FOLDER\n"
+         "stands for its files) into DIR's 收文登记表, as a scan and 保存 of the form would.\n"
+         "A number registered already is skipped and listed, never replaced; so is a file\n"
+         "without a barcode. Prints a summary; exit status 1 when a file could not be read."},
         {"help", "help [COMMAND]", "Show this help, or the help of one command."},
     };
     return commands;
@@ -808,6 +814,8 @@ AdminResult runAdminCommand(const std::vector<std::string>& arguments)
         return indexCommand(arguments[1]);
     if (!arguments.empty() && arguments[0] == "verify")
         return verifyCommand({arguments.begin() + 1, arguments.end()});
+    if (!arguments.empty() && arguments[0] == "intake")
+        return intakeCommand({arguments.begin() + 1, arguments.end()});
     if (arguments.size() == 2 && arguments[0] == "copy")
         return copyCommand(arguments[1], false);
     if (arguments.size() == 3 && arguments[0] == "copy" && arguments[1] == "--append")
@@ -826,7 +834,7 @@ bool logAdminFailure(const std::vector<std::string>& arguments, const AdminResul
 {
     // Usage errors are the caller's to read, and only commands on a desk folder have a log.
     static const std::set<std::string> onFolder = {"init",  "settings", "import-people", "compact", "backup",
-                                                   "index", "copy",     "log",           "restore"};
+                                                   "index", "copy",     "log",           "restore", "intake"};
     if (result.exitCode == 0 || result.exitCode == 64 || arguments.size() < 2 || !onFolder.contains(arguments[0]))
         return false;
     const std::string& folder = arguments[0] == "copy" ? arguments.back() : arguments[1];

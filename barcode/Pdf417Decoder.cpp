@@ -57,6 +57,27 @@ bool fitsScaled(const GreyImage& image)
 
 } // namespace
 
+std::vector<std::string> decodeAll(const GreyImage& image)
+{
+    std::vector<std::string> found;
+    if (image.width <= 0 || image.height <= 0 ||
+        image.pixels.size() < static_cast<std::size_t>(image.width) * static_cast<std::size_t>(image.height))
+        return found;
+    ZXing::DecodeHints hints;
+    hints.setFormats(ZXing::BarcodeFormat::PDF417);
+    hints.setTryRotate(true);
+    hints.setTryDownscale(true);
+    hints.setBinarizer(ZXing::Binarizer::LocalAverage);
+    const ZXing::ImageView view(image.pixels.data(), image.width, image.height, ZXing::ImageFormat::Lum);
+    for (const ZXing::Result& result : ZXing::ReadBarcodes(view, hints)) {
+        if (!result.isValid() || result.format() != ZXing::BarcodeFormat::PDF417)
+            continue;
+        const ZXing::ByteArray& bytes = result.bytes();
+        found.emplace_back(bytes.begin(), bytes.end());
+    }
+    return found;
+}
+
 std::optional<std::string> decode(const GreyImage& image, Modules modules)
 {
     if (image.width <= 0 || image.height <= 0)

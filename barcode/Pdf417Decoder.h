@@ -4,6 +4,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace regdesk::Pdf417Decoder {
 
@@ -21,5 +22,10 @@ enum class Modules
 // module are too small for the reader, so the picture is put on a white
 // margin, and a one-pixel symbol is first scaled to 2 x 4 pixels a module.
 std::optional<std::string> decode(const MetafileReader::GreyImage& image, Modules modules);
+
+// The bytes of every PDF417 symbol found in a picture of any size (a rendered
+// page, a scan, a photo; turned by a right angle or slightly skewed), in the
+// order the reader finds them; empty when there is none.
+std::vector<std::string> decodeAll(const MetafileReader::GreyImage& image);
 
 } // namespace regdesk::Pdf417Decoder

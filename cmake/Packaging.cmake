@@ -88,7 +88,7 @@ install(EXPORT LattixTargets NAMESPACE Lattix:: DESTINATION ${REGDESK_PACKAGE_LI
 
 # --- regdesk ---
 if(TARGET regdesk)
-    install(TARGETS regdesk regdesk-admin regdesk-open pdf417 RUNTIME DESTINATION ${REGDESK_PACKAGE_PROGRAMS}
+    install(TARGETS regdesk regdesk-admin regdesk-open regdesk-intake pdf417 RUNTIME DESTINATION ${REGDESK_PACKAGE_PROGRAMS}
         COMPONENT regdesk)
     install(TARGETS lattix LIBRARY DESTINATION ${REGDESK_PACKAGE_PROGRAMS} NAMELINK_SKIP COMPONENT regdesk)
 
@@ -181,8 +181,9 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 
 set(CPACK_DEBIAN_REGDESK_PACKAGE_NAME regdesk)
 set(CPACK_DEBIAN_REGDESK_PACKAGE_SECTION misc)
-# Qt's SQLite driver and window-system plugins are loaded at run time, which shlibdeps cannot see.
-set(CPACK_DEBIAN_REGDESK_PACKAGE_DEPENDS "libqt6sql6-sqlite, qt6-qpa-plugins")
+# Qt's SQLite driver, window-system plugins and TIFF reader (files of incoming documents)
+# are loaded at run time, which shlibdeps cannot see; Poppler it finds.
+set(CPACK_DEBIAN_REGDESK_PACKAGE_DEPENDS "libqt6sql6-sqlite, qt6-qpa-plugins, qt6-image-formats-plugins")
 set(CPACK_DEBIAN_REGDESK_PACKAGE_RECOMMENDS
     "libreoffice-calc | libreoffice-calc-nogui, libreoffice-writer | libreoffice-writer-nogui, fonts-noto-cjk, qt6-translations-l10n")
 set(CPACK_DEBIAN_REGDESK_PACKAGE_SUGGESTS "libqt6sql6-psql")

@@ -4,10 +4,15 @@
 #include "desk/AddinDesk.h"
 #include "desk/AddinRegistrationDialog.h"
 #include "desk/DeskStartup.h"
+#include "desk/IntakeServer.h"
 #include "desk/RegistrationDesk.h"
 #include "desk/RegistrationDialog.h"
+#include "platform/DiagnosticsLog.h"
+#include "platform/FileSystem.h"
 #include "platform/ScreenFit.h"
 #include "settings/AppPaths.h"
+
+#include <QFile>
 
 namespace regdesk {
 
@@ -31,6 +36,16 @@ int runDesk(Prompter& prompter, const DeskSeams& seams)
         if (!startup.connect(&form))
             return 0;
         RegistrationDesk desk(form, database, prompter, seams);
+        // Files handed over by regdesk-intake arrive as if dropped onto the form.
+        IntakeServer intake([&form, &desk](const QStringList& paths) {
+            form.raise();
+            form.activateWindow();
+            desk.files().takeFiles(paths);
+        });
+        if (!intake.listen(QFile::decodeName(toNativePath(AppPaths::programDirectory()).c_str())))
+            DiagnosticsLog::forDesk(AppPaths::programDirectory(), "regdesk")
+                .write(LogPriority::Warning,
+                       "regdesk-intake cannot hand files to this desk: " + intake.errorString().toStdString());
         desk.incoming().start();
         FormStart start = startup.formStart(form.documentDate().year());
         form.initialise(start);

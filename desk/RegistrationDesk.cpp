@@ -39,6 +39,7 @@ RegistrationDesk::RegistrationDesk(RegistrationView& form, AdoDatabase& database
                                    const DeskSeams& seams)
     : DeskControllers(form, prompter, seams), m_form(form), m_prompter(prompter), m_opener(seams.opener),
       m_excel(seams.excel), m_incoming(form, prompter, m_incomingRegister),
+      m_files(form, prompter, m_incoming.intake()),
       m_maintenance(
           database, AppPaths::programDirectory(), prompter, form.boxOwner(),
           [&form] { return form.documentDateTime(); }, [&form] { form.closeForm(); })

@@ -2,6 +2,7 @@
 
 #include "db/MaintenanceController.h"
 #include "desk/DeskControllers.h"
+#include "desk/FileIntake.h"
 #include "desk/IncomingRegistration.h"
 #include "people/PeopleTable.h"
 #include "platform/OfficeConverter.h"
@@ -26,6 +27,7 @@ public:
     RegistrationDesk(RegistrationView& form, AdoDatabase& database, Prompter& prompter, const DeskSeams& seams);
 
     IncomingRegistration& incoming() { return m_incoming; }
+    FileIntake& files() { return m_files; }
     MaintenanceController& maintenance() { return m_maintenance; }
 
     void printTitles();     // 1014
@@ -41,6 +43,7 @@ private:
     ExcelService& m_excel;
     SqlIncomingRegister m_incomingRegister;
     IncomingRegistration m_incoming;
+    FileIntake m_files;
     MaintenanceController m_maintenance;
     SqlPeopleTable m_people;
     OfficeConverter m_converter;

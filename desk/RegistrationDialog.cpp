@@ -23,6 +23,8 @@ RegistrationDialog::RegistrationDialog(QWidget* parent)
         {"条码编号：", CodeNumberEdit, 3, 0, 1},  {"成文时期：", DocumentDatePicker, 3, 2, 1},
         {"制码日期：", CodeDatePicker, 3, 4, 1},  {"备注：拟稿人", DrafterEdit, 3, 6, 1},
     };
+    // Incoming documents that arrive as files are dropped onto the form.
+    setAcceptDrops(true);
     QGridLayout* grid = fieldsGrid(fields);
     grid->addWidget(control(LastNumberLabel), 4, 1, 1, 3);
     grid->addWidget(control(LastTitleLabel), 4, 5, 1, 3);

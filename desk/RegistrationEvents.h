@@ -3,6 +3,7 @@
 #include "desk/FormRecord.h"
 
 #include <QObject>
+#include <QStringList>
 
 namespace regdesk {
 
@@ -39,6 +40,10 @@ signals:
     // A double click on a row of the list while cell editing is off
     // (attaching a file to it).
     void rowDoubleClicked(int row);
+
+    // Files dropped onto the form from the file manager (local paths), on
+    // a form that takes them.
+    void filesDropped(const QStringList& paths);
 
     // The form now shows `mode` (after a switch).
     void modeChanged(regdesk::RegistrationMode mode);

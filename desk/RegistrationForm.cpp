@@ -13,10 +13,13 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDateEdit>
+#include <QDropEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMetaObject>
+#include <QMimeData>
 #include <QPushButton>
+#include <QUrl>
 
 // Resources of a static library are registered by hand, at global scope.
 static void registerDeskResources()
@@ -476,9 +479,51 @@ bool RegistrationForm::filterFormKey(QKeyEvent* event)
     return false;
 }
 
+namespace {
+
+// The local files of a drag from the file manager; empty for anything else
+// (dragged text stays the fields' own business).
+QStringList droppedFiles(const QMimeData* data)
+{
+    QStringList paths;
+    if (!data || !data->hasUrls())
+        return paths;
+    for (const QUrl& url : data->urls()) {
+        if (url.isLocalFile())
+            paths.append(url.toLocalFile());
+    }
+    return paths;
+}
+
+} // namespace
+
 bool RegistrationForm::eventFilter(QObject* watched, QEvent* event)
 {
     switch (event->type()) {
+    case QEvent::DragEnter:
+    case QEvent::DragMove: {
+        // Files are taken anywhere on a form that accepts drops, over its fields too.
+        auto* drag = static_cast<QDragMoveEvent*>(event);
+        if (acceptDrops() && belongsToForm(watched) && !droppedFiles(drag->mimeData()).isEmpty()) {
+            drag->setDropAction(Qt::CopyAction);
+            drag->accept();
+            return true;
+        }
+        break;
+    }
+    case QEvent::Drop: {
+        auto* drop = static_cast<QDropEvent*>(event);
+        const QStringList paths = droppedFiles(drop->mimeData());
+        if (acceptDrops() && belongsToForm(watched) && !paths.isEmpty()) {
+            drop->setDropAction(Qt::CopyAction);
+            drop->accept();
+            // After the drop has ended: the file manager is not kept waiting on the reading.
+            QMetaObject::invokeMethod(
+                &m_events, [this, paths] { emit m_events.filesDropped(paths); }, Qt::QueuedConnection);
+            return true;
+        }
+        break;
+    }
     case QEvent::KeyPress: {
         // Keys are looked at once, where they first arrive: at the focus widget of this form.
         QWidget* focus = QApplication::focusWidget();

@@ -40,6 +40,23 @@ ScanFields splitScan(std::string_view text)
     return fields;
 }
 
+bool isWholePayload(std::string_view text)
+{
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
+        text.remove_suffix(1);
+    // The values' separators, then the "^" of the empty value and the one of the mark.
+    std::size_t separators = 0;
+    std::size_t last = std::string_view::npos;
+    std::size_t before = std::string_view::npos;
+    for (std::size_t at = findGbk(text, "^"); at != std::string_view::npos; at = findGbk(text, "^", at + 1)) {
+        if (++separators > kPayloadFields + 1)
+            return false;
+        before = last;
+        last = at;
+    }
+    return separators == kPayloadFields + 1 && last + 2 == text.size() && text[last + 1] == '|' && before + 1 == last;
+}
+
 DocumentRecord recordFromScan(const ScanFields& fields, const GbkString& dateText)
 {
     DocumentRecord record;

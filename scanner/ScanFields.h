@@ -20,6 +20,16 @@ inline constexpr std::size_t kScanNumberPosition = 4;
 // the end mark, stray bytes) is discarded.
 ScanFields splitScan(std::string_view text);
 
+// The number of values in the desk's own payload: thirteen, then the empty
+// value before the end mark.
+inline constexpr std::size_t kPayloadFields = 13;
+
+// True when `text` read whole from a barcode (not gathered from the port) is
+// one payload of the desk: exactly thirteen values, each closed by "^", then
+// the end mark "^|" and at most a line end. A text without the end mark, with
+// fewer or more values, or with bytes behind the mark is some other barcode's.
+bool isWholePayload(std::string_view text);
+
 // The register row of a scanned document: the values go back to their list
 // columns, and the remarks take value 13 followed by `dateText`.
 DocumentRecord recordFromScan(const ScanFields& fields, const GbkString& dateText);

@@ -26,7 +26,16 @@ ScanIntake::ScanIntake(ReceiveText& receiveText, CMSComm& port, Prompter& prompt
 
 bool ScanIntake::takeScan()
 {
-    const ScanFields fields = splitScan(m_receiveText.take());
+    const bool accepted = takePayload(m_receiveText.take());
+    // Bytes still waiting in the port go with the scan, taken or declined.
+    m_port.setInputLen(0);
+    m_port.input();
+    return accepted;
+}
+
+bool ScanIntake::takePayload(std::string_view payload)
+{
+    const ScanFields fields = splitScan(payload);
     const GbkString& number = fields[kScanNumberPosition];
     const int rows = m_list.rowCount();
 
@@ -41,10 +50,6 @@ bool ScanIntake::takeScan()
         const QDate date = m_documentDate ? m_documentDate() : QDate::currentDate();
         m_list.appendRecord(recordFromScan(fields, eightDigitDate(date.year(), date.month(), date.day())));
     }
-
-    // Bytes still waiting in the port go with the scan, taken or declined.
-    m_port.setInputLen(0);
-    m_port.input();
     return accepted;
 }
 

@@ -4,6 +4,7 @@
 
 #include <QDate>
 #include <functional>
+#include <string_view>
 
 class QWidget;
 
@@ -27,6 +28,10 @@ public:
 
     // Handles one scan-complete event. True when a row was appended.
     bool takeScan();
+    // A payload that came some other way (the barcode of a file) goes the way
+    // of a scan: the same split, questions and row. The port and its receive
+    // text are left alone, so a scan arriving meanwhile is not lost.
+    bool takePayload(std::string_view payload);
 
 private:
     bool confirm(const QString& format, const GbkString& number);

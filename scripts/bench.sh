@@ -14,6 +14,8 @@
 #   regdesk_shared_register_bench  several desks' register on PostgreSQL beside data.db with 1,000,000
 #                           registrations (numbering, searches, a save) and regdesk-admin copy of
 #                           100,000 with attachments, on a throwaway cluster (about three minutes)
+#   regdesk_intake_bench    a one-page PDF from the drop to its list row (goal under 300 ms) and
+#                           regdesk-admin intake of a folder of 50 mixed files (goal under 15 s)
 #   regdesk_search_index_bench  building the search index of an older data.db of 600,000 records, in one
 #                           transaction and in slices, while another desk saves (about one minute)
 #   regdesk_audit_trail_bench  the trail's cost on a save that replaces a record and on F12 + Delete of
@@ -26,6 +28,7 @@ cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DREGDESK_TESTS
 cmake --build "$build" -j "$(nproc)" --target lattix_bench regdesk_list_bench regdesk_outgoing_bench regdesk_people_bench \
     regdesk_excel_list_bench regdesk_query_bench regdesk_settings_bench regdesk_shared_register_bench regdesk_search_index_bench \
     regdesk_audit_trail_bench pdf417
+    regdesk_intake_bench pdf417
 export QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen}
 echo "== Lattix encoding against libzint"
 "$build/lattix/bench/lattix_bench"
@@ -47,3 +50,5 @@ echo "== Search index of an older data.db, 600,000 records, while another desk s
 "$build/db/regdesk_search_index_bench"
 echo "== The trail of deletions and replacements: a replacing save, F12 + Delete of 1,000, --verify of 1,000,000"
 "$build/db/regdesk_audit_trail_bench"
+echo "== Incoming documents from files: drop to row, regdesk-admin intake of 50 files"
+"$build/app/bench/regdesk_intake_bench"

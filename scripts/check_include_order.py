@@ -9,6 +9,7 @@ and do not include each other):
     query
     printing
     list
+    intake
     people barcode scanner
     db
     settings
@@ -27,7 +28,7 @@ import pathlib
 import re
 import sys
 
-STACK = [["app"], ["desk"], ["query"], ["printing"], ["list"], ["people", "barcode", "scanner"], ["db"],
+STACK = [["app"], ["desk"], ["query"], ["printing"], ["list"], ["intake"], ["people", "barcode", "scanner"], ["db"],
          ["settings"], ["platform"]]
 LEVEL = {folder: level for level, row in enumerate(STACK) for folder in row}
 INCLUDE = re.compile(r'^\s*#\s*include\s*[<"]([^">]+)[">]')

@@ -26,6 +26,8 @@ packages=(
     fonts-noto-cjk fontconfig xvfb xauth
     # the barcode self-check: the PDF417 decoder (zxing-cpp) that reads every picture back
     libzxing-dev
+    # incoming documents from files: PDF pages rendered by Poppler, TIFF pictures read by Qt
+    libpoppler-qt6-dev qt6-image-formats-plugins
     # tests: GoogleTest, PNG for the rendered metafiles; libzint for the peer figures
     # of the encoding benchmark
     libgtest-dev libpng-dev libzint-dev

@@ -5,6 +5,7 @@
 // window with its Excel list, files attached to list rows, and F1's guide.
 #include "FakeDesktopOpener.h"
 #include "FlatOdsReader.h"
+#include "IntakeFixtures.h"
 #include "PictureDecoder.h"
 #include "SerialPortFixture.h"
 #include "TestDatabase.h"
@@ -37,6 +38,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
@@ -87,6 +89,7 @@ private slots:
     void doubleClickedRowSavesItsFile();
     void queryWindowFindsAndPrintsTheList();
     void f1OpensTheGuideAtEachWindowsChapter();
+    void droppedPdfBecomesASavedIncomingRow();
 
 private:
     template <typename T = QWidget> T* byId(int id) const { return findControl<T>(m_form.get(), id); }
@@ -509,6 +512,45 @@ void DeskStoryTest::f1OpensTheGuideAtEachWindowsChapter()
     QCOMPARE(openedNow(),
              (std::vector<GbkString>{joinPath(guide, "form.html"_gbk), joinPath(guide, "query.html"_gbk)}));
     QCOMPARE(db.prompter().texts(), QStringList{});
+}
+
+void DeskStoryTest::droppedPdfBecomesASavedIncomingRow()
+{
+    test::TestDatabase db;
+    QVERIFY(db.isOpen());
+    const GbkString payload = test::trickyPayload("京收〔2026〕9号"_gbk);
+    const QString pdf = db.folder().filePath(QStringLiteral("来文.pdf"));
+    QVERIFY(test::writeBytes(pdf, test::pdfOfPages({{test::symbolImage(payload)}})));
+    openDesk(db);
+    if (QTest::currentTestFailed())
+        return;
+    QCOMPARE(m_form->windowTitle(), QStringLiteral("收文登记"));
+    // Dropped from the file manager over a field, which takes no files itself.
+    const auto drop = [this, &pdf] {
+        QMimeData files;
+        files.setUrls({QUrl::fromLocalFile(pdf)});
+        QWidget* field = byId(Dialog::TitleEdit);
+        QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &files, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(field, &enter);
+        QVERIFY(enter.isAccepted());
+        QDropEvent dropped(QPointF(5, 5), Qt::CopyAction, &files, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(field, &dropped);
+        QVERIFY(dropped.isAccepted());
+    };
+    drop();
+    QTRY_COMPARE(m_form->registerList().rowCount(), 1);
+    QCOMPARE(byId<QLineEdit>(Dialog::TitleEdit)->text(), QString()); // the fields stay as they are
+    m_form->registerList().selectRow(0);
+    click(Dialog::SaveButton);
+    QCOMPARE(db.prompter().texts(), QStringList{});
+    const QStringList saved = registeredRow(RegisterStatements::incomingTable(), "京收〔2026〕9号"_gbk);
+    QCOMPARE(saved.value(DocumentRecord::Title), toQString("關於"_gbk + "\x85\x5E\x81\x7C" + "的通知"_gbk));
+
+    // In 发文登记 a drop is refused with a word.
+    click(Dialog::ModeButton);
+    drop();
+    QTRY_COMPARE(db.prompter().texts(), QStringList{QStringLiteral("发文登记时不能收文，请先切换到收文登记。")});
+    QCOMPARE(m_form->registerList().rowCount(), 0);
 }
 
 QTEST_MAIN(DeskStoryTest)

@@ -1,13 +1,18 @@
-// Shows the registration form in both modes with sample settings and rows,
+// Shows the registration form in both modes with sample settings and rows
+// (and a PDF of an incoming document dropped onto it),
 // and the compact add-in form as a document's text fills it, and saves a
 // picture of each, for the documentation. Run it under a display:
 //
 //     xvfb-run -a -s '-screen 0 1366x768x24' regdesk_form_screenshot <output folder>
 //
 // Not a test: it checks nothing.
+#include "IntakeFixtures.h"
 #include "TestDatabase.h"
+#include "barcode/BarcodePayload.h"
 #include "desk/AddinRegistrationDialog.h"
 #include "desk/DeskStartup.h"
+#include "desk/FileIntake.h"
+#include "desk/IncomingRegistration.h"
 #include "desk/RegistrationDialog.h"
 #include "desk/RegistrationFormLogic.h"
 #include "people/CompletionEdit.h"
@@ -17,7 +22,9 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
+#include <QDropEvent>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QPixmap>
 #include <QScreen>
 #include <QTest>
@@ -93,6 +100,31 @@ int main(int argc, char* argv[])
         form.registerList().listModel().appendRow(RegistrationFormLogic::toListRow(record));
     const bool incomingSaved = save(form, QDir(output).filePath(QStringLiteral("registration-incoming.png")));
 
+    // A PDF of an incoming document dropped onto the form: its barcode gives the fourth row.
+    bool droppedSaved = false;
+    {
+        SqlIncomingRegister register_;
+        IncomingRegistration scanner(form, db.prompter(), register_);
+        FileIntake files(form, db.prompter(), scanner.intake());
+        const DocumentRecord sent =
+            sampleRecord("省高法〔2026〕31号", "关于做好涉企案件审理工作的通知", "无", "20261208", "GF2026031");
+        const QString pdf = db.folder().filePath(QStringLiteral("来文.pdf"));
+        test::writeBytes(pdf, test::pdfOfPages({{test::symbolImage(BarcodePayload::buildPayload(sent))}}));
+        QMimeData dragged;
+        dragged.setUrls({QUrl::fromLocalFile(pdf)});
+        QDragEnterEvent enter(QPoint(20, 20), Qt::CopyAction, &dragged, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&form.registerList(), &enter);
+        QDropEvent drop(QPointF(20, 20), Qt::CopyAction, &dragged, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&form.registerList(), &drop);
+        if (QTest::qWaitFor([&form] { return form.registerList().rowCount() == 4; }, 20000)) {
+            form.registerList().selectRow(3);
+            droppedSaved = save(form, QDir(output).filePath(QStringLiteral("registration-dropped-file.png")));
+        } else {
+            std::fprintf(stderr, "the dropped file gave no row: %s\n",
+                         qPrintable(db.prompter().texts().join(QLatin1Char('\n'))));
+        }
+    }
+
     form.registerList().removeAllRows();
     form.showMode(RegistrationMode::Outgoing, {"市中级人民法院"_gbk, "办公室"_gbk, {}});
     const auto setText = [&form](int id, const char* text) {
@@ -144,5 +176,5 @@ int main(int argc, char* argv[])
     addin.drafterEdit().hideDropDown();
     addin.focusConfirmation();
     const bool addinSaved = save(addin, QDir(output).filePath(QStringLiteral("registration-addin.png")));
-    return incomingSaved && outgoingSaved && completionSaved && addinSaved ? 0 : 1;
+    return incomingSaved && droppedSaved && outgoingSaved && completionSaved && addinSaved ? 0 : 1;
 }

@@ -5,11 +5,14 @@
 #include "FakePrompter.h"
 #include "FakeRegisters.h"
 #include "FakeRegistrationView.h"
+#include "IntakeFixtures.h"
 #include "SerialPortFixture.h"
 #include "TestRecords.h"
 #include "barcode/BarcodePayload.h"
+#include "desk/FileIntake.h"
 #include "platform/GbkQt.h"
 
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace regdesk;
@@ -85,6 +88,34 @@ private slots:
         QVERIFY(!m_incoming->port().portOpen());
         QVERIFY(!m_incoming->port().deviceOpen());
         QVERIFY(m_prompter.shown().empty());
+    }
+
+    void fileGivesTheRowOfTheSameScan()
+    {
+        m_incoming->start();
+        FileIntake files(*m_view, m_prompter, m_incoming->intake());
+        QTemporaryDir folder;
+        const GbkString payload = trickyPayload("京法〔2024〕22号"_gbk);
+        const QString pdf = folder.filePath(QStringLiteral("来文.pdf"));
+        QVERIFY(writeBytes(pdf, pdfOfPages({{symbolImage(payload)}})));
+        const QString blank = folder.filePath(QStringLiteral("空白.pdf"));
+        QVERIFY(writeBytes(blank, pdfOfPages({{}})));
+
+        QVERIFY(m_serial->send(payload + "\r\n"));
+        QTRY_COMPARE(m_view->list.rowCount(), 1);
+        files.takeFiles({blank, pdf});
+        QCOMPARE(m_view->list.rowCount(), 2);
+        QVERIFY(m_view->list.rows[1].record.fields == m_view->list.rows[0].record.fields);
+        // The file's number was listed already: the scan's question, answered OK by default.
+        QCOMPARE(m_prompter.texts(),
+                 (QStringList{QStringLiteral("文件中没有可识别的公文条码：空白.pdf"),
+                              QStringLiteral("发文号京法〔2024〕22号的文件已扫描，请确认是否继续?")}));
+
+        m_prompter.clear();
+        m_view->shownMode = RegistrationMode::Outgoing;
+        files.takeFiles({pdf});
+        QCOMPARE(m_prompter.texts(), QStringList{QStringLiteral("发文登记时不能收文，请先切换到收文登记。")});
+        QCOMPARE(m_view->list.rowCount(), 2);
     }
 
     void missingScannerIsReportedOnlyAtTheStart()

@@ -41,7 +41,7 @@ for deb in "$build"/deb/*.deb; do
     dpkg-deb -c "$deb" | awk '{print $6 ($7 ? " " $7 " " $8 : "")}'
 done | tee "$work/contents"
 for path in ./usr/bin/regdesk ./usr/bin/regdesk-admin ./usr/lib/regdesk/regdesk ./usr/lib/regdesk/regdesk-admin \
-    ./usr/lib/regdesk/regdesk-open ./usr/lib/regdesk/pdf417 ./usr/lib/regdesk/liblattix.so.1 \
+    ./usr/lib/regdesk/regdesk-open ./usr/lib/regdesk/regdesk-intake ./usr/lib/regdesk/pdf417 ./usr/lib/regdesk/liblattix.so.1 \
     ./usr/share/regdesk/document.sample.ini ./usr/share/regdesk/收文清单.xlt ./usr/share/applications/regdesk.desktop \
     ./usr/share/icons/hicolor/48x48/apps/regdesk.png ./usr/share/icons/hicolor/128x128/apps/regdesk.png \
     ./usr/share/icons/hicolor/scalable/apps/regdesk.svg ./usr/share/metainfo/regdesk.metainfo.xml \
@@ -53,6 +53,7 @@ for path in ./usr/bin/regdesk ./usr/bin/regdesk-admin ./usr/lib/regdesk/regdesk 
     grep -q "^$path\( \|$\)" "$work/contents" || fail "$path is not in the packages"
 done
 dpkg-deb -f "$regdesk_deb" Recommends | grep -q libreoffice-calc || fail "LibreOffice Calc is not recommended"
+dpkg-deb -f "$regdesk_deb" Depends | grep -q libpoppler-qt6 || fail "Poppler (files of incoming documents) is not a dependency"
 dpkg-deb -f "$regdesk_deb" Suggests | grep -q libqt6sql6-psql || fail "the PostgreSQL driver is not suggested"
 for deb in "$build"/deb/*.deb; do dpkg-deb -x "$deb" "$work/root"; done
 desktop-file-validate "$work/root/usr/share/applications/regdesk.desktop" || fail "the desktop entry is not valid"

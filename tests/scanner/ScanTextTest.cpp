@@ -228,4 +228,45 @@ INSTANTIATE_TEST_SUITE_P(Cases, EightDigitDate,
                                            DateCase{"ShortYearUnpadded", 999, 1, 2, "9990102"}),
                          [](const auto& testInfo) { return std::string(testInfo.param.name); });
 
+struct WholePayloadCase
+{
+    const char* name;
+    std::string text;
+    bool whole;
+};
+
+class WholePayload : public ::testing::TestWithParam<WholePayloadCase>
+{
+};
+
+TEST_P(WholePayload, TakesOnlyThirteenValuesClosedByTheEndMark)
+{
+    EXPECT_EQ(isWholePayload(GetParam().text), GetParam().whole);
+}
+
+// Thirteen values "v0".."v12" with `last` as the final one.
+std::string values(int count, const std::string& last = "v")
+{
+    std::string text;
+    for (int i = 0; i < count; ++i)
+        text += (i + 1 == count ? last : "v" + std::to_string(i)) + "^";
+    return text;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, WholePayload,
+    ::testing::Values(WholePayloadCase{"BuiltPayload", BarcodePayload::buildPayload(test::sampleOutgoingRow("D-1")),
+                                       true},
+                      WholePayloadCase{"WithCrLf", values(13) + "^|\r\n", true},
+                      WholePayloadCase{"EmptyValues", std::string(13, '^') + "^|", true},
+                      WholePayloadCase{"TrailCaretAndBarInsideValues", values(13, "\x85\x5E\x81\x7C") + "^|", true},
+                      WholePayloadCase{"NoEndMark", values(13) + "^", false},
+                      WholePayloadCase{"TwelveValues", values(12) + "^|", false},
+                      WholePayloadCase{"FourteenValues", values(14) + "^|", false},
+                      WholePayloadCase{"BytesAfterTheMark", values(13) + "^|x", false},
+                      WholePayloadCase{"MarkWithoutEmptyValue", values(13) + "|", false},
+                      WholePayloadCase{"MarkHiddenInACharacter", values(13) + "\x85^|", false},
+                      WholePayloadCase{"Empty", "", false}, WholePayloadCase{"MarkOnly", "^|", false}),
+    [](const auto& testInfo) { return std::string(testInfo.param.name); });
+
 } // namespace
