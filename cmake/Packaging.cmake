@@ -113,7 +113,8 @@ if(TARGET regdesk)
         DEPENDS ${PROJECT_SOURCE_DIR}/res/收文清单.fods VERBATIM)
     install(FILES ${REGDESK_TEMPLATE} DESTINATION share/regdesk COMPONENT regdesk)
 
-    install(FILES ${REGDESK_PACKAGE_SOURCE}/regdesk.desktop DESTINATION share/applications COMPONENT regdesk)
+    install(FILES ${REGDESK_PACKAGE_SOURCE}/regdesk.desktop ${REGDESK_PACKAGE_SOURCE}/regdesk-intake.desktop
+        DESTINATION share/applications COMPONENT regdesk)
     configure_file(${REGDESK_PACKAGE_SOURCE}/regdesk.metainfo.xml ${REGDESK_PACKAGE_FILES}/regdesk.metainfo.xml @ONLY)
     install(FILES ${REGDESK_PACKAGE_FILES}/regdesk.metainfo.xml DESTINATION share/metainfo COMPONENT regdesk)
     install(FILES ${REGDESK_PACKAGE_SOURCE}/regdesk.svg DESTINATION share/icons/hicolor/scalable/apps

@@ -58,6 +58,9 @@ dpkg-deb -f "$regdesk_deb" Suggests | grep -q libqt6sql6-psql || fail "the Postg
 for deb in "$build"/deb/*.deb; do dpkg-deb -x "$deb" "$work/root"; done
 desktop-file-validate "$work/root/usr/share/applications/regdesk.desktop" || fail "the desktop entry is not valid"
 grep -q '^Name\[zh_CN\]=公文登记$' "$work/root/usr/share/applications/regdesk.desktop" || fail "no Chinese name"
+desktop-file-validate "$work/root/usr/share/applications/regdesk-intake.desktop" || fail "the intake entry is not valid"
+grep -q '^Exec=regdesk --intake %F$' "$work/root/usr/share/applications/regdesk-intake.desktop" ||
+    fail "the intake entry does not hand the files to the launcher"
 zcat "$work/root/usr/share/man/man1/regdesk-admin.1.gz" | grep -q 'import\\-people' || fail "the man page lacks the commands"
 # F1 looks for the guide beside the programs.
 [ "$(readlink "$work/root/usr/lib/regdesk/guide")" = ../../share/regdesk/guide ] || fail "no link to the guide beside the programs"
@@ -93,6 +96,10 @@ cp "$folder/data.db" "$work/data.before"
 HOME="$work/home" REGDESK_FOLDER="$folder" "$work/regdesk" --help >/dev/null
 [ "$(tail -c 1 "$folder/document.ini")" = x ] && cmp -s "$folder/data.db" "$work/data.before" \
     || fail "a later start changed the desk folder"
+# --intake hands files to regdesk-intake (66: none of the files exists).
+status=0
+HOME="$work/home" REGDESK_FOLDER="$folder" "$work/regdesk" --intake "$work/missing.pdf" 2>"$work/intake.log" || status=$?
+[ "$status" = 66 ] || { cat "$work/intake.log"; fail "regdesk --intake gave $status, not regdesk-intake's 66"; }
 
 echo "== a C program against liblattix-dev"
 dev="$work/root/usr"
