@@ -5,6 +5,9 @@
 # display, and a C program builds against the unpacked liblattix-dev both ways.
 #   package-test.sh SOURCE RELEASE-BUILD
 set -euo pipefail
+# A match that reads its input to the end: with pipefail, "grep -q" stopping early
+# would fail the pipeline whenever the writer is still writing (SIGPIPE).
+has() { grep "$@" >/dev/null; }
 
 root=$1
 build=$2
@@ -52,16 +55,16 @@ for path in ./usr/bin/regdesk ./usr/bin/regdesk-admin ./usr/lib/regdesk/regdesk 
     ./usr/share/regdesk/guide/form.html ./usr/share/regdesk/guide/addin.html ./usr/share/regdesk/guide/query.html; do
     grep -q "^$path\( \|$\)" "$work/contents" || fail "$path is not in the packages"
 done
-dpkg-deb -f "$regdesk_deb" Recommends | grep -q libreoffice-calc || fail "LibreOffice Calc is not recommended"
-dpkg-deb -f "$regdesk_deb" Depends | grep -q libpoppler-qt6 || fail "Poppler (files of incoming documents) is not a dependency"
-dpkg-deb -f "$regdesk_deb" Suggests | grep -q libqt6sql6-psql || fail "the PostgreSQL driver is not suggested"
+dpkg-deb -f "$regdesk_deb" Recommends | has libreoffice-calc || fail "LibreOffice Calc is not recommended"
+dpkg-deb -f "$regdesk_deb" Depends | has libpoppler-qt6 || fail "Poppler (files of incoming documents) is not a dependency"
+dpkg-deb -f "$regdesk_deb" Suggests | has libqt6sql6-psql || fail "the PostgreSQL driver is not suggested"
 for deb in "$build"/deb/*.deb; do dpkg-deb -x "$deb" "$work/root"; done
 desktop-file-validate "$work/root/usr/share/applications/regdesk.desktop" || fail "the desktop entry is not valid"
 grep -q '^Name\[zh_CN\]=公文登记$' "$work/root/usr/share/applications/regdesk.desktop" || fail "no Chinese name"
 desktop-file-validate "$work/root/usr/share/applications/regdesk-intake.desktop" || fail "the intake entry is not valid"
 grep -q '^Exec=regdesk --intake %F$' "$work/root/usr/share/applications/regdesk-intake.desktop" ||
     fail "the intake entry does not hand the files to the launcher"
-zcat "$work/root/usr/share/man/man1/regdesk-admin.1.gz" | grep -q 'import\\-people' || fail "the man page lacks the commands"
+zcat "$work/root/usr/share/man/man1/regdesk-admin.1.gz" | has 'import\\-people' || fail "the man page lacks the commands"
 # F1 looks for the guide beside the programs.
 [ "$(readlink "$work/root/usr/lib/regdesk/guide")" = ../../share/regdesk/guide ] || fail "no link to the guide beside the programs"
 [ -s "$work/root/usr/lib/regdesk/guide/form.html" ] || fail "the guide's pages are not found beside the programs"
@@ -71,7 +74,7 @@ echo "== the unpacked desk on an empty desk folder"
 sed -e "s|/usr/lib/regdesk|$work/root/usr/lib/regdesk|" -e "s|/usr/share/regdesk|$work/root/usr/share/regdesk|" \
     "$work/root/usr/bin/regdesk" >"$work/regdesk"
 chmod +x "$work/regdesk"
-"$work/regdesk" --version | grep -qx "regdesk $version" || fail "regdesk --version"
+"$work/regdesk" --version | has -x "regdesk $version" || fail "regdesk --version"
 mkdir -p "$work/home" "$work/elsewhere"
 folder="$work/home/desk folder"
 start=$(date +%s%N)
@@ -87,7 +90,7 @@ for file in document.ini data.db 收文清单.xlt; do
     [ -s "$folder/$file" ] || fail "the desk folder has no $file"
 done
 grep -q $'\r$' "$folder/document.ini" || fail "document.ini has no CR LF lines"
-iconv -f CP936 -t UTF-8 "$folder/document.ini" | grep -q "^二维码输出位置=$folder/条码"$'\r$' \
+iconv -f CP936 -t UTF-8 "$folder/document.ini" | has "^二维码输出位置=$folder/条码"$'\r$' \
     || fail "the output folder is not in the desk folder"
 [ ! -e "$work/elsewhere/data.db" ] || fail "the desk wrote into the folder it was started from"
 # A second start keeps what the office has.
@@ -109,12 +112,12 @@ flags=$(PKG_CONFIG_PATH="$dev/lib/x86_64-linux-gnu/pkgconfig" PKG_CONFIG_SYSROOT
     pkg-config --cflags --libs lattix)
 (cd "$work/c" && cc -Wall -Werror -o hello-pc hello-lattix.c $flags)
 (cd "$work/c" && printf '[PDF]\r\nECCPercent=40\r\n' >hello.ini && LD_LIBRARY_PATH="$dev/lib/x86_64-linux-gnu" ./hello-pc) \
-    | grep -qx encoded || fail "the pkg-config build did not encode"
+    | has -x encoded || fail "the pkg-config build did not encode"
 # CMake: find_package(Lattix) through CMAKE_PREFIX_PATH; the config finds its files relative to itself.
 cp "$root/tests/package/consumer.cmake" "$work/c/CMakeLists.txt"
 cmake -S "$work/c" -B "$work/c/build" -DCMAKE_PREFIX_PATH="$dev" >/dev/null
 cmake --build "$work/c/build" >/dev/null
-(cd "$work/c" && LD_LIBRARY_PATH="$dev/lib/x86_64-linux-gnu" ./build/hello-lattix) | grep -qx encoded \
+(cd "$work/c" && LD_LIBRARY_PATH="$dev/lib/x86_64-linux-gnu" ./build/hello-lattix) | has -x encoded \
     || fail "the CMake build did not encode"
-ldd "$work/c/build/hello-lattix" | grep -q 'liblattix.so.1' || fail "not linked against liblattix.so.1"
+ldd "$work/c/build/hello-lattix" | has 'liblattix.so.1' || fail "not linked against liblattix.so.1"
 echo "package test passed"
