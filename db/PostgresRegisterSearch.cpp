@@ -206,8 +206,9 @@ QString PostgresRegisterSearch::findNamesakes(const QString& table, const std::v
     if (query.lastError().isValid())
         return sqlErrorText(query.lastError());
     for (std::size_t k = 0; k < numbers.size() && k < groups.size(); ++k) {
-        const std::optional<QString> key =
-            numbers[k].isNull() ? std::nullopt : std::optional(foldAscii(numbers[k].toString()));
+        std::optional<QString> key;
+        if (!numbers[k].isNull())
+            key.emplace(foldAscii(numbers[k].toString()));
         if (const auto group = namesakes.find(key); group != namesakes.end())
             groups[k] = group->second;
     }

@@ -352,7 +352,7 @@ void SpreadsheetFile::setColumnNames(std::vector<GbkString> cells)
     // A column without a name gets its position, as Excel's own driver names it.
     for (std::size_t column = 0; column < cells.size(); ++column) {
         if (cells[column].empty())
-            cells[column] = "F" + std::to_string(column + 1);
+            cells[column] = std::string("F").append(std::to_string(column + 1));
     }
     m_columnNames = cells;
     m_exists = !cells.empty();

@@ -69,7 +69,7 @@ bool isOneOf(std::string_view value, std::string_view choices)
 
 std::string quoted(std::string_view gbk)
 {
-    return "\"" + gbkToUtf8(gbk) + "\"";
+    return std::string("\"").append(gbkToUtf8(gbk)).append("\"");
 }
 
 class Checker
@@ -167,7 +167,7 @@ private:
             add(Severity::Warning, line.number,
                 std::string("the desk reads the value only up to the ") +
                     (rawValue[valueEnd] == '\t' ? std::string("tab")
-                                                : "\"" + std::string(1, rawValue[valueEnd]) + "\"") +
+                                                : std::string("\"").append(1, rawValue[valueEnd]).append("\"")) +
                     ", as " + quoted(value));
         if (SettingsKeys::isKeySection(*m_section))
             namedEntry(line, name, hasValue, value);

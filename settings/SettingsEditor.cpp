@@ -22,11 +22,18 @@ extern char** environ; // NOLINT: posix_spawn hands the environment on
 namespace regdesk {
 namespace {
 
-std::string replaceAll(std::string text, std::string_view from, std::string_view to)
+std::string replaceAll(std::string_view text, std::string_view from, std::string_view to)
 {
-    for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
-        text.replace(at, from.size(), to);
-    return text;
+    std::string out;
+    out.reserve(text.size());
+    std::size_t start = 0;
+    for (std::size_t at = text.find(from); !from.empty() && at != std::string_view::npos; at = text.find(from, start)) {
+        out.append(text.substr(start, at - start));
+        out.append(to);
+        start = at + from.size();
+    }
+    out.append(text.substr(start));
+    return out;
 }
 
 // UTF-8 as an editor may have saved it: without a byte-order mark, LF lines.
@@ -34,7 +41,7 @@ std::string normalised(std::string_view utf8)
 {
     if (utf8.starts_with("\xEF\xBB\xBF"))
         utf8.remove_prefix(3);
-    return replaceAll(std::string(utf8), "\r\n", "\n");
+    return replaceAll(utf8, "\r\n", "\n");
 }
 
 std::vector<std::string_view> linesOf(std::string_view text)
@@ -238,10 +245,10 @@ std::string lineDiff(std::string_view before, std::string_view after)
     const std::size_t m = b.size() - head - tail;
     std::string out;
     const auto removed = [&](std::size_t i) {
-        out += "-" + std::to_string(head + i + 1) + ": " + std::string(a[head + i]) + "\n";
+        out.append("-").append(std::to_string(head + i + 1)).append(": ").append(a[head + i]).append("\n");
     };
     const auto added = [&](std::size_t j) {
-        out += "+" + std::to_string(head + j + 1) + ": " + std::string(b[head + j]) + "\n";
+        out.append("+").append(std::to_string(head + j + 1)).append(": ").append(b[head + j]).append("\n");
     };
     // A longest common subsequence of the middle; past a few million cells
     // (an edit all over a huge file) the middle is shown as replaced whole.
