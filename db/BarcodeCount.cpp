@@ -244,7 +244,9 @@ QString installInTransaction(const QSqlDatabase& database)
     QSqlQuery query(database);
     QString schema;
     if (isServer(database)) {
-        if (!query.exec(QStringLiteral("SELECT quote_ident(current_schema())")) || !query.next())
+        // The re-creation drops what may not be there: no notice of each to the terminal.
+        if (!query.exec(QStringLiteral("SET LOCAL client_min_messages = warning")) ||
+            !query.exec(QStringLiteral("SELECT quote_ident(current_schema())")) || !query.next())
             return describe(query.lastError());
         schema = query.value(0).toString();
     }

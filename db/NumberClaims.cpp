@@ -3,6 +3,7 @@
 #include "db/AdoDatabase.h"
 #include "db/BarcodeCount.h"
 #include "db/ServerAddress.h"
+#include "db/ServerStatement.h"
 #include "platform/GbkQt.h"
 #include "platform/ProcessList.h"
 #include "platform/Prompter.h"
@@ -86,6 +87,18 @@ NumberClaims::NumberClaims(std::shared_ptr<DbConnection> connection) : m_connect
 
 bool NumberClaims::run(const QString& sql, const QVariantList& values, int* rowsAffected, bool reportFailure)
 {
+    if (m_connection && m_connection->kind() == SqlDialect::Kind::Postgres) {
+        // One round trip: QtSql's driver would prepare, run and drop the statement.
+        ServerStatement statement(databaseOf(m_connection), sql);
+        if (!statement.executeOnce(values)) {
+            if (reportFailure)
+                report(m_connection, QSqlError(QString(), statement.error()));
+            return false;
+        }
+        if (rowsAffected)
+            *rowsAffected = static_cast<int>(statement.rowsAffected());
+        return true;
+    }
     QSqlQuery query(databaseOf(m_connection));
     bool done = query.prepare(sql);
     if (done) {
@@ -159,19 +172,36 @@ NumberClaims::Outcome NumberClaims::claim(const char* kind, const GbkString& num
     return current && *current == m_connection->session() ? Outcome::Claimed : Outcome::HeldByOtherDesk;
 }
 
-std::optional<QString> NumberClaims::holder(const char* kind, const GbkString& number)
+std::optional<std::optional<QString>> NumberClaims::firstValue(const QString& sql, const QVariantList& values)
 {
+    if (m_connection && m_connection->kind() == SqlDialect::Kind::Postgres) {
+        ServerStatement statement(databaseOf(m_connection), sql);
+        if (!statement.executeOnce(values)) {
+            report(m_connection, QSqlError(QString(), statement.error()));
+            return std::nullopt;
+        }
+        if (statement.rowCount() == 0)
+            return std::optional<QString>();
+        const QByteArrayView value = statement.value(0, 0);
+        return std::optional<QString>(QString::fromUtf8(value.data(), value.size()));
+    }
     QSqlQuery query(databaseOf(m_connection));
-    query.prepare(QStringLiteral("SELECT coalesce(会话, '') FROM 号码占用表 WHERE 种类 = ? AND 号码 = ?"));
-    query.addBindValue(QString::fromUtf8(kind));
-    query.addBindValue(toQString(number));
+    query.prepare(sql);
+    for (const QVariant& value : values)
+        query.addBindValue(value);
     if (!query.exec()) {
         report(m_connection, query.lastError());
         return std::nullopt;
     }
-    if (!query.next())
-        return std::nullopt;
-    return query.value(0).toString();
+    return query.next() ? std::optional<QString>(query.value(0).toString()) : std::optional<QString>();
+}
+
+std::optional<QString> NumberClaims::holder(const char* kind, const GbkString& number)
+{
+    const std::optional<std::optional<QString>> value =
+        firstValue(QStringLiteral("SELECT coalesce(会话, '') FROM 号码占用表 WHERE 种类 = ? AND 号码 = ?"),
+                   {QString::fromUtf8(kind), toQString(number)});
+    return value ? *value : std::nullopt;
 }
 
 bool NumberClaims::settle(const GbkString& documentNumber, const GbkString& codeNumber, bool barcoded)
@@ -187,19 +217,14 @@ bool NumberClaims::settle(const GbkString& documentNumber, const GbkString& code
     if (!barcoded)
         return run(QStringLiteral("DELETE FROM 号码占用表 WHERE 种类 = ? AND 号码 = ? AND 会话 = ?"),
                    {QString::fromUtf8(kCodeNumber), code, me});
-    QSqlQuery query(databaseOf(m_connection));
-    query.prepare(QStringLiteral("SELECT 序列 FROM 号码占用表 WHERE 种类 = ? AND 号码 = ? AND 会话 = ?"));
-    query.addBindValue(QString::fromUtf8(kCodeNumber));
-    query.addBindValue(code);
-    query.addBindValue(me);
-    if (!query.exec()) {
-        report(m_connection, query.lastError());
+    const std::optional<std::optional<QString>> claimed =
+        firstValue(QStringLiteral("SELECT 序列 FROM 号码占用表 WHERE 种类 = ? AND 号码 = ? AND 会话 = ?"),
+                   {QString::fromUtf8(kCodeNumber), code, me});
+    if (!claimed)
         return false;
-    }
-    if (!query.next())
+    if (!*claimed)
         return true; // a code number typed by hand: this desk holds no claim of it
-    const GbkString series = fromQString(query.value(0).toString());
-    query.finish();
+    const GbkString series = fromQString(**claimed);
     if (!run(QStringLiteral("UPDATE 号码占用表 SET 会话 = NULL WHERE 种类 = ? AND 号码 = ? AND 会话 = ?"),
              {QString::fromUtf8(kCodeNumber), code, me}))
         return false;
@@ -237,7 +262,7 @@ GbkString NumberClaims::codeSeries(std::optional<int> year)
 std::optional<std::optional<int>> NumberClaims::yearOfCodeSeries(const GbkString& series)
 {
     if (series.empty())
-        return std::optional<int>{};
+        return std::optional<std::optional<int>>(std::in_place); // all years
     bool number = false;
     const int year = QString::fromLatin1(series.data(), static_cast<qsizetype>(series.size())).toInt(&number);
     if (!number || codeSeries(year) != series)

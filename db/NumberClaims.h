@@ -94,6 +94,8 @@ public:
 
 private:
     bool run(const QString& sql, const QVariantList& values, int* rowsAffected = nullptr, bool reportFailure = true);
+    // The first column of the first row (nullopt inside: no row); nullopt when the statement failed.
+    std::optional<std::optional<QString>> firstValue(const QString& sql, const QVariantList& values);
 
     std::shared_ptr<DbConnection> m_connection;
 };

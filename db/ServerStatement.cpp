@@ -71,13 +71,23 @@ ServerStatement::~ServerStatement()
 
 bool ServerStatement::execute(const QVariantList& values, Results results)
 {
+    return run(values, results, true);
+}
+
+bool ServerStatement::executeOnce(const QVariantList& values, Results results)
+{
+    return run(values, results, false);
+}
+
+bool ServerStatement::run(const QVariantList& values, Results results, bool reusable)
+{
     m_result.reset();
     m_error.clear();
     if (m_connection == nullptr) {
         m_error = QStringLiteral("没有打开的 PostgreSQL 连接。");
         return false;
     }
-    if (m_name.isEmpty()) {
+    if (reusable && m_name.isEmpty()) {
         static std::atomic<int> counter{0};
         const QByteArray name = "regdesk_statement_" + QByteArray::number(++counter);
         const std::unique_ptr<PGresult, void (*)(PGresult*)> prepared(
@@ -103,8 +113,11 @@ bool ServerStatement::execute(const QVariantList& values, Results results)
         lengths[i] = static_cast<int>(held[i].size());
         formats[i] = bytes ? 1 : 0;
     }
-    m_result.reset(PQexecPrepared(m_connection, m_name.constData(), static_cast<int>(count), pointers.data(),
-                                  lengths.data(), formats.data(), results == Results::Binary ? 1 : 0));
+    const int resultFormat = results == Results::Binary ? 1 : 0;
+    m_result.reset(reusable ? PQexecPrepared(m_connection, m_name.constData(), static_cast<int>(count), pointers.data(),
+                                             lengths.data(), formats.data(), resultFormat)
+                            : PQexecParams(m_connection, m_statement.constData(), static_cast<int>(count), nullptr,
+                                           pointers.data(), lengths.data(), formats.data(), resultFormat));
     if (!succeeded(m_result.get())) {
         m_error = errorOf(m_connection, m_result.get());
         return false;

@@ -34,6 +34,9 @@ public:
     // Runs it with `values`: a QByteArray goes as bytes (bytea), a null
     // value as NULL, any other as its text. False on failure (see error()).
     bool execute(const QVariantList& values, Results results = Results::Text);
+    // The same for a statement run once: sent with its values in one round
+    // trip, never prepared.
+    bool executeOnce(const QVariantList& values, Results results = Results::Text);
 
     QString error() const { return m_error; }
     qint64 rowsAffected() const;
@@ -44,6 +47,8 @@ public:
     QByteArrayView value(int row, int column) const;
 
 private:
+    bool run(const QVariantList& values, Results results, bool reusable);
+
     pg_conn* m_connection = nullptr;
     QByteArray m_statement; // with $1, $2, ...
     QByteArray m_name;      // the prepared statement's, once prepared
