@@ -1,6 +1,7 @@
 #include "app/AdminCommands.h"
 
 #include "RegdeskVersion.h"
+#include "app/CollectingPrompter.h"
 #include "app/IntakeCommand.h"
 #include "app/PictureVerify.h"
 #include "db/AdoDatabase.h"
@@ -335,22 +336,6 @@ AdminResult initialsCommand(const std::string& utf8Text)
     result.output = PinyinIndex::initials(utf8ToGbk(utf8Text)) + "\n";
     return result;
 }
-
-// The boxes of the database layer and of the import, collected as lines of text.
-class CollectingPrompter final : public Prompter
-{
-public:
-    Answer ask(QWidget*, const Message& message) override
-    {
-        lines += message.text.toStdString() + "\n";
-        return message.defaultAnswer;
-    }
-    int closeMessages(const QString&) override { return 0; }
-    QString openFileName(QWidget*, const QString&, const QString&, const QString&) override { return {}; }
-    QString saveFileName(QWidget*, const QString&, const QString&, const QString&) override { return {}; }
-
-    std::string lines;
-};
 
 // The personnel import of the form (更新人员表), from the command line.
 AdminResult importPeopleCommand(const std::string& directory, const std::string& file)

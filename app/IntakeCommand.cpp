@@ -1,5 +1,6 @@
 #include "app/IntakeCommand.h"
 
+#include "app/CollectingPrompter.h"
 #include "db/AdoDatabase.h"
 #include "desk/RegistrationSaving.h"
 #include "desk/SqlRegisterStore.h"
@@ -21,22 +22,6 @@ namespace {
 
 // Progress goes to standard error at most this often, once a run takes longer.
 constexpr qint64 kProgressIntervalMs = 2000;
-
-// The database layer's boxes, as lines of text.
-class LinePrompter final : public Prompter
-{
-public:
-    Answer ask(QWidget*, const Message& message) override
-    {
-        lines += message.text.toStdString() + "\n";
-        return message.defaultAnswer;
-    }
-    int closeMessages(const QString&) override { return 0; }
-    QString openFileName(QWidget*, const QString&, const QString&, const QString&) override { return {}; }
-    QString saveFileName(QWidget*, const QString&, const QString&, const QString&) override { return {}; }
-
-    std::string lines;
-};
 
 // One read row, selected, as 保存 finds it in the list.
 class OneRow final : public PendingRows
@@ -114,7 +99,7 @@ AdminResult intakeCommand(const std::vector<std::string>& arguments)
         result.errors = "regdesk-admin: no such folder: " + directory + "\n";
         return result;
     }
-    LinePrompter prompter;
+    CollectingPrompter prompter;
     AdoDatabase database(prompter);
     if (!database.openConnection(AdoDatabase::connectionStringFor(fromNativePath(directory)))) {
         result.exitCode = 4;
