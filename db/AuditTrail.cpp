@@ -9,10 +9,13 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSysInfo>
+#include <charconv>
 #include <memory>
 #include <openssl/evp.h>
 #include <pwd.h>
 #include <sqlite3.h>
+#include <string>
+#include <string_view>
 #include <unistd.h>
 
 namespace regdesk {
@@ -110,18 +113,127 @@ AuditTrail::Entry entryOf(const QSqlQuery& query)
 }
 
 // SHA-256 in lowercase hex, by OpenSSL (several times faster than Qt's own
-// on a million rows of --verify).
+// on a million rows of --verify). The algorithm is looked up once and the
+// context reused: OpenSSL 3 looks it up again at every plain start, which
+// cost more than hashing a row of the trail.
+class Sha256
+{
+public:
+    Sha256() = default;
+
+    // Lowercase hex of SHA-256(first, second); empty when OpenSSL fails.
+    std::string hex(std::string_view first, std::string_view second = {})
+    {
+        unsigned char digest[EVP_MAX_MD_SIZE];
+        unsigned int length = 0;
+        if (!m_algorithm || !m_context || EVP_DigestInit_ex2(m_context.get(), m_algorithm.get(), nullptr) != 1 ||
+            EVP_DigestUpdate(m_context.get(), first.data(), first.size()) != 1 ||
+            EVP_DigestUpdate(m_context.get(), second.data(), second.size()) != 1 ||
+            EVP_DigestFinal_ex(m_context.get(), digest, &length) != 1)
+            return {};
+        static constexpr char kHex[] = "0123456789abcdef";
+        std::string text(std::size_t{length} * 2, '\0');
+        for (unsigned int i = 0; i < length; ++i) {
+            text[2 * i] = kHex[digest[i] >> 4];
+            text[2 * i + 1] = kHex[digest[i] & 0xF];
+        }
+        return text;
+    }
+
+private:
+    std::unique_ptr<EVP_MD, decltype(&EVP_MD_free)> m_algorithm{EVP_MD_fetch(nullptr, "SHA256", nullptr), &EVP_MD_free};
+    std::unique_ptr<EVP_MD_CTX, decltype(&EVP_MD_CTX_free)> m_context{EVP_MD_CTX_new(), &EVP_MD_CTX_free};
+};
+
 QByteArray sha256Hex(const QByteArray& first, const QByteArray& second = {})
 {
-    unsigned char digest[EVP_MAX_MD_SIZE];
-    unsigned int length = 0;
-    const std::unique_ptr<EVP_MD_CTX, decltype(&EVP_MD_CTX_free)> context(EVP_MD_CTX_new(), &EVP_MD_CTX_free);
-    if (!context || EVP_DigestInit_ex(context.get(), EVP_sha256(), nullptr) != 1 ||
-        EVP_DigestUpdate(context.get(), first.constData(), static_cast<std::size_t>(first.size())) != 1 ||
-        EVP_DigestUpdate(context.get(), second.constData(), static_cast<std::size_t>(second.size())) != 1 ||
-        EVP_DigestFinal_ex(context.get(), digest, &length) != 1)
-        return {};
-    return QByteArray::fromRawData(reinterpret_cast<const char*>(digest), static_cast<qsizetype>(length)).toHex();
+    const std::string hex = Sha256().hex(std::string_view(first.constData(), static_cast<std::size_t>(first.size())),
+                                         std::string_view(second.constData(), static_cast<std::size_t>(second.size())));
+    return QByteArray(hex.data(), static_cast<qsizetype>(hex.size()));
+}
+
+// The engine's own handle under the desk's data.db connection, or null.
+sqlite3* sqliteHandle(const QSqlDatabase& database)
+{
+    const QVariant handle = database.driver() ? database.driver()->handle() : QVariant();
+    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
+        return nullptr;
+    return *static_cast<sqlite3* const*>(handle.data());
+}
+
+using SqliteStatement = std::unique_ptr<sqlite3_stmt, decltype(&sqlite3_finalize)>;
+
+SqliteStatement prepareOn(sqlite3* database, const QString& sql)
+{
+    sqlite3_stmt* statement = nullptr;
+    sqlite3_prepare_v2(database, sql.toUtf8().constData(), -1, &statement, nullptr);
+    return SqliteStatement(statement, &sqlite3_finalize);
+}
+
+QString sqliteFailure(sqlite3* database)
+{
+    return QString::fromUtf8(sqlite3_errmsg(database));
+}
+
+void appendNetstring(std::string& out, std::string_view bytes)
+{
+    char length[24];
+    const auto end = std::to_chars(length, length + sizeof length, bytes.size()).ptr;
+    out.append(length, end).append(1, ':').append(bytes).append(1, ',');
+}
+
+void appendNumberNetstring(std::string& out, qint64 value)
+{
+    char digits[24];
+    const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+    appendNetstring(out, std::string_view(digits, static_cast<std::size_t>(end - digits)));
+}
+
+// A JSON string of UTF-8 text as stored: quotes, backslashes and control
+// characters escaped, every other byte as it is.
+void appendJsonString(std::string& out, std::string_view text)
+{
+    static constexpr char kHex[] = "0123456789abcdef";
+    out += '"';
+    std::size_t plainFrom = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        if (byte >= 0x20 && byte != '"' && byte != '\\')
+            continue;
+        out.append(text.substr(plainFrom, i - plainFrom));
+        plainFrom = i + 1;
+        switch (byte) {
+        case '"':
+            out += "\\\"";
+            break;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
+        default:
+            out += "\\u00";
+            out += kHex[byte >> 4];
+            out += kHex[byte & 0xF];
+        }
+    }
+    out.append(text.substr(plainFrom)).append(1, '"');
+}
+
+// A column of the current row as the engine's text, or nothing for NULL.
+std::optional<std::string_view> columnText(sqlite3_stmt* statement, int column)
+{
+    if (sqlite3_column_type(statement, column) == SQLITE_NULL)
+        return std::nullopt;
+    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, column));
+    return std::string_view(text ? text : "", static_cast<std::size_t>(sqlite3_column_bytes(statement, column)));
 }
 
 // A transaction of the trail's own. On data.db it takes the write lock at
@@ -360,35 +472,27 @@ QString AuditTrail::recordRows(Action action, const QString& table, const std::v
     for (const qint64 id : ids)
         idArray.append(id);
     const QString idList = QString::fromUtf8(QJsonDocument(idArray).toJson(QJsonDocument::Compact));
-    // Size and digest of the bytes: the server computes them; data.db hands
-    // the bytes over, one record at a time.
-    const QString attachment = m_server ? QStringLiteral("octet_length(文件数据), encode(sha256(文件数据), 'hex')")
-                                        : QStringLiteral("length(文件数据), 文件数据");
-    const QString idsCondition = m_server
-                                     ? QStringLiteral("rowid IN (SELECT json_array_elements_text(?::json)::bigint)")
-                                     : QStringLiteral("rowid IN (SELECT value FROM json_each(?))");
     const QString only =
         onlyWithAttachment ? QStringLiteral(" AND (文件数据 IS NOT NULL OR coalesce(文件类型, '') <> '')") : QString();
-    // The record as JSON, made by the database: [[column, text or null], ...]
-    // in the register's order (a value another program stored as a number
-    // or bytes, as its text).
+    if (!m_server)
+        return recordFileRows(action, table, idList, only, refersTo);
+    // The record as JSON, made by the server: [[column, text or null], ...]
+    // in the register's order, with the attachment's size and digest.
     QStringList pairs;
     for (const QString& column : registerColumns())
-        pairs << (m_server ? QStringLiteral("json_build_array('%1', %1)").arg(column)
-                           : QStringLiteral("json_array('%1', CAST(%1 AS TEXT))").arg(column));
-    const QString before = m_server ? QStringLiteral("json_build_array(%1)::text").arg(pairs.join(QStringLiteral(", ")))
-                                    : QStringLiteral("json_array(%1)").arg(pairs.join(QStringLiteral(", ")));
+        pairs << QStringLiteral("json_build_array('%1', %1)").arg(column);
     QSqlQuery rows(m_database);
     rows.setForwardOnly(true);
-    if (!rows.prepare(QStringLiteral("SELECT rowid, 发文号, %1, %2 FROM %3 WHERE %4%5 ORDER BY rowid")
-                          .arg(before, attachment, table, idsCondition, only)))
+    if (!rows.prepare(QStringLiteral("SELECT rowid, 发文号, json_build_array(%1)::text, octet_length(文件数据), "
+                                     "encode(sha256(文件数据), 'hex') FROM %2 WHERE rowid IN (SELECT "
+                                     "json_array_elements_text(?::json)::bigint)%3 ORDER BY rowid")
+                          .arg(pairs.join(QStringLiteral(", ")), table, only)))
         return sqlErrorText(rows.lastError());
     rows.addBindValue(idList);
     if (!rows.exec())
         return sqlErrorText(rows.lastError());
     // Read whole before the first row is written: the server's driver drops
     // the rest of a result when another statement runs on its connection.
-    // The bytes themselves are hashed as they pass and never kept.
     std::vector<std::pair<Entry, qint64>> entries;
     while (rows.next()) {
         Entry entry;
@@ -399,8 +503,7 @@ QString AuditTrail::recordRows(Action action, const QString& table, const std::v
         entry.before = rows.value(2).toString();
         if (!rows.value(3).isNull()) {
             entry.attachmentSize = rows.value(3).toLongLong();
-            entry.attachmentDigest =
-                m_server ? rows.value(4).toString() : QString::fromLatin1(sha256Hex(rows.value(4).toByteArray()));
+            entry.attachmentDigest = rows.value(4).toString();
         }
         entries.emplace_back(std::move(entry), rows.value(0).toLongLong());
     }
@@ -411,6 +514,155 @@ QString AuditTrail::recordRows(Action action, const QString& table, const std::v
         if (QString failure = append(entry, rowid, table); !failure.isEmpty())
             return failure;
     }
+    return {};
+}
+
+// data.db: a deletion of a thousand records writes a thousand rows, so they
+// go through the engine's own interface on the desk's connection, from the
+// stored UTF-8 bytes straight into the chain, without a copy per field. The
+// engine lets the rows be written while the records are read; each
+// attachment's bytes are hashed and kept as they are read, read once.
+QString AuditTrail::recordFileRows(Action action, const QString& table, const QString& idList, const QString& only,
+                                   std::optional<qint64> refersTo)
+{
+    sqlite3* const database = sqliteHandle(m_database);
+    if (!database)
+        return QStringLiteral("数据库没有打开");
+    const QStringList& columns = registerColumns();
+    const auto rows = prepareOn(database, QStringLiteral("SELECT rowid, %1, 文件数据 FROM %2 WHERE rowid IN (SELECT "
+                                                         "value FROM json_each(?))%3 ORDER BY rowid")
+                                              .arg(columns.join(QStringLiteral(", ")), table, only));
+    const auto insert = prepareOn(
+        database, QStringLiteral("INSERT INTO 操作日志 (%1) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")
+                      .arg(entryColumns()));
+    const auto keepBytes =
+        prepareOn(database, QStringLiteral("INSERT INTO 回收站附件 (日志编号, 文件数据) VALUES (?, ?)"));
+    if (!rows || !insert || !keepBytes)
+        return sqliteFailure(database);
+    const std::string ids = idList.toStdString();
+    sqlite3_bind_text(rows.get(), 1, ids.data(), static_cast<int>(ids.size()), SQLITE_STATIC);
+
+    // What every row of this change shares, as bound and as hashed.
+    const std::string utcTime = m_stamp.utcTime.toStdString();
+    const std::string localTime = m_stamp.localTime.toStdString();
+    const std::string user = m_stamp.user.toStdString();
+    const std::string host = m_stamp.host.toStdString();
+    const std::string actionText = actionName(action).toStdString();
+    const std::string tableText = table.toStdString();
+    std::string shared;
+    for (const std::string* field : {&utcTime, &localTime, &user, &host})
+        appendNetstring(shared, *field);
+    appendNumberNetstring(shared, m_stamp.process);
+    appendNetstring(shared, actionText);
+    appendNetstring(shared, tableText);
+    std::vector<std::string> keys; // each "[\"name\","
+    for (const QString& column : columns) {
+        std::string key = "[";
+        appendJsonString(key, column.toStdString());
+        keys.push_back(key + ',');
+    }
+    const auto bindText = [&](int index, std::string_view text) {
+        sqlite3_bind_text(insert.get(), index, text.data(), static_cast<int>(text.size()), SQLITE_STATIC);
+    };
+    bindText(2, utcTime);
+    bindText(3, localTime);
+    bindText(4, user);
+    bindText(5, host);
+    sqlite3_bind_int64(insert.get(), 6, m_stamp.process);
+    bindText(7, actionText);
+    bindText(8, tableText);
+    if (refersTo)
+        sqlite3_bind_int64(insert.get(), 13, *refersTo);
+    else
+        sqlite3_bind_null(insert.get(), 13);
+
+    Sha256 sha256;
+    std::string previous = m_lastChain.toStdString();
+    qint64 id = m_lastId;
+    std::string before;
+    std::string content;
+    const int bytesColumn = static_cast<int>(columns.size()) + 1;
+    int step = SQLITE_ROW;
+    while ((step = sqlite3_step(rows.get())) == SQLITE_ROW) {
+        ++id;
+        // 原记录: [["发文号","…"],…] in the register's order; a value another
+        // program stored as a number or bytes, as its text.
+        before.assign(1, '[');
+        for (std::size_t i = 0; i < keys.size(); ++i) {
+            if (i > 0)
+                before += ',';
+            before += keys[i];
+            if (const auto text = columnText(rows.get(), static_cast<int>(i) + 1))
+                appendJsonString(before, *text);
+            else
+                before += "null";
+            before += ']';
+        }
+        before += ']';
+        const auto number = columnText(rows.get(), 1);
+        const bool attached = sqlite3_column_type(rows.get(), bytesColumn) != SQLITE_NULL;
+        const void* bytes = attached ? sqlite3_column_blob(rows.get(), bytesColumn) : nullptr;
+        const int byteCount = attached ? sqlite3_column_bytes(rows.get(), bytesColumn) : 0;
+        const std::string digest =
+            attached
+                ? sha256.hex(std::string_view(static_cast<const char*>(bytes), static_cast<std::size_t>(byteCount)))
+                : std::string();
+
+        content.clear();
+        appendNumberNetstring(content, id);
+        content += shared;
+        if (number)
+            appendNetstring(content, *number);
+        else
+            content += "N,";
+        appendNetstring(content, before);
+        if (attached) {
+            appendNumberNetstring(content, byteCount);
+            appendNetstring(content, digest);
+        } else {
+            content += "N,N,";
+        }
+        if (refersTo)
+            appendNumberNetstring(content, *refersTo);
+        else
+            content += "N,";
+        std::string chain = sha256.hex(previous, content);
+        if (chain.empty())
+            return QStringLiteral("无法计算链值");
+
+        sqlite3_bind_int64(insert.get(), 1, id);
+        if (number)
+            bindText(9, *number);
+        else
+            sqlite3_bind_null(insert.get(), 9);
+        bindText(10, before);
+        if (attached) {
+            sqlite3_bind_int64(insert.get(), 11, byteCount);
+            bindText(12, digest);
+        } else {
+            sqlite3_bind_null(insert.get(), 11);
+            sqlite3_bind_null(insert.get(), 12);
+        }
+        bindText(14, chain);
+        if (sqlite3_step(insert.get()) != SQLITE_DONE)
+            return sqliteFailure(database);
+        sqlite3_reset(insert.get());
+        if (attached) {
+            sqlite3_bind_int64(keepBytes.get(), 1, id);
+            if (bytes)
+                sqlite3_bind_blob(keepBytes.get(), 2, bytes, byteCount, SQLITE_STATIC);
+            else // an empty attachment: the engine hands it over as no pointer at all
+                sqlite3_bind_zeroblob(keepBytes.get(), 2, 0);
+            if (sqlite3_step(keepBytes.get()) != SQLITE_DONE)
+                return sqliteFailure(database);
+            sqlite3_reset(keepBytes.get());
+        }
+        previous = std::move(chain);
+    }
+    if (step != SQLITE_DONE)
+        return sqliteFailure(database);
+    m_lastId = id;
+    m_lastChain = QString::fromStdString(previous);
     return {};
 }
 
@@ -543,34 +795,29 @@ AuditTrail::Verification AuditTrail::verify() const
 AuditTrail::Verification AuditTrail::verifyFile() const
 {
     Verification result;
-    const QVariant handle = m_database.driver() ? m_database.driver()->handle() : QVariant();
-    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0 ||
-        !*static_cast<sqlite3* const*>(handle.data())) {
+    sqlite3* const database = sqliteHandle(m_database);
+    if (!database) {
         result.reason = QStringLiteral("数据库没有打开");
         return result;
     }
-    sqlite3* const database = *static_cast<sqlite3* const*>(handle.data());
-    const auto prepare = [&](const QString& sql) {
-        sqlite3_stmt* statement = nullptr;
-        sqlite3_prepare_v2(database, sql.toUtf8().constData(), -1, &statement, nullptr);
-        return std::unique_ptr<sqlite3_stmt, decltype(&sqlite3_finalize)>(statement, &sqlite3_finalize);
-    };
+    const auto prepare = [&](const QString& sql) { return prepareOn(database, sql); };
     const auto present = prepare(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE name = '操作日志'"));
     if (!present || sqlite3_step(present.get()) != SQLITE_ROW) {
-        result.reason = QString::fromUtf8(sqlite3_errmsg(database));
+        result.reason = sqliteFailure(database);
         return result;
     }
     if (sqlite3_column_int(present.get(), 0) == 0)
         return result;
     const auto rows = prepare(QStringLiteral("SELECT %1 FROM 操作日志 ORDER BY 编号").arg(entryColumns()));
     if (!rows) {
-        result.reason = QString::fromUtf8(sqlite3_errmsg(database));
+        result.reason = sqliteFailure(database);
         return result;
     }
     constexpr int kContentFields = 13; // 编号 ... 关联; 链值 last
-    QByteArray previous = chainStart().toLatin1();
+    Sha256 sha256;
+    std::string previous = chainStart().toStdString();
     qint64 previousId = 0;
-    QByteArray content;
+    std::string content;
     int step = SQLITE_ROW;
     while ((step = sqlite3_step(rows.get())) == SQLITE_ROW) {
         ++result.rows;
@@ -585,26 +832,22 @@ AuditTrail::Verification AuditTrail::verifyFile() const
         }
         content.clear();
         for (int i = 0; i < kContentFields; ++i) {
-            if (sqlite3_column_type(rows.get(), i) == SQLITE_NULL) {
-                content.append("N,", 2);
-                continue;
-            }
-            const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(rows.get(), i));
-            const int size = sqlite3_column_bytes(rows.get(), i);
-            content.append(QByteArray::number(size)).append(':').append(text, size).append(',');
+            if (const auto text = columnText(rows.get(), i))
+                appendNetstring(content, *text);
+            else
+                content += "N,";
         }
-        const QByteArray chain = sha256Hex(previous, content);
-        const auto* stored = reinterpret_cast<const char*>(sqlite3_column_text(rows.get(), kContentFields));
-        if (!stored || chain != QByteArray(stored, sqlite3_column_bytes(rows.get(), kContentFields))) {
+        std::string chain = sha256.hex(previous, content);
+        if (chain.empty() || columnText(rows.get(), kContentFields) != std::string_view(chain)) {
             result.firstBad = id;
             result.reason = QStringLiteral("编号 %1 的链值不符：该行已被改动，或它之前的行被删除、替换或调换").arg(id);
             return result;
         }
-        previous = chain;
+        previous = std::move(chain);
         previousId = id;
     }
     if (step != SQLITE_DONE)
-        result.reason = QString::fromUtf8(sqlite3_errmsg(database));
+        result.reason = sqliteFailure(database);
     return result;
 }
 

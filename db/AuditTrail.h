@@ -123,6 +123,8 @@ public:
 private:
     // Takes the chain's lock, makes the tables when missing, reads the head.
     QString begin();
+    QString recordFileRows(Action action, const QString& table, const QString& idList, const QString& only,
+                           std::optional<qint64> refersTo);
     QString append(Entry& entry, const std::optional<qint64>& sourceRowForBytes, const QString& sourceTable);
     // The rows of one change share its moment, user, host and process.
     void stamp(Entry& entry) const;

@@ -4,6 +4,7 @@
 #include "db/AuditTrail.h"
 
 #include "TestDatabase.h"
+#include "db/RegisterRecords.h"
 #include "db/TransactionGuard.h"
 #include "platform/GbkQt.h"
 
@@ -130,6 +131,50 @@ TEST_P(AuditTrailTest, RestoreRefusesANumberThatIsRegisteredAgainAndWhatIsNoReco
     EXPECT_EQ(AuditTrail(database()).restore(2).outcome, AuditTrail::Restoration::Outcome::Refused);
     EXPECT_EQ(AuditTrail(database()).restore(99).outcome, AuditTrail::Restoration::Outcome::Refused);
     EXPECT_EQ(entries().size(), 2u); // refusals log nothing
+}
+
+// Deleted and restored through the desk's own paths, a record comes back
+// column for column, awkward text and empty attachment included.
+TEST_P(AuditTrailTest, ADeletedRecordComesBackExactlyAsItWas)
+{
+    const GbkString table = "发文登记表"_gbk;
+    const GbkString title = GbkString("\"引号\" \\ 反斜杠\n换行\t制表\x01控制 ") + "尾"_gbk;
+    const qint64 first = m_db.insert(table, {{"发文号", " 某〔2026〕1号 "_gbk}, {"标题", title}});
+    const qint64 second = m_db.insert(table, {{"发文号", "某〔2026〕2号"_gbk}});
+    ASSERT_GE(first, 0);
+    ASSERT_GE(second, 0);
+    const RegisterRecords records(database());
+    ASSERT_EQ(records.storeAttachment(table, {first}, "doc"_gbk, QByteArray("\0bytes\xff", 7)), QString());
+    ASSERT_EQ(records.storeAttachment(table, {second}, "txt"_gbk, QByteArray("")), QString());
+    const QString bytes =
+        GetParam() == Backend::Postgres ? QStringLiteral("encode(文件数据, 'hex')") : QStringLiteral("hex(文件数据)");
+    const auto rowOf = [&](const QString& number) {
+        return m_db.value(QStringLiteral("SELECT coalesce(发文号, '-') || '|' || coalesce(标题, '-') || '|' || "
+                                         "coalesce(密级, '-') || '|' || coalesce(文件类型, '-') || '|' || "
+                                         "coalesce(%1, '-') FROM 发文登记表 WHERE 发文号 = '%2'")
+                              .arg(bytes, number));
+    };
+    const QString firstBefore = rowOf(QStringLiteral(" 某〔2026〕1号 "));
+    const QString secondBefore = rowOf(QStringLiteral("某〔2026〕2号"));
+    ASSERT_FALSE(firstBefore.isEmpty());
+    ASSERT_FALSE(secondBefore.isEmpty());
+    {
+        TransactionGuard transaction(m_db.connection());
+        ASSERT_EQ(records.remove(table, {first, second}), QString());
+        ASSERT_TRUE(transaction.commit());
+    }
+    ASSERT_EQ(m_db.value(QStringLiteral("SELECT count(*) FROM 发文登记表")), QStringLiteral("0"));
+    const std::vector<AuditTrail::Entry> logged = entries();
+    ASSERT_EQ(logged.size(), 2u);
+    EXPECT_EQ(logged[0].number, QStringLiteral(" 某〔2026〕1号 "));
+    EXPECT_EQ(logged[0].attachmentSize, 7);
+    EXPECT_EQ(logged[1].attachmentSize, 0);
+    for (const AuditTrail::Entry& entry : logged)
+        EXPECT_EQ(AuditTrail(database()).restore(entry.id).outcome, AuditTrail::Restoration::Outcome::Restored)
+            << entry.id;
+    EXPECT_EQ(rowOf(QStringLiteral(" 某〔2026〕1号 ")), firstBefore);
+    EXPECT_EQ(rowOf(QStringLiteral("某〔2026〕2号")), secondBefore);
+    EXPECT_FALSE(firstBad());
 }
 
 // Two desk processes deleting at once on the server: one chain, no fork, no gap.
