@@ -1,5 +1,6 @@
 // regdesk-admin: prepares a desk folder's database and explains its settings.
 #include "app/AdminCommands.h"
+#include "platform/MemoryReuse.h"
 
 #include <QCoreApplication>
 #include <csignal>
@@ -7,6 +8,7 @@
 
 int main(int argc, char* argv[])
 {
+    regdesk::keepFreedMemoryForReuse();
     // Past a file-size limit a write then fails with EFBIG and is reported
     // like a full disk, instead of the signal ending the command without a word.
     std::signal(SIGXFSZ, SIG_IGN);

@@ -7,6 +7,7 @@
 #include "platform/Clock.h"
 #include "platform/DeskLook.h"
 #include "platform/FileSystem.h"
+#include "platform/MemoryReuse.h"
 #include "platform/ProcessLauncher.h"
 #include "platform/ProcessList.h"
 #include "platform/ProgramLocation.h"
@@ -58,6 +59,7 @@ constexpr const char* kHelp = "Usage: regdesk [DOCUMENT]\n"
 int main(int argc, char* argv[])
 {
     using namespace regdesk;
+    keepFreedMemoryForReuse();
     // Past a file-size limit a write then fails with EFBIG and is reported
     // like a full disk, instead of the signal ending the desk without a word.
     std::signal(SIGXFSZ, SIG_IGN);

@@ -9,6 +9,7 @@
 #include "db/RegisterDatabaseFile.h"
 #include "db/RegisterRecords.h"
 #include "platform/GbkQt.h"
+#include "platform/MemoryReuse.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -138,6 +139,7 @@ Cost deleteSelected(QSqlDatabase& database, const std::vector<qint64>& ids, bool
 
 int main(int argc, char* argv[])
 {
+    keepFreedMemoryForReuse(); // as the desk and regdesk-admin run
     QCoreApplication application(argc, argv);
     const int records = argc > 1 ? std::atoi(argv[1]) : 100000;
     const int trailRows = argc > 2 ? std::atoi(argv[2]) : 1000000;
