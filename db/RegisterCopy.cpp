@@ -104,7 +104,7 @@ RegisterCopyReport copyRegister(const QSqlDatabase& source, const QSqlDatabase& 
 {
     RegisterCopyReport report;
     // One snapshot of data.db, also while a desk writes to it.
-    TransactionGuard reading(source);
+    TransactionGuard reading(source, TransactionGuard::Use::ReadingOnly);
     TransactionGuard writing(target);
     if (!reading.isOpen() || !writing.isOpen()) {
         report.failure = sqlErrorText((reading.isOpen() ? target : source).lastError());

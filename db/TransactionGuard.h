@@ -3,6 +3,7 @@
 #include "db/AdoDatabase.h"
 
 #include <QSqlDatabase>
+#include <QSqlQuery>
 #include <memory>
 
 namespace regdesk {
@@ -10,18 +11,33 @@ namespace regdesk {
 // One transaction on a connection: begun when the guard is made, rolled back
 // when it leaves scope uncommitted, so an early return or a failed statement
 // never leaves half of a change behind.
+//
+// On data.db a transaction takes the file's write lock at its start (BEGIN
+// IMMEDIATE), waiting out another process's write for the busy timeout: one
+// that read first could not wait when it came to write, and would fail at
+// once with "database is locked" whenever another desk or regdesk-admin was
+// writing. A transaction that only reads says so and takes no write lock.
 class TransactionGuard
 {
 public:
+    enum class Use
+    {
+        Writing,
+        ReadingOnly, // a snapshot: other processes go on writing meanwhile
+    };
+
     // The desk's connection, kept alive while the guard lives.
-    explicit TransactionGuard(std::shared_ptr<DbConnection> connection)
+    explicit TransactionGuard(std::shared_ptr<DbConnection> connection, Use use = Use::Writing)
         : m_keeper(std::move(connection)),
           m_database(m_keeper ? QSqlDatabase::database(m_keeper->name(), false) : QSqlDatabase())
     {
-        begin();
+        begin(use);
     }
     // A connection of its own (a worker thread's, a private one).
-    explicit TransactionGuard(QSqlDatabase database) : m_database(std::move(database)) { begin(); }
+    explicit TransactionGuard(QSqlDatabase database, Use use = Use::Writing) : m_database(std::move(database))
+    {
+        begin(use);
+    }
     ~TransactionGuard()
     {
         if (m_open)
@@ -44,7 +60,17 @@ public:
     }
 
 private:
-    void begin() { m_open = m_database.isOpen() && m_database.transaction(); }
+    void begin(Use use)
+    {
+        if (!m_database.isOpen())
+            return;
+        if (use == Use::Writing && m_database.driverName() == QLatin1String("QSQLITE")) {
+            // The driver's own commit and rollback end it.
+            m_open = QSqlQuery(m_database).exec(QStringLiteral("BEGIN IMMEDIATE"));
+            return;
+        }
+        m_open = m_database.transaction();
+    }
 
     std::shared_ptr<DbConnection> m_keeper;
     QSqlDatabase m_database;

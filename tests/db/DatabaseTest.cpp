@@ -4,13 +4,18 @@
 #include "db/AdoDatabase.h"
 #include "db/AdoRecordset.h"
 #include "db/BlobBuffer.h"
+#include "db/PrivateConnection.h"
 #include "db/RegisterStatements.h"
 #include "db/SqlDialect.h"
 #include "db/TransactionGuard.h"
 
 #include <QFile>
+#include <QSqlQuery>
 #include <algorithm>
+#include <chrono>
+#include <future>
 #include <gtest/gtest.h>
+#include <thread>
 
 using namespace regdesk;
 using regdesk::test::FakePrompter;
@@ -316,6 +321,40 @@ TEST_P(DatabaseTest, TransactionGuardRollsBackUnlessCommitted)
     }
     EXPECT_EQ(rowsOfA(), 0);
     EXPECT_FALSE(TransactionGuard(nullptr).isOpen());
+}
+
+// Another process in the middle of a write to data.db: the desk's change,
+// which reads before it writes, waits for it instead of failing at once with
+// "database is locked".
+TEST(DataFileLock, AChangeWaitsOutAnotherWriter)
+{
+    TestDatabase db(test::Backend::Sqlite);
+    ASSERT_TRUE(db.isOpen());
+    const GbkString table = RegisterStatements::outgoingTable();
+    std::promise<bool> holding;
+    bool otherCommitted = false;
+    std::thread other([&, path = db.folder().filePath(QStringLiteral("data.db"))] {
+        const PrivateConnection connection(path, RegisterFileMode::ReadWrite);
+        QSqlQuery query(connection.database());
+        const bool locked = query.exec(QStringLiteral("BEGIN IMMEDIATE")) &&
+                            query.exec(QStringLiteral("INSERT INTO 发文登记表 (发文号) VALUES ('B')"));
+        holding.set_value(locked);
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        otherCommitted = locked && query.exec(QStringLiteral("COMMIT"));
+    });
+    ASSERT_TRUE(holding.get_future().get());
+    {
+        TransactionGuard transaction(AdoDatabase::activeConnection());
+        EXPECT_TRUE(transaction.isOpen());
+        AdoRecordset recordset;
+        EXPECT_TRUE(recordset.openQuery(RegisterStatements::selectNumber(table, "B")));
+        EXPECT_TRUE(TestDatabase::run("DELETE FROM 发文登记表 WHERE 发文号 = 'B'"_gbk));
+        EXPECT_TRUE(transaction.commit());
+    }
+    other.join();
+    EXPECT_TRUE(otherCommitted);
+    EXPECT_TRUE(db.prompter().shown().empty());
+    EXPECT_EQ(db.value(QStringLiteral("SELECT count(*) FROM 发文登记表 WHERE 发文号 = 'B'")), QStringLiteral("0"));
 }
 
 TEST(SqlText, ValuesHaveTheirQuotesDoubled)
