@@ -45,21 +45,6 @@ QString entryColumns()
         "编号, 时间, 本地时间, 用户, 主机, 进程, 操作, 表名, 发文号, 原记录, 附件大小, 附件摘要, 关联, 链值");
 }
 
-void netstring(QByteArray& out, const std::optional<QString>& field)
-{
-    if (!field) {
-        out += "N,";
-        return;
-    }
-    const QByteArray bytes = field->toUtf8();
-    out += QByteArray::number(bytes.size()) + ':' + bytes + ',';
-}
-
-std::optional<QString> numberText(const std::optional<qint64>& value)
-{
-    return value ? std::optional<QString>(QString::number(*value)) : std::nullopt;
-}
-
 std::optional<QString> textOrNull(const QVariant& value)
 {
     return value.isNull() ? std::nullopt : std::optional<QString>(value.toString());
@@ -189,6 +174,23 @@ void appendNumberNetstring(std::string& out, qint64 value)
     appendNetstring(out, std::string_view(digits, static_cast<std::size_t>(end - digits)));
 }
 
+// The chain's fields as the desk holds them: absent ones as "N,".
+void appendNetstring(std::string& out, const std::optional<QString>& field)
+{
+    if (field)
+        appendNetstring(out, field->toStdString());
+    else
+        out += "N,";
+}
+
+void appendNumberNetstring(std::string& out, const std::optional<qint64>& field)
+{
+    if (field)
+        appendNumberNetstring(out, *field);
+    else
+        out += "N,";
+}
+
 // A JSON string of UTF-8 text as stored: quotes, backslashes and control
 // characters escaped, every other byte as it is.
 void appendJsonString(std::string& out, std::string_view text)
@@ -310,21 +312,19 @@ QString AuditTrail::actionName(Action action)
 
 QByteArray AuditTrail::canonicalContent(const Entry& entry)
 {
-    QByteArray out;
-    netstring(out, QString::number(entry.id));
-    netstring(out, entry.utcTime);
-    netstring(out, entry.localTime);
-    netstring(out, entry.user);
-    netstring(out, entry.host);
-    netstring(out, QString::number(entry.process));
-    netstring(out, entry.action);
-    netstring(out, entry.table);
-    netstring(out, entry.number);
-    netstring(out, entry.before);
-    netstring(out, numberText(entry.attachmentSize));
-    netstring(out, entry.attachmentDigest);
-    netstring(out, numberText(entry.refersTo));
-    return out;
+    std::string out;
+    appendNumberNetstring(out, entry.id);
+    for (const QString* field : {&entry.utcTime, &entry.localTime, &entry.user, &entry.host})
+        appendNetstring(out, *field);
+    appendNumberNetstring(out, entry.process);
+    appendNetstring(out, entry.action);
+    appendNetstring(out, entry.table);
+    appendNetstring(out, entry.number);
+    appendNetstring(out, entry.before);
+    appendNumberNetstring(out, entry.attachmentSize);
+    appendNetstring(out, entry.attachmentDigest);
+    appendNumberNetstring(out, entry.refersTo);
+    return QByteArray::fromStdString(out);
 }
 
 QString AuditTrail::chainValue(const QString& previous, const Entry& entry)
@@ -800,15 +800,15 @@ AuditTrail::Verification AuditTrail::verifyFile() const
         result.reason = QStringLiteral("数据库没有打开");
         return result;
     }
-    const auto prepare = [&](const QString& sql) { return prepareOn(database, sql); };
-    const auto present = prepare(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE name = '操作日志'"));
+    const auto present =
+        prepareOn(database, QStringLiteral("SELECT count(*) FROM sqlite_master WHERE name = '操作日志'"));
     if (!present || sqlite3_step(present.get()) != SQLITE_ROW) {
         result.reason = sqliteFailure(database);
         return result;
     }
     if (sqlite3_column_int(present.get(), 0) == 0)
         return result;
-    const auto rows = prepare(QStringLiteral("SELECT %1 FROM 操作日志 ORDER BY 编号").arg(entryColumns()));
+    const auto rows = prepareOn(database, QStringLiteral("SELECT %1 FROM 操作日志 ORDER BY 编号").arg(entryColumns()));
     if (!rows) {
         result.reason = sqliteFailure(database);
         return result;
