@@ -9,7 +9,9 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSysInfo>
+#include <algorithm>
 #include <charconv>
+#include <future>
 #include <memory>
 #include <openssl/evp.h>
 #include <pwd.h>
@@ -58,6 +60,14 @@ std::optional<qint64> integerOrNull(const QVariant& value)
 QJsonValue jsonOf(const std::optional<QString>& text)
 {
     return text ? QJsonValue(*text) : QJsonValue(QJsonValue::Null);
+}
+
+QString jsonIdList(const std::vector<qint64>& ids)
+{
+    QJsonArray array;
+    for (const qint64 id : ids)
+        array.append(id);
+    return QString::fromUtf8(QJsonDocument(array).toJson(QJsonDocument::Compact));
 }
 
 QString jsonText(const QJsonArray& pairs)
@@ -232,10 +242,12 @@ void appendJsonString(std::string& out, std::string_view text)
 // A column of the current row as the engine's text, or nothing for NULL.
 std::optional<std::string_view> columnText(sqlite3_stmt* statement, int column)
 {
+    // No pointer for NULL, and for an empty value stored as bytes: only then is the type asked.
+    if (const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, column)))
+        return std::string_view(text, static_cast<std::size_t>(sqlite3_column_bytes(statement, column)));
     if (sqlite3_column_type(statement, column) == SQLITE_NULL)
         return std::nullopt;
-    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, column));
-    return std::string_view(text ? text : "", static_cast<std::size_t>(sqlite3_column_bytes(statement, column)));
+    return std::string_view();
 }
 
 // A transaction of the trail's own. On data.db it takes the write lock at
@@ -468,14 +480,11 @@ QString AuditTrail::recordRows(Action action, const QString& table, const std::v
         return QStringLiteral("%1 不是登记表").arg(table);
     if (QString failure = begin(); !failure.isEmpty())
         return failure;
-    QJsonArray idArray;
-    for (const qint64 id : ids)
-        idArray.append(id);
-    const QString idList = QString::fromUtf8(QJsonDocument(idArray).toJson(QJsonDocument::Compact));
     const QString only =
         onlyWithAttachment ? QStringLiteral(" AND (文件数据 IS NOT NULL OR coalesce(文件类型, '') <> '')") : QString();
     if (!m_server)
-        return recordFileRows(action, table, idList, only, refersTo);
+        return recordFileRows(action, table, ids, only, refersTo, {});
+    const QString idList = jsonIdList(ids);
     // The record as JSON, made by the server: [[column, text or null], ...]
     // in the register's order, with the attachment's size and digest.
     QStringList pairs;
@@ -517,20 +526,194 @@ QString AuditTrail::recordRows(Action action, const QString& table, const std::v
     return {};
 }
 
+QString AuditTrail::recordAndChange(Action action, const QString& table, const std::vector<qint64>& ids,
+                                    const Change& change)
+{
+    if (ids.empty())
+        return {};
+    if (m_server) {
+        if (QString failure = recordRows(action, table, ids); !failure.isEmpty())
+            return failure;
+        return change(jsonIdList(ids));
+    }
+    if (!isRegister(table))
+        return QStringLiteral("%1 不是登记表").arg(table);
+    sqlite3* const database = sqliteHandle(m_database);
+    if (!database)
+        return QStringLiteral("数据库没有打开");
+    // The groups are changed one after another: outside the caller's
+    // transaction each would be final before its rows were written.
+    std::optional<OwnTransaction> own;
+    if (sqlite3_get_autocommit(database)) {
+        own.emplace(m_database, false);
+        if (!own->isOpen())
+            return own->failure();
+        m_begun = false;
+    }
+    QString failure = begin();
+    if (failure.isEmpty())
+        failure = recordFileRows(action, table, ids, {}, std::nullopt, change);
+    if (own) {
+        m_begun = false; // the next change reads the chain's head again
+        if (failure.isEmpty() && !own->commit())
+            failure = sqlErrorText(m_database.lastError());
+    }
+    return failure;
+}
+
+namespace {
+
+// A register's records are read for the trail a group at a time: at most
+// kGroupRecords, their small attachments held in memory up to kHeldBytes, so
+// that a deletion of every record of a register needs no more. An attachment
+// over kHeldAttachment is hashed and kept as it is read, never copied.
+constexpr std::size_t kGroupRecords = 1000;
+constexpr std::size_t kHeldBytes = std::size_t{32} << 20;
+constexpr std::size_t kHeldAttachment = std::size_t{4} << 20;
+
+// What every trail row of one change shares.
+struct RowShape
+{
+    std::vector<std::string> keys; // each "[\"column\","
+    std::string shared;            // the netstrings of 时间 … 表名
+    std::optional<qint64> refersTo;
+};
+
+// Records read for the trail, held until their rows are written.
+struct ReadRecords
+{
+    struct Field
+    {
+        std::size_t offset = 0;
+        std::size_t length = 0;
+        bool null = true;
+    };
+    struct Record
+    {
+        qint64 rowid = 0;
+        qint64 id = 0; // 编号 of its trail row
+        std::size_t firstField = 0;
+        std::optional<qint64> attachmentSize;
+        std::string attachmentDigest; // of a large attachment as read, else worked out with the chain
+        bool holdsBytes = false;      // its attachment's bytes are in `heldBytes`, to be kept
+        std::string heldBytes;
+        std::string before; // 原记录
+        std::string chain;
+    };
+    std::string text; // the fields' stored bytes back to back
+    std::vector<Field> fields;
+    std::vector<Record> records;
+    std::size_t heldTotal = 0; // bytes of all held attachments
+
+    std::optional<std::string_view> field(const Record& record, std::size_t column) const
+    {
+        const Field& found = fields[record.firstField + column];
+        if (found.null)
+            return std::nullopt;
+        return std::string_view(text).substr(found.offset, found.length);
+    }
+    void clear()
+    {
+        text.clear();
+        fields.clear();
+        records.clear();
+        heldTotal = 0;
+    }
+    // The records' row ids as a JSON array, for the change.
+    QString rowidList() const
+    {
+        std::string list = "[";
+        for (const Record& record : records) {
+            if (list.size() > 1)
+                list += ',';
+            list += std::to_string(record.rowid);
+        }
+        list += ']';
+        return QString::fromStdString(list);
+    }
+};
+
+// Works out each record's 原记录, attachment digest and chain value, in
+// order, from the chain value `previous`, which it leaves at the last row's.
+// Touches no database: it may run while the change does.
+bool chainRecords(ReadRecords& read, const RowShape& shape, std::string& previous, Sha256& sha256)
+{
+    std::string content;
+    for (ReadRecords::Record& record : read.records) {
+        // 原记录: [["发文号","…"],…] in the register's order; a value another
+        // program stored as a number or bytes, as its text.
+        std::string& before = record.before;
+        before.assign(1, '[');
+        for (std::size_t i = 0; i < shape.keys.size(); ++i) {
+            if (i > 0)
+                before += ',';
+            before += shape.keys[i];
+            if (const auto text = read.field(record, i))
+                appendJsonString(before, *text);
+            else
+                before += "null";
+            before += ']';
+        }
+        before += ']';
+        if (record.holdsBytes) {
+            record.attachmentDigest = sha256.hex(record.heldBytes);
+            if (record.attachmentDigest.empty())
+                return false;
+        }
+        content.clear();
+        appendNumberNetstring(content, record.id);
+        content += shape.shared;
+        if (const auto number = read.field(record, 0))
+            appendNetstring(content, *number);
+        else
+            content += "N,";
+        appendNetstring(content, before);
+        if (record.attachmentSize) {
+            appendNumberNetstring(content, *record.attachmentSize);
+            appendNetstring(content, record.attachmentDigest);
+        } else {
+            content += "N,N,";
+        }
+        if (shape.refersTo)
+            appendNumberNetstring(content, *shape.refersTo);
+        else
+            content += "N,";
+        record.chain = sha256.hex(previous, content);
+        if (record.chain.empty())
+            return false;
+        previous = record.chain;
+    }
+    return true;
+}
+
+// Binds a blob for the statement's step: an empty one as an empty blob, which
+// the engine would take for NULL given no pointer.
+void bindBytes(sqlite3_stmt* statement, int index, const void* bytes, int count)
+{
+    if (bytes && count > 0)
+        sqlite3_bind_blob(statement, index, bytes, count, SQLITE_STATIC);
+    else
+        sqlite3_bind_zeroblob(statement, index, 0);
+}
+
+} // namespace
+
 // data.db: a deletion of a thousand records writes a thousand rows, so they
 // go through the engine's own interface on the desk's connection, from the
-// stored UTF-8 bytes straight into the chain, without a copy per field. The
-// engine lets the rows be written while the records are read; each
-// attachment's bytes are hashed and kept as they are read, read once.
-QString AuditTrail::recordFileRows(Action action, const QString& table, const QString& idList, const QString& only,
-                                   std::optional<qint64> refersTo)
+// stored UTF-8 bytes straight into the chain. With a change, each group of
+// records is read, then changed while another thread works out its rows'
+// JSON and chain values, then logged: the rows go into the pages the change
+// has just freed, and the hashing costs the clerk no time.
+QString AuditTrail::recordFileRows(Action action, const QString& table, const std::vector<qint64>& ids,
+                                   const QString& only, std::optional<qint64> refersTo, const Change& change)
 {
     sqlite3* const database = sqliteHandle(m_database);
     if (!database)
         return QStringLiteral("数据库没有打开");
     const QStringList& columns = registerColumns();
     const auto rows = prepareOn(database, QStringLiteral("SELECT rowid, %1, 文件数据 FROM %2 WHERE rowid IN (SELECT "
-                                                         "value FROM json_each(?))%3 ORDER BY rowid")
+                                                         "value FROM json_each(?1)) AND (?2 IS NULL OR rowid > ?2)%3 "
+                                                         "ORDER BY rowid")
                                               .arg(columns.join(QStringLiteral(", ")), table, only));
     const auto insert = prepareOn(
         database, QStringLiteral("INSERT INTO 操作日志 (%1) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")
@@ -539,8 +722,6 @@ QString AuditTrail::recordFileRows(Action action, const QString& table, const QS
         prepareOn(database, QStringLiteral("INSERT INTO 回收站附件 (日志编号, 文件数据) VALUES (?, ?)"));
     if (!rows || !insert || !keepBytes)
         return sqliteFailure(database);
-    const std::string ids = idList.toStdString();
-    sqlite3_bind_text(rows.get(), 1, ids.data(), static_cast<int>(ids.size()), SQLITE_STATIC);
 
     // What every row of this change shares, as bound and as hashed.
     const std::string utcTime = m_stamp.utcTime.toStdString();
@@ -549,18 +730,18 @@ QString AuditTrail::recordFileRows(Action action, const QString& table, const QS
     const std::string host = m_stamp.host.toStdString();
     const std::string actionText = actionName(action).toStdString();
     const std::string tableText = table.toStdString();
-    std::string shared;
+    RowShape shape;
     for (const std::string* field : {&utcTime, &localTime, &user, &host})
-        appendNetstring(shared, *field);
-    appendNumberNetstring(shared, m_stamp.process);
-    appendNetstring(shared, actionText);
-    appendNetstring(shared, tableText);
-    std::vector<std::string> keys; // each "[\"name\","
+        appendNetstring(shape.shared, *field);
+    appendNumberNetstring(shape.shared, m_stamp.process);
+    appendNetstring(shape.shared, actionText);
+    appendNetstring(shape.shared, tableText);
     for (const QString& column : columns) {
         std::string key = "[";
         appendJsonString(key, column.toStdString());
-        keys.push_back(key + ',');
+        shape.keys.push_back(key + ',');
     }
+    shape.refersTo = refersTo;
     const auto bindText = [&](int index, std::string_view text) {
         sqlite3_bind_text(insert.get(), index, text.data(), static_cast<int>(text.size()), SQLITE_STATIC);
     };
@@ -576,91 +757,132 @@ QString AuditTrail::recordFileRows(Action action, const QString& table, const QS
     else
         sqlite3_bind_null(insert.get(), 13);
 
-    Sha256 sha256;
+    // In row id order across the groups, as one statement would read them.
+    std::vector<qint64> sorted = ids;
+    std::sort(sorted.begin(), sorted.end());
+    sorted.erase(std::unique(sorted.begin(), sorted.end()), sorted.end());
+
+    Sha256 readingSha256; // large attachments, as they are read
+    Sha256 chainSha256;   // the rest, perhaps on the other thread
     std::string previous = m_lastChain.toStdString();
     qint64 id = m_lastId;
-    std::string before;
-    std::string content;
+    ReadRecords read;
     const int bytesColumn = static_cast<int>(columns.size()) + 1;
-    int step = SQLITE_ROW;
-    while ((step = sqlite3_step(rows.get())) == SQLITE_ROW) {
-        ++id;
-        // 原记录: [["发文号","…"],…] in the register's order; a value another
-        // program stored as a number or bytes, as its text.
-        before.assign(1, '[');
-        for (std::size_t i = 0; i < keys.size(); ++i) {
-            if (i > 0)
-                before += ',';
-            before += keys[i];
-            if (const auto text = columnText(rows.get(), static_cast<int>(i) + 1))
-                appendJsonString(before, *text);
-            else
-                before += "null";
-            before += ']';
+    for (std::size_t start = 0; start < sorted.size(); start += kGroupRecords) {
+        std::string group = "[";
+        for (std::size_t i = start; i < std::min(sorted.size(), start + kGroupRecords); ++i) {
+            if (i > start)
+                group += ',';
+            group += std::to_string(sorted[i]);
         }
-        before += ']';
-        const auto number = columnText(rows.get(), 1);
-        const bool attached = sqlite3_column_type(rows.get(), bytesColumn) != SQLITE_NULL;
-        const void* bytes = attached ? sqlite3_column_blob(rows.get(), bytesColumn) : nullptr;
-        const int byteCount = attached ? sqlite3_column_bytes(rows.get(), bytesColumn) : 0;
-        const std::string digest =
-            attached
-                ? sha256.hex(std::string_view(static_cast<const char*>(bytes), static_cast<std::size_t>(byteCount)))
-                : std::string();
+        group += ']';
+        sqlite3_bind_text(rows.get(), 1, group.data(), static_cast<int>(group.size()), SQLITE_STATIC);
+        sqlite3_bind_null(rows.get(), 2);
+        const std::size_t groupSize = std::min(sorted.size() - start, kGroupRecords);
+        read.records.reserve(groupSize);
+        read.fields.reserve(groupSize * static_cast<std::size_t>(columns.size()));
+        for (;;) {
+            read.clear();
+            bool cut = false; // the held attachments filled up before the group's end
+            int step = SQLITE_ROW;
+            while ((step = sqlite3_step(rows.get())) == SQLITE_ROW) {
+                const bool attached = sqlite3_column_type(rows.get(), bytesColumn) != SQLITE_NULL;
+                const void* bytes = attached ? sqlite3_column_blob(rows.get(), bytesColumn) : nullptr;
+                const auto byteCount =
+                    static_cast<std::size_t>(attached ? sqlite3_column_bytes(rows.get(), bytesColumn) : 0);
+                const bool held = attached && byteCount <= kHeldAttachment;
+                if (held && !read.records.empty() && read.heldTotal + byteCount > kHeldBytes) {
+                    cut = true;
+                    break;
+                }
+                ReadRecords::Record& record = read.records.emplace_back();
+                record.rowid = sqlite3_column_int64(rows.get(), 0);
+                record.id = ++id;
+                record.firstField = read.fields.size();
+                for (int i = 1; i <= static_cast<int>(columns.size()); ++i) {
+                    ReadRecords::Field& field = read.fields.emplace_back();
+                    if (const auto text = columnText(rows.get(), i)) {
+                        field = {read.text.size(), text->size(), false};
+                        read.text += *text;
+                    }
+                }
+                if (!attached)
+                    continue;
+                record.attachmentSize = static_cast<qint64>(byteCount);
+                if (held) {
+                    record.holdsBytes = true;
+                    record.heldBytes.assign(static_cast<const char*>(bytes), byteCount);
+                    read.heldTotal += byteCount;
+                    continue;
+                }
+                record.attachmentDigest =
+                    readingSha256.hex(std::string_view(static_cast<const char*>(bytes), byteCount));
+                if (record.attachmentDigest.empty())
+                    return QStringLiteral("无法计算附件摘要");
+                sqlite3_bind_int64(keepBytes.get(), 1, record.id);
+                bindBytes(keepBytes.get(), 2, bytes, static_cast<int>(byteCount));
+                const int kept = sqlite3_step(keepBytes.get());
+                sqlite3_reset(keepBytes.get());
+                if (kept != SQLITE_DONE)
+                    return sqliteFailure(database);
+            }
+            const QString readFailure = !cut && step != SQLITE_DONE ? sqliteFailure(database) : QString();
+            sqlite3_reset(rows.get());
+            if (!readFailure.isEmpty())
+                return readFailure;
+            if (read.records.empty())
+                break;
 
-        content.clear();
-        appendNumberNetstring(content, id);
-        content += shared;
-        if (number)
-            appendNetstring(content, *number);
-        else
-            content += "N,";
-        appendNetstring(content, before);
-        if (attached) {
-            appendNumberNetstring(content, byteCount);
-            appendNetstring(content, digest);
-        } else {
-            content += "N,N,";
-        }
-        if (refersTo)
-            appendNumberNetstring(content, *refersTo);
-        else
-            content += "N,";
-        std::string chain = sha256.hex(previous, content);
-        if (chain.empty())
-            return QStringLiteral("无法计算链值");
+            std::string chainEnd = previous;
+            bool worked = false;
+            if (change) {
+                const QString changed = read.rowidList();
+                auto work =
+                    std::async(std::launch::async, [&] { return chainRecords(read, shape, chainEnd, chainSha256); });
+                const QString failure = change(changed);
+                worked = work.get();
+                if (!failure.isEmpty())
+                    return failure;
+            } else {
+                worked = chainRecords(read, shape, chainEnd, chainSha256);
+            }
+            if (!worked)
+                return QStringLiteral("无法计算链值");
 
-        sqlite3_bind_int64(insert.get(), 1, id);
-        if (number)
-            bindText(9, *number);
-        else
-            sqlite3_bind_null(insert.get(), 9);
-        bindText(10, before);
-        if (attached) {
-            sqlite3_bind_int64(insert.get(), 11, byteCount);
-            bindText(12, digest);
-        } else {
-            sqlite3_bind_null(insert.get(), 11);
-            sqlite3_bind_null(insert.get(), 12);
+            for (const ReadRecords::Record& record : read.records) {
+                sqlite3_bind_int64(insert.get(), 1, record.id);
+                if (const auto number = read.field(record, 0))
+                    bindText(9, *number);
+                else
+                    sqlite3_bind_null(insert.get(), 9);
+                bindText(10, record.before);
+                if (record.attachmentSize) {
+                    sqlite3_bind_int64(insert.get(), 11, *record.attachmentSize);
+                    bindText(12, record.attachmentDigest);
+                } else {
+                    sqlite3_bind_null(insert.get(), 11);
+                    sqlite3_bind_null(insert.get(), 12);
+                }
+                bindText(14, record.chain);
+                const int inserted = sqlite3_step(insert.get());
+                sqlite3_reset(insert.get());
+                if (inserted != SQLITE_DONE)
+                    return sqliteFailure(database);
+                if (!record.holdsBytes)
+                    continue;
+                sqlite3_bind_int64(keepBytes.get(), 1, record.id);
+                bindBytes(keepBytes.get(), 2, record.heldBytes.data(), static_cast<int>(record.heldBytes.size()));
+                const int kept = sqlite3_step(keepBytes.get());
+                sqlite3_reset(keepBytes.get());
+                if (kept != SQLITE_DONE)
+                    return sqliteFailure(database);
+            }
+            previous = std::move(chainEnd);
+            if (!cut)
+                break;
+            sqlite3_bind_int64(rows.get(), 2, read.records.back().rowid);
         }
-        bindText(14, chain);
-        if (sqlite3_step(insert.get()) != SQLITE_DONE)
-            return sqliteFailure(database);
-        sqlite3_reset(insert.get());
-        if (attached) {
-            sqlite3_bind_int64(keepBytes.get(), 1, id);
-            if (bytes)
-                sqlite3_bind_blob(keepBytes.get(), 2, bytes, byteCount, SQLITE_STATIC);
-            else // an empty attachment: the engine hands it over as no pointer at all
-                sqlite3_bind_zeroblob(keepBytes.get(), 2, 0);
-            if (sqlite3_step(keepBytes.get()) != SQLITE_DONE)
-                return sqliteFailure(database);
-            sqlite3_reset(keepBytes.get());
-        }
-        previous = std::move(chain);
     }
-    if (step != SQLITE_DONE)
-        return sqliteFailure(database);
     m_lastId = id;
     m_lastChain = QString::fromStdString(previous);
     return {};

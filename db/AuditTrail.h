@@ -14,9 +14,9 @@ namespace regdesk {
 // The register's trail of everything deleted or replaced: 操作日志, one row
 // per changed record with the record as it was, and 回收站附件, the bytes of
 // each attachment that went. Every writer calls it inside the transaction of
-// its change and before the change, so both are kept or neither; a failure
-// here must end that transaction uncommitted. Rows are never deleted by the
-// desk.
+// its change, before the change or (recordAndChange) around it, so both are
+// kept or neither; a failure here must end that transaction uncommitted. Rows
+// are never deleted by the desk.
 //
 // The chain: 链值 of row n = lowercase hex of SHA-256(链值 of row n-1, as its
 // 64 ASCII characters, 64 "0" before the first row; then the content of row
@@ -77,6 +77,14 @@ public:
     // `onlyWithAttachment` records without an attachment are passed over.
     QString recordRows(Action action, const QString& table, const std::vector<qint64>& ids,
                        bool onlyWithAttachment = false, std::optional<qint64> refersTo = std::nullopt);
+    // Makes a change to records of a register: given the ids of some of
+    // `ids` as a JSON array, changes those records and returns empty or why
+    // not. Logs each record as recordRows does, before its change takes
+    // effect; on data.db the records go in groups of a thousand, each read,
+    // changed and then logged, the change's failure returned as it is. Outside
+    // a transaction it takes one of its own for the whole.
+    using Change = std::function<QString(const QString& idList)>;
+    QString recordAndChange(Action action, const QString& table, const std::vector<qint64>& ids, const Change& change);
     // Every row of 人员信息表, one row each.
     QString recordPeople();
     // One row for an action on the whole register; `facts` are its (name, text).
@@ -123,8 +131,8 @@ public:
 private:
     // Takes the chain's lock, makes the tables when missing, reads the head.
     QString begin();
-    QString recordFileRows(Action action, const QString& table, const QString& idList, const QString& only,
-                           std::optional<qint64> refersTo);
+    QString recordFileRows(Action action, const QString& table, const std::vector<qint64>& ids, const QString& only,
+                           std::optional<qint64> refersTo, const Change& change);
     QString append(Entry& entry, const std::optional<qint64>& sourceRowForBytes, const QString& sourceTable);
     // The rows of one change share its moment, user, host and process.
     void stamp(Entry& entry) const;

@@ -86,14 +86,21 @@ QString RegisterRecords::ofNumber(const GbkString& table, const GbkString& numbe
 
 QString RegisterRecords::remove(const GbkString& table, const std::vector<qint64>& ids) const
 {
-    if (QString failure = AuditTrail(m_database).recordRows(AuditTrail::Action::DeleteRecord, toQString(table), ids);
-        !failure.isEmpty())
-        return logFailure(failure);
     QSqlQuery query(m_database);
     if (!query.prepare(QStringLiteral("DELETE FROM %1 WHERE %2").arg(toQString(table), idsCondition())))
         return sqlErrorText(query.lastError());
-    query.addBindValue(idList(ids));
-    return query.exec() ? QString() : sqlErrorText(query.lastError());
+    QString deleteFailure;
+    const QString failure =
+        AuditTrail(m_database)
+            .recordAndChange(AuditTrail::Action::DeleteRecord, toQString(table), ids, [&](const QString& idList) {
+                query.bindValue(0, idList); // group after group: the same statement, bound anew
+                if (!query.exec())
+                    deleteFailure = sqlErrorText(query.lastError());
+                return deleteFailure;
+            });
+    if (!deleteFailure.isEmpty())
+        return deleteFailure;
+    return failure.isEmpty() ? QString() : logFailure(failure);
 }
 
 QString RegisterRecords::clearAttachments(const GbkString& table, const std::vector<qint64>& ids) const

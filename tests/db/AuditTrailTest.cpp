@@ -8,9 +8,12 @@
 #include "db/TransactionGuard.h"
 #include "platform/GbkQt.h"
 
+#include <QCryptographicHash>
 #include <QProcess>
 #include <QSqlDatabase>
+#include <QSqlQuery>
 #include <gtest/gtest.h>
+#include <map>
 
 namespace regdesk::test {
 namespace {
@@ -175,6 +178,124 @@ TEST_P(AuditTrailTest, ADeletedRecordComesBackExactlyAsItWas)
     EXPECT_EQ(rowOf(QStringLiteral(" 某〔2026〕1号 ")), firstBefore);
     EXPECT_EQ(rowOf(QStringLiteral("某〔2026〕2号")), secondBefore);
     EXPECT_FALSE(firstBad());
+}
+
+// data.db deletes many records a group at a time, logging each group after
+// deleting it; kCount records numbered N1, N2, ... in row id order.
+class ManyRecords : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_db.isOpen());
+        ASSERT_TRUE(m_db.execute(QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE "
+                                                "i < %1) INSERT INTO 发文登记表 (rowid, 发文号, 标题) SELECT i, 'N' "
+                                                "|| i, '标题' || i FROM n")
+                                     .arg(kCount)));
+    }
+    QSqlDatabase database() const { return QSqlDatabase::database(m_db.connection()->name(), false); }
+    std::vector<qint64> everyRecord() const
+    {
+        std::vector<qint64> ids;
+        for (qint64 id = kCount; id >= 1; --id) // in no order, some twice, one that is no record
+            ids.insert(ids.end(), id % 7 == 0 ? 2 : 1, id);
+        ids.push_back(kCount + 100);
+        return ids;
+    }
+    // The trail's 发文号, in 编号 order.
+    QString logged()
+    {
+        return m_db.value(
+            QStringLiteral("SELECT group_concat(发文号, ',') FROM (SELECT 发文号 FROM 操作日志 ORDER BY 编号)"));
+    }
+    QString count(const QString& table) { return m_db.value(QStringLiteral("SELECT count(*) FROM %1").arg(table)); }
+    // Nine of 4 MiB overfill what a group holds in memory; one of 5 MiB is
+    // kept as it is read; one is empty. Their digests by 发文号.
+    std::map<QString, QByteArray> attach()
+    {
+        EXPECT_TRUE(m_db.execute(QStringLiteral("UPDATE 发文登记表 SET 文件类型 = 'doc', 文件数据 = CASE WHEN rowid "
+                                                "<= 18 THEN randomblob(4194304) WHEN rowid = 20 THEN "
+                                                "randomblob(5242880) ELSE X'' END WHERE rowid BETWEEN 10 AND 21 AND "
+                                                "rowid <> 19")));
+        std::map<QString, QByteArray> digests;
+        QSqlQuery attached(database());
+        EXPECT_TRUE(
+            attached.exec(QStringLiteral("SELECT 发文号, 文件数据 FROM 发文登记表 WHERE 文件数据 IS NOT NULL")));
+        while (attached.next())
+            digests[attached.value(0).toString()] =
+                QCryptographicHash::hash(attached.value(1).toByteArray(), QCryptographicHash::Sha256).toHex();
+        EXPECT_EQ(digests.size(), 11u);
+        return digests;
+    }
+    // Checks each kept attachment against `digests`; how many there are.
+    std::size_t checkKept(const std::map<QString, QByteArray>& digests) const
+    {
+        QSqlQuery kept(database());
+        EXPECT_TRUE(kept.exec(QStringLiteral("SELECT l.发文号, l.附件摘要, b.文件数据, l.附件大小 FROM 操作日志 AS l "
+                                             "JOIN 回收站附件 AS b ON b.日志编号 = l.编号")));
+        std::size_t found = 0;
+        while (kept.next()) {
+            ++found;
+            const QString number = kept.value(0).toString();
+            const QByteArray bytes = kept.value(2).toByteArray();
+            EXPECT_EQ(kept.value(3).toLongLong(), bytes.size()) << number.toStdString();
+            EXPECT_EQ(kept.value(1).toByteArray(), digests.at(number)) << number.toStdString();
+            EXPECT_EQ(QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex(), digests.at(number))
+                << number.toStdString();
+        }
+        return found;
+    }
+
+    static constexpr int kCount = 2500;
+    TestDatabase m_db{Backend::Sqlite};
+};
+
+TEST_F(ManyRecords, EachRecordIsLoggedOnceInOrderWithItsBytesAcrossGroups)
+{
+    const std::map<QString, QByteArray> digests = attach();
+    {
+        TransactionGuard transaction(m_db.connection());
+        ASSERT_EQ(RegisterRecords(database()).remove("发文登记表"_gbk, everyRecord()), QString());
+        ASSERT_TRUE(transaction.commit());
+    }
+    EXPECT_EQ(count(QStringLiteral("发文登记表")), QStringLiteral("0"));
+    QStringList numbers;
+    for (int i = 1; i <= kCount; ++i)
+        numbers << QStringLiteral("N%1").arg(i);
+    EXPECT_EQ(logged(), numbers.join(QLatin1Char(',')));
+    const AuditTrail::Verification verification = AuditTrail(database()).verify();
+    EXPECT_FALSE(verification.firstBad) << verification.reason.toStdString();
+    EXPECT_EQ(checkKept(digests), digests.size()); // the bytes kept are the bytes deleted
+}
+
+// F8 + Delete: the records stay, so a group cut short is read on from where it stopped.
+TEST_F(ManyRecords, AttachmentsThatOverfillAGroupAreEachKeptOnce)
+{
+    const std::map<QString, QByteArray> digests = attach();
+    {
+        TransactionGuard transaction(m_db.connection());
+        ASSERT_EQ(RegisterRecords(database()).clearAttachments("发文登记表"_gbk, everyRecord()), QString());
+        ASSERT_TRUE(transaction.commit());
+    }
+    EXPECT_EQ(count(QStringLiteral("操作日志")), QString::number(digests.size()));
+    EXPECT_EQ(checkKept(digests), digests.size());
+    EXPECT_FALSE(AuditTrail(database()).verify().firstBad);
+}
+
+TEST_F(ManyRecords, AFailureInALaterGroupUndoesTheEarlierOutsideATransactionToo)
+{
+    ASSERT_TRUE(m_db.execute(QStringLiteral("CREATE TRIGGER injected BEFORE DELETE ON 发文登记表 WHEN OLD.发文号 = "
+                                            "'N2100' BEGIN SELECT RAISE(ABORT, 'injected'); END")));
+    const QString failure = RegisterRecords(database()).remove("发文登记表"_gbk, everyRecord());
+    EXPECT_TRUE(failure.contains(QStringLiteral("injected"))) << failure.toStdString();
+    EXPECT_EQ(count(QStringLiteral("发文登记表")), QString::number(kCount));
+    EXPECT_EQ(count(QStringLiteral("操作日志")), QStringLiteral("0"));
+
+    ASSERT_TRUE(m_db.execute(QStringLiteral("DROP TRIGGER injected")));
+    ASSERT_EQ(RegisterRecords(database()).remove("发文登记表"_gbk, everyRecord()), QString());
+    EXPECT_EQ(count(QStringLiteral("发文登记表")), QStringLiteral("0"));
+    EXPECT_EQ(count(QStringLiteral("操作日志")), QString::number(kCount));
+    EXPECT_FALSE(AuditTrail(database()).verify().firstBad);
 }
 
 // Two desk processes deleting at once on the server: one chain, no fork, no gap.
