@@ -265,19 +265,31 @@ void QueryController::deleteRecords()
     if (m_view.selectedRows().empty() || !confirm(QStringLiteral("永久删除所选记录？")) || !m_seams.connection)
         return;
     const std::vector<qint64> selected = selectedRecords();
-    TransactionGuard transaction(m_seams.connection);
     std::vector<qint64> doomed;
     if (const QString failure = records().withNamesakes(table(), selected, doomed); !failure.isEmpty()) {
         report(QStringLiteral("记录没有删除：") + failure);
         return;
     }
-    // Every record of a selected record's 发文号 goes, also those not shown: say how many first.
+    // Every record of a selected record's 发文号 goes, also those not shown:
+    // say how many first. Asked before the change begins, so that other desks
+    // can save while the box is open.
     if (doomed.size() > selected.size() &&
         !confirm(
             QStringLiteral("所选%1条记录的发文号共有%2条记录（有的发文号不止一条记录），将全部永久删除。是否继续？")
                 .arg(selected.size())
                 .arg(doomed.size())))
         return;
+    TransactionGuard transaction(m_seams.connection);
+    // Counted again under the write lock: what the clerk agreed to is what goes.
+    std::vector<qint64> counted;
+    if (const QString failure = records().withNamesakes(table(), selected, counted); !failure.isEmpty()) {
+        report(QStringLiteral("记录没有删除：") + failure);
+        return;
+    }
+    if (counted != doomed) {
+        report(QStringLiteral("记录没有删除：确认期间所选发文号的记录有了变动，请重新删除。"));
+        return;
+    }
     QString failure = records().remove(table(), doomed);
     if (failure.isEmpty() && !transaction.commit())
         failure = QStringLiteral("无法提交更改");

@@ -5,6 +5,7 @@
 #include "FakeDesktopOpener.h"
 #include "TestDatabase.h"
 #include "db/AuditTrail.h"
+#include "db/PrivateConnection.h"
 #include "db/RegisterStatements.h"
 #include "list/RegisterListModel.h"
 #include "platform/GbkQt.h"
@@ -17,6 +18,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QSqlDatabase>
+#include <QSqlQuery>
 #include <gtest/gtest.h>
 
 using namespace regdesk;
@@ -186,6 +188,33 @@ TEST_P(LookAlikeRecords, AttachGoesToTheSelectedRecordOnly)
     EXPECT_EQ(fileTypeOf(m_plain), QString());
     EXPECT_EQ(m_view.listRows().itemValue(paddedRow()), RegisterListModel::kBlue);
     EXPECT_EQ(m_view.listRows().itemValue(1 - paddedRow()), 0u);
+}
+
+// The question of how many records go is asked before the deletion takes
+// the register: another desk can save meanwhile, and what it saved is not
+// deleted unasked.
+TEST_P(LookAlikeRecords, ANamesakeSavedWhileTheClerkDecidesIsNotDeletedUnasked)
+{
+    ASSERT_GE(m_db.insert(kTable, {{"发文号", kPadded}, {"标题", "乙"_gbk}}), 0); // a namesake not listed
+    const PrivateConnection otherDesk(m_db.connection()->name());
+    ASSERT_TRUE(otherDesk.isOpen()) << otherDesk.error().toStdString();
+    bool saved = false;
+    m_db.prompter().onAsk([&](const Prompter::Message& message) {
+        if (message.text.contains(QStringLiteral("共有")))
+            saved = QSqlQuery(otherDesk.database())
+                        .exec(QStringLiteral("INSERT INTO 发文登记表 (发文号, 标题) VALUES ('%1', '丙')")
+                                  .arg(toQString(kPadded)));
+    });
+    selectPadded();
+    m_db.prompter().willAnswer(Prompter::Answer::Yes);
+    m_db.prompter().willAnswer(Prompter::Answer::Yes);
+    m_controller.deleteRecords();
+    EXPECT_TRUE(saved); // not kept waiting
+    EXPECT_EQ(m_db.value(QStringLiteral("SELECT count(*) FROM 发文登记表 WHERE 发文号 = '%1'").arg(toQString(kPadded))),
+              QStringLiteral("3"));
+    EXPECT_TRUE(m_db.prompter().texts().back().contains(QStringLiteral("确认期间")))
+        << m_db.prompter().texts().back().toStdString();
+    EXPECT_EQ(m_view.listRows().rowCount(), 2);
 }
 
 // The trail of the query window's deletions, read back.
