@@ -18,6 +18,7 @@
 #include <sqlite3.h>
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <unistd.h>
 
 namespace regdesk {
@@ -837,10 +838,16 @@ QString AuditTrail::recordFileRows(Action action, const QString& table, const st
             bool worked = false;
             if (change) {
                 const QString changed = read.rowidList();
-                auto work =
-                    std::async(std::launch::async, [&] { return chainRecords(read, shape, chainEnd, chainSha256); });
+                std::future<bool> work;
+                try {
+                    work = std::async(std::launch::async,
+                                      [&] { return chainRecords(read, shape, chainEnd, chainSha256); });
+                } catch (const std::system_error&) {
+                    // No thread to be had (a limit on processes): worked out here, after the change.
+                }
                 const QString failure = change(changed);
-                worked = work.get();
+                worked =
+                    work.valid() ? work.get() : failure.isEmpty() && chainRecords(read, shape, chainEnd, chainSha256);
                 if (!failure.isEmpty())
                     return failure;
             } else {
