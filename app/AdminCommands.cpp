@@ -168,14 +168,6 @@ std::string utf8(const GbkString& gbk)
     return gbkToUtf8(gbk);
 }
 
-AdminResult noFolder(const std::string& directory)
-{
-    AdminResult result;
-    result.exitCode = 2;
-    result.errors = "regdesk-admin: no such folder: " + directory + "\n";
-    return result;
-}
-
 DatabaseSettings settingsOf(const std::string& directory)
 {
     return DatabaseSettings::ofDirectory(fromNativePath(directory));
@@ -211,8 +203,8 @@ AdminResult initCommand(const std::string& directory)
 {
     AdminResult result;
     const QString folder = QString::fromUtf8(directory);
-    if (!QFileInfo(folder).isDir())
-        return noFolder(directory);
+    if (auto failure = missingFolder(directory))
+        return *failure;
     const DatabaseSettings settings = settingsOf(directory);
     if (settings.kind == DatabaseSettings::Kind::PostgreSql)
         return initServerCommand(ServerAddress::fromSettings(settings));
@@ -240,12 +232,9 @@ AdminResult initCommand(const std::string& directory)
 
 AdminResult settingsCommand(const std::string& directory)
 {
+    if (auto failure = missingFolder(directory))
+        return *failure;
     AdminResult result;
-    if (!QFileInfo(QString::fromUtf8(directory)).isDir()) {
-        result.exitCode = 2;
-        result.errors = "regdesk-admin: no such folder: " + directory + "\n";
-        return result;
-    }
     const std::string path = directory + "/document.ini";
     const std::optional<std::string> bytes = readRegularFile(fromNativePath(path), SettingsFile::kMaxFileBytes);
     if (!QFileInfo::exists(QString::fromUtf8(path)))
@@ -319,8 +308,8 @@ bool isInstalled(const char* program)
 
 AdminResult editSettingsCommand(const std::string& directory)
 {
-    if (!QFileInfo(QString::fromUtf8(directory)).isDir())
-        return noFolder(directory);
+    if (auto failure = missingFolder(directory))
+        return *failure;
     StandardTerminal terminal;
     ShellEditorRunner editor(
         ShellEditorRunner::chosenEditor([](const char* name) { return std::getenv(name); }, &isInstalled));
@@ -341,19 +330,12 @@ AdminResult initialsCommand(const std::string& utf8Text)
 AdminResult importPeopleCommand(const std::string& directory, const std::string& file)
 {
     AdminResult result;
-    if (!QFileInfo(QString::fromUtf8(directory)).isDir()) {
-        result.exitCode = 2;
-        result.errors = "regdesk-admin: no such folder: " + directory + "\n";
-        return result;
-    }
+    if (auto failure = missingFolder(directory))
+        return *failure;
     CollectingPrompter prompter;
     AdoDatabase database(prompter);
-    if (!database.openConnection(AdoDatabase::connectionStringFor(fromNativePath(directory)))) {
-        result.exitCode = 4;
-        result.errors = "regdesk-admin: cannot open the register database: " + prompter.lines;
-        return result;
-    }
-    AdoDatabase::setActiveConnection(database.connection());
+    if (auto failure = openDeskRegister(directory, database, prompter))
+        return *failure;
     SqlPeopleTable table;
     OfficeConverter converter;
     PeopleImport import(prompter, nullptr, table, &PinyinIndex::initials, converter);
@@ -380,8 +362,8 @@ AdminResult importPeopleCommand(const std::string& directory, const std::string&
 // in `result`, when the folder or its register type is wrong.
 std::unique_ptr<RegisterMaintenance> maintenanceOf(const std::string& directory, AdminResult& result)
 {
-    if (!QFileInfo(QString::fromUtf8(directory)).isDir()) {
-        result = noFolder(directory);
+    if (auto failure = missingFolder(directory)) {
+        result = *failure;
         return nullptr;
     }
     std::unique_ptr<RegisterMaintenance> maintenance = RegisterMaintenance::forDirectory(QString::fromUtf8(directory));
@@ -436,8 +418,8 @@ AdminResult backupCommand(const std::string& directory)
 AdminResult indexCommand(const std::string& directory)
 {
     AdminResult result;
-    if (!QFileInfo(QString::fromUtf8(directory)).isDir())
-        return noFolder(directory);
+    if (auto failure = missingFolder(directory))
+        return *failure;
     const DatabaseSettings settings = settingsOf(directory);
     if (settings.kind == DatabaseSettings::Kind::PostgreSql) {
         result.output = "the PostgreSQL register keeps its search index itself; nothing to build\n";
@@ -497,8 +479,8 @@ std::string countLine(const TableCount& count)
 AdminResult copyCommand(const std::string& directory, bool append)
 {
     AdminResult result;
-    if (!QFileInfo(QString::fromUtf8(directory)).isDir())
-        return noFolder(directory);
+    if (auto failure = missingFolder(directory))
+        return *failure;
     const DatabaseSettings settings = settingsOf(directory);
     if (settings.kind != DatabaseSettings::Kind::PostgreSql) {
         result.exitCode = 4;
@@ -553,8 +535,8 @@ AdminResult copyCommand(const std::string& directory, bool append)
 std::unique_ptr<PrivateConnection> openRegisterOf(const std::string& directory, RegisterFileMode mode,
                                                   AdminResult& result)
 {
-    if (!QFileInfo(QString::fromUtf8(directory)).isDir()) {
-        result = noFolder(directory);
+    if (auto failure = missingFolder(directory)) {
+        result = *failure;
         return nullptr;
     }
     const DatabaseSettings settings = settingsOf(directory);
@@ -747,6 +729,29 @@ AdminResult restoreCommand(const std::string& directory, const std::string& idTe
 }
 
 } // namespace
+
+std::optional<AdminResult> missingFolder(const std::string& directory)
+{
+    if (QFileInfo(QString::fromUtf8(directory)).isDir())
+        return std::nullopt;
+    AdminResult result;
+    result.exitCode = 2;
+    result.errors = "regdesk-admin: no such folder: " + directory + "\n";
+    return result;
+}
+
+std::optional<AdminResult> openDeskRegister(const std::string& directory, AdoDatabase& database,
+                                            const CollectingPrompter& prompter)
+{
+    if (!database.openConnection(AdoDatabase::connectionStringFor(fromNativePath(directory)))) {
+        AdminResult result;
+        result.exitCode = 4;
+        result.errors = "regdesk-admin: cannot open the register database: " + prompter.lines;
+        return result;
+    }
+    AdoDatabase::setActiveConnection(database.connection());
+    return std::nullopt;
+}
 
 std::string describeSettings(const std::string& settingsPath)
 {

@@ -1,9 +1,13 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace regdesk {
+
+class AdoDatabase;
+class CollectingPrompter;
 
 // regdesk-admin: the office's command-line companion.
 //   init DIR      create an empty register database in a desk folder (data.db,
@@ -34,6 +38,14 @@ struct AdminResult
 };
 
 AdminResult runAdminCommand(const std::vector<std::string>& arguments);
+
+// For the commands: the result when `directory` is no folder, else nothing.
+std::optional<AdminResult> missingFolder(const std::string& directory);
+// Opens the register of the desk folder `directory` as the active connection
+// of `database`, whose boxes go to `prompter`: the result when it cannot,
+// else nothing.
+std::optional<AdminResult> openDeskRegister(const std::string& directory, AdoDatabase& database,
+                                            const CollectingPrompter& prompter);
 
 // The report of `settings`: sections with their entries by position, the
 // known keys as the desk finds them, and warnings for the known traps.

@@ -13,7 +13,6 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QFileInfo>
 #include <cstdio>
 #include <sys/stat.h>
 
@@ -94,19 +93,12 @@ AdminResult intakeCommand(const std::vector<std::string>& arguments)
         return result;
     }
     const std::string& directory = arguments[0];
-    if (!QFileInfo(QString::fromStdString(directory)).isDir()) {
-        result.exitCode = 2;
-        result.errors = "regdesk-admin: no such folder: " + directory + "\n";
-        return result;
-    }
+    if (auto failure = missingFolder(directory))
+        return *failure;
     CollectingPrompter prompter;
     AdoDatabase database(prompter);
-    if (!database.openConnection(AdoDatabase::connectionStringFor(fromNativePath(directory)))) {
-        result.exitCode = 4;
-        result.errors = "regdesk-admin: cannot open the register database: " + prompter.lines;
-        return result;
-    }
-    AdoDatabase::setActiveConnection(database.connection());
+    if (auto failure = openDeskRegister(directory, database, prompter))
+        return *failure;
 
     const QStringList files = filesOf({arguments.begin() + 1, arguments.end()});
     const QDate today = QDate::currentDate();
