@@ -15,6 +15,7 @@
 #include <memory>
 #include <openssl/evp.h>
 #include <pwd.h>
+#include <span>
 #include <sqlite3.h>
 #include <string>
 #include <string_view>
@@ -63,12 +64,17 @@ QJsonValue jsonOf(const std::optional<QString>& text)
     return text ? QJsonValue(*text) : QJsonValue(QJsonValue::Null);
 }
 
-QString jsonIdList(const std::vector<qint64>& ids)
+// Row ids as the JSON array the statements take: "[1,2,3]".
+std::string jsonIdList(std::span<const qint64> ids)
 {
-    QJsonArray array;
-    for (const qint64 id : ids)
-        array.append(id);
-    return QString::fromUtf8(QJsonDocument(array).toJson(QJsonDocument::Compact));
+    std::string list = "[";
+    for (const qint64 id : ids) {
+        if (list.size() > 1)
+            list += ',';
+        list += std::to_string(id);
+    }
+    list += ']';
+    return list;
 }
 
 QString jsonText(const QJsonArray& pairs)
@@ -485,7 +491,7 @@ QString AuditTrail::recordRows(Action action, const QString& table, const std::v
         onlyWithAttachment ? QStringLiteral(" AND (文件数据 IS NOT NULL OR coalesce(文件类型, '') <> '')") : QString();
     if (!m_server)
         return recordFileRows(action, table, ids, only, refersTo, {});
-    const QString idList = jsonIdList(ids);
+    const QString idList = QString::fromStdString(jsonIdList(ids));
     // The record as JSON, made by the server: [[column, text or null], ...]
     // in the register's order, with the attachment's size and digest.
     QStringList pairs;
@@ -535,7 +541,7 @@ QString AuditTrail::recordAndChange(Action action, const QString& table, const s
     if (m_server) {
         if (QString failure = recordRows(action, table, ids); !failure.isEmpty())
             return failure;
-        return change(jsonIdList(ids));
+        return change(QString::fromStdString(jsonIdList(ids)));
     }
     if (!isRegister(table))
         return QStringLiteral("%1 不是登记表").arg(table);
@@ -623,14 +629,11 @@ struct ReadRecords
     // The records' row ids as a JSON array, for the change.
     QString rowidList() const
     {
-        std::string list = "[";
-        for (const Record& record : records) {
-            if (list.size() > 1)
-                list += ',';
-            list += std::to_string(record.rowid);
-        }
-        list += ']';
-        return QString::fromStdString(list);
+        std::vector<qint64> rowids;
+        rowids.reserve(records.size());
+        for (const Record& record : records)
+            rowids.push_back(record.rowid);
+        return QString::fromStdString(jsonIdList(rowids));
     }
 };
 
@@ -770,16 +773,10 @@ QString AuditTrail::recordFileRows(Action action, const QString& table, const st
     ReadRecords read;
     const int bytesColumn = static_cast<int>(columns.size()) + 1;
     for (std::size_t start = 0; start < sorted.size(); start += kGroupRecords) {
-        std::string group = "[";
-        for (std::size_t i = start; i < std::min(sorted.size(), start + kGroupRecords); ++i) {
-            if (i > start)
-                group += ',';
-            group += std::to_string(sorted[i]);
-        }
-        group += ']';
+        const std::size_t groupSize = std::min(sorted.size() - start, kGroupRecords);
+        const std::string group = jsonIdList(std::span(sorted).subspan(start, groupSize));
         sqlite3_bind_text(rows.get(), 1, group.data(), static_cast<int>(group.size()), SQLITE_STATIC);
         sqlite3_bind_null(rows.get(), 2);
-        const std::size_t groupSize = std::min(sorted.size() - start, kGroupRecords);
         read.records.reserve(groupSize);
         read.fields.reserve(groupSize * static_cast<std::size_t>(columns.size()));
         for (;;) {
